@@ -1,0 +1,205 @@
+#include "batch/KVT710C3.h"
+
+#include "batch/writer_support.h"
+#include "platform/automation/registry.h"
+#include "platform/db/connection.h"
+#include "platform/settings/settings.h"
+#include "platform/sibling/prw520.h"
+#include "sql/KVT710H1.h"
+
+namespace kvt710 {
+namespace {
+
+// The eight history tables and their key columns, in the order Execute
+// empties them.
+struct HistoryTable {
+  const char* table;
+  const char* key;
+};
+constexpr HistoryTable kHistoryTables[] = {
+    {"CGLASBS", "GLS_UNIQUE_KEY"},   {"CGLASDTL", "GLS_UNIQUE_KEY"},
+    {"CCNTBS", "CNT_UNIQUE_KEY"},    {"CCNTDTL", "CNT_UNIQUE_KEY"},
+    {"CHOCHOBS", "HOC_UNIQUE_KEY"},  {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
+    {"CSYOKN", "CMNT_UNIQUE_KEY"},   {"CSALE", "CSALE_UNIQUE_KEY"},
+};
+
+// A key written bare into a statement must be a plain number.
+void RequirePlainKey(const std::string& key, const std::string& source) {
+  if (!sql::IsPlainNumber(key) || !sql::IsValidText(key))
+    throw Error(err::kInvalidCall, "UniqueKey must be a plain number", source);
+}
+
+std::shared_ptr<db::Connection> RequireCaller(const std::shared_ptr<db::Connection>& caller,
+                                              const std::string& source) {
+  if (!caller)
+    throw Error(err::kObjectRequired, "No caller connection: assign DBCon before running", source);
+  return caller;
+}
+
+}  // namespace
+
+std::shared_ptr<KVT710C3> KVT710C3::Create() {
+  std::shared_ptr<KVT710C3> batch(new KVT710C3());
+  batch->Construct();
+  return batch;
+}
+
+KVT710C3::~KVT710C3() {
+  caller_.reset();
+  own_.reset();
+  reporter_.reset();
+  queue_.reset();
+}
+
+void KVT710C3::Construct() {
+  // Without a reporter there is nowhere to report to: creation fails.
+  reporter_ = CreateObject("PRW520.PRW520C1");
+  try {
+    create_mente_trn_ = true;
+    db_status_ = emDbError;
+    syori_kbn_ = 1;
+    Settings settings = Settings::ForApp();
+    std::string area = settings.Get(kCommonSection, "area");
+    std::string key;
+    if (area == "1") {
+      key = "DBPARMC";
+    } else if (area == "2") {
+      key = "DBPARMS";
+    } else {
+      db_status_string_ = kAreaMessage;
+      return;
+    }
+    std::string connection_string = settings.Get(kCommonSection, key);
+    if (connection_string.empty()) {
+      db_status_string_ = kConnectionStringMessage;
+      return;
+    }
+    own_ = db::Connection::Create();
+    own_->set_connection_string(connection_string);
+    own_->set_command_timeout(0);
+    own_->Open();
+    db_status_ = emDbNomal;
+  } catch (const Error& error) {
+    db_status_ = emDbError;
+    std::string source = "KVT710C3.Class_Initialize";
+    ReportError(*reporter_, error.WithSource(source), Variant::String("11002"),
+                own_ ? own_->errors_object() : nullptr, source);
+  }
+}
+
+void KVT710C3::ReportCaught(const Error& error, const char* code, ErrorList list,
+                            const std::string& source) {
+  db::Connection* connection = list == ErrorList::kOwn ? own_.get() : caller_.get();
+  try {
+    ReportError(*reporter_, error.WithSource(source), Variant::String(code),
+                connection ? connection->errors_object() : nullptr, source);
+  } catch (const Error&) {
+    // A reporter that fails cannot be reported to; the result still says -1.
+  }
+  if (connection) connection->errors().Clear();
+}
+
+StatementQueue& KVT710C3::EnsureQueue() {
+  if (!queue_) queue_.emplace();
+  return *queue_;
+}
+
+db::Connection& KVT710C3::OpenOwnConnection() {
+  if (!own_ || own_->State() != db::kStateOpen)
+    throw Error(err::kConnectionClosed,
+                "The batch object has no open connection of its own (DBStatus is -1)");
+  return *own_;
+}
+
+int64_t KVT710C3::CountOnOwnConnection(const std::string& query) {
+  auto recordset =
+      OpenOwnConnection().OpenRecordset(query, db::CursorType::kStatic, db::LockType::kReadOnly);
+  return static_cast<int64_t>(recordset->Field("CNT").ToDouble());
+}
+
+void KVT710C3::RunQueue(db::Connection& connection) const {
+  if (!queue_) return;
+  const int32_t count = queue_->Count();
+  for (int32_t position = 1; position <= count; ++position)
+    connection.Execute(queue_->Item(position));
+}
+
+int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*StoreCd*/,
+                          int32_t /*MenteKBN*/) {
+  const std::string source = "KVT710C3.Execute";
+  RequirePlainKey(UniqueKey, source);
+  auto caller = RequireCaller(caller_, source);
+  for (const HistoryTable& h : kHistoryTables)
+    caller->Execute(std::string("Delete From ") + h.table + " Where " + h.key + "=" + UniqueKey);
+  RunQueue(*caller);
+  return 0;
+}
+
+int32_t KVT710C3::DelExecute(const std::string& UniqueKey) {
+  return Guarded("DelExecute", ErrorList::kCaller, [&] {
+    RequirePlainKey(UniqueKey, "KVT710C3.DelExecute");
+    auto caller = RequireCaller(caller_, "KVT710C3.DelExecute");
+    caller->Execute("Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = " + UniqueKey);
+    RunQueue(*caller);
+  });
+}
+
+const DispatchTable<KVT710C3>& KVT710C3::Table() {
+  static const DispatchTable<KVT710C3> table = [] {
+    using K = InvokeKind;
+    std::vector<Member> members = {
+        {"DBStatus", K::kPropertyGet,
+         [](KVT710C3& b, Args&) { return Variant::Long(b.DBStatus()); }},
+        {"DBStatusString", K::kPropertyGet,
+         [](KVT710C3& b, Args&) { return Variant::String(b.DBStatusString()); }},
+        {"DBCon", K::kPropertyGet,
+         [](KVT710C3& b, Args&) {
+           return b.caller_ ? Variant::Object(b.caller_) : Variant::Object(nullptr);
+         }},
+        {"DBCon", K::kPropertyPutRef,
+         [](KVT710C3& b, Args& a) {
+           std::shared_ptr<Dispatch> object = a.Object(a.size() - 1);
+           auto connection = std::dynamic_pointer_cast<db::Connection>(object);
+           if (object && !connection)
+             throw Error(err::kTypeMismatch, "DBCon takes a connection object");
+           b.SetDBCon(connection);
+           return Variant();
+         }},
+        {"SyoriKBN", K::kPropertyGet,
+         [](KVT710C3& b, Args&) { return Variant::Long(b.SyoriKBN()); }},
+        {"SyoriKBN", K::kPropertyPut,
+         [](KVT710C3& b, Args& a) {
+           b.SetSyoriKBN(a.Long(a.size() - 1));
+           return Variant();
+         }},
+        {"CreateMenteTRN", K::kPropertyGet,
+         [](KVT710C3& b, Args&) { return Variant::Boolean(b.CreateMenteTRN()); }},
+        {"CreateMenteTRN", K::kPropertyPut,
+         [](KVT710C3& b, Args& a) {
+           b.SetCreateMenteTRN(a.Bool(a.size() - 1));
+           return Variant();
+         }},
+        {"Initialize", K::kMethod,
+         [](KVT710C3& b, Args&) {
+           b.Initialize();
+           return Variant();
+         }},
+        {"Execute", K::kMethod,
+         [](KVT710C3& b, Args& a) {
+           return Variant::Long(b.Execute(a.String(0), a.OptString(1), a.OptLong(2, 1)));
+         }},
+        {"DelExecute", K::kMethod,
+         [](KVT710C3& b, Args& a) { return Variant::Long(b.DelExecute(a.String(0))); }},
+    };
+    AddMasterMembers(members);
+    AddHistoryMembers(members);
+    return DispatchTable<KVT710C3>(std::move(members));
+  }();
+  return table;
+}
+
+Variant KVT710C3::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
+  return GuardInvoke([&] { return Table().Invoke(*this, member, kind, args); });
+}
+
+}  // namespace kvt710

@@ -1,0 +1,129 @@
+// KVT710C3, the batch object: it collects the SQL statements that bring one
+// customer's records up to date and runs them on the host's connection.
+//
+// It holds two connections: the caller connection (assigned through DBCon;
+// every write runs on it, it is never opened or closed here) and the own
+// connection (opened at creation from the per-user settings; the immediate
+// existence checks of SetBaseData and SetMENTEData run on it). Caught errors
+// go to the error reporter ("PRW520.PRW520C1").
+//
+// Writers return 0, or -1 after reporting a caught error; they queue nothing
+// when they fail. Execute raises its failure as kvt710::Error. No member
+// lets any other exception escape. Used by the thread that created it.
+//
+// The class is split by subject: batch/ holds its state, properties,
+// Initialize, Execute and DelExecute; master/ and history/ hold the writers.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/statement_queue.h"
+#include "batch/writer_params.h"
+#include "platform/automation/dispatch.h"
+
+namespace kvt710 {
+
+namespace db {
+class Connection;
+}
+
+enum emDB_Status : int32_t { emDbError = -1, emDbNomal = 0 };
+
+// The configuration messages of a creation that found no connection string.
+inline constexpr const char* kAreaMessage = "エリアをレジストリに設定してください";
+inline constexpr const char* kConnectionStringMessage =
+    "ＤＢ接続文字列をレジストリに設定してください";
+
+class KVT710C3 : public Dispatch {
+ public:
+  // Creates a batch object from the settings. Throws kvt710::Error when the
+  // error reporter cannot be created; every later failure only leaves
+  // DBStatus at emDbError.
+  static std::shared_ptr<KVT710C3> Create();
+  ~KVT710C3() override;
+
+  int32_t DBStatus() const { return db_status_; }
+  const std::string& DBStatusString() const { return db_status_string_; }
+  // The caller connection, or nullptr.
+  std::shared_ptr<db::Connection> DBCon() const { return caller_; }
+  void SetDBCon(std::shared_ptr<db::Connection> connection) { caller_ = std::move(connection); }
+  int32_t SyoriKBN() const { return syori_kbn_; }
+  void SetSyoriKBN(int32_t value) { syori_kbn_ = value; }
+  bool CreateMenteTRN() const { return create_mente_trn_; }
+  void SetCreateMenteTRN(bool value) { create_mente_trn_ = value; }
+
+  // Discards the statement queue without running it.
+  void Initialize() { queue_.reset(); }
+  // The statement queue, or nullptr when none exists.
+  const StatementQueue* Queue() const { return queue_ ? &*queue_ : nullptr; }
+
+  // Deletes the customer's rows of the eight history tables, then runs the
+  // queue, on the caller connection. Throws kvt710::Error on any failure
+  // (a key that is not a plain number fails before anything runs).
+  int32_t Execute(const std::string& UniqueKey, const std::string& StoreCd = {},
+                  int32_t MenteKBN = 1);
+  // Marks the customer deleted, then runs the queue; -1 after a reported error.
+  int32_t DelExecute(const std::string& UniqueKey);
+
+  // master/
+  int32_t SetBaseData(const BaseDataParams& p);
+  int32_t SetMENTEData(const MenteDataParams& p);
+  int32_t FamilyCnt_Update(const std::string& UniqueKey);
+  int32_t FamilyUpdate(const std::string& DaihyoKey, const std::string& KazokuKey);
+
+  // history/
+  int32_t SetG_BaseData(const GlassesHeaderParams& p);
+  int32_t SetG_DTLData(const GlassesDetailParams& p);
+  int32_t SetC_BaseData(const ContactHeaderParams& p);
+  int32_t SetC_DTLData(const ContactDetailParams& p);
+  int32_t SetH_BaseData(const HearingHeaderParams& p);
+  int32_t SetH_DTLData(const HearingDetailParams& p);
+  int32_t SetUriageData(const SalesLineParams& p);
+  int32_t SetSYOKANData(const CommentParams& p);
+
+  Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
+
+  using Member = DispatchTable<KVT710C3>::Member;
+
+ private:
+  KVT710C3() = default;
+  void Construct();
+
+  // Which connection's error list a caught error is reported with.
+  enum class ErrorList { kOwn, kCaller };
+
+  // Runs a writer's body: 0 when it returns, -1 after reporting a caught
+  // error as "KVT710C3.<method>" with code "11015".
+  template <class Body>
+  int32_t Guarded(const char* method, ErrorList list, Body&& body);
+  void ReportCaught(const Error& error, const char* code, ErrorList list,
+                    const std::string& source);
+
+  // The queue, created on first use.
+  StatementQueue& EnsureQueue();
+  // The own connection when it is open; throws otherwise.
+  db::Connection& OpenOwnConnection();
+  // Runs "Select Count(*) As CNT ..." on the own connection.
+  int64_t CountOnOwnConnection(const std::string& query);
+  void RunQueue(db::Connection& connection) const;
+
+  // The late-bound members defined by master/ and history/.
+  static void AddMasterMembers(std::vector<Member>& members);
+  static void AddHistoryMembers(std::vector<Member>& members);
+  static const DispatchTable<KVT710C3>& Table();
+
+  std::shared_ptr<db::Connection> caller_;
+  std::shared_ptr<db::Connection> own_;
+  std::shared_ptr<Dispatch> reporter_;
+  std::optional<StatementQueue> queue_;
+  int32_t db_status_ = emDbError;
+  std::string db_status_string_;
+  bool create_mente_trn_ = true;
+  int32_t syori_kbn_ = 1;
+};
+
+}  // namespace kvt710

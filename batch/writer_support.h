@@ -1,0 +1,74 @@
+// What the writers of the batch object share: the error guard that turns a
+// caught error into a report and -1, and the late-bound binding of a writer
+// from its parameter list. Included by batch/, master/ and history/ only.
+#pragma once
+
+#include <exception>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "batch/KVT710C3.h"
+#include "sql/table.h"
+
+namespace kvt710 {
+
+template <class Body>
+int32_t KVT710C3::Guarded(const char* method, ErrorList list, Body&& body) {
+  std::string source = std::string("KVT710C3.") + method;
+  try {
+    body();
+    return 0;
+  } catch (const Error& error) {
+    ReportCaught(error, "11015", list, source);
+  } catch (const std::bad_alloc&) {
+    ReportCaught(Error(err::kOutOfMemory, "Out of memory", source), "11015", list, source);
+  } catch (const std::exception& e) {
+    ReportCaught(Error(err::kInternal, e.what(), source), "11015", list, source);
+  }
+  return -1;
+}
+
+// The late-bound member of a writer: arguments are converted by `params`
+// (required, optional, whole numbers, by-reference arrays) into P, then the
+// typed method runs.
+template <class P>
+KVT710C3::Member BindWriter(std::string name, const std::vector<sql::Param<P>>& params,
+                            int32_t (KVT710C3::*method)(const P&)) {
+  return {std::move(name), InvokeKind::kMethod, [&params, method](KVT710C3& self, Args& args) {
+            P p;
+            using K = typename sql::Source<P>::Kind;
+            for (size_t i = 0; i < params.size(); ++i) {
+              const sql::Param<P>& param = params[i];
+              if (param.optional && !args.Given(i)) continue;  // keeps P's default
+              switch (param.target.kind) {
+                case K::kText:
+                  p.*(param.target.text) = args.String(i);
+                  break;
+                case K::kNumber:
+                  p.*(param.target.number) = args.Long(i);
+                  break;
+                case K::kArray:
+                  p.*(param.target.array) = args.Array(i);
+                  break;
+                default:
+                  break;
+              }
+            }
+            return Variant::Long((self.*method)(p));
+          }};
+}
+
+// A parameter list of text members, all required: the common case.
+template <class P>
+std::vector<sql::Param<P>> TextParams(
+    std::initializer_list<std::pair<const char*, std::string P::*>> items, size_t required) {
+  std::vector<sql::Param<P>> params;
+  size_t i = 0;
+  for (const auto& [name, member] : items)
+    params.push_back({name, sql::Source<P>::Text(member), i++ >= required});
+  return params;
+}
+
+}  // namespace kvt710

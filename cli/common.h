@@ -1,0 +1,38 @@
+// What the subcommands of kvt710 share: where the database is, and how a
+// failure is told to the person at the terminal.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kvt710 {
+namespace db {
+class Connection;
+}
+
+namespace cli {
+
+// Exit codes, documented in the README.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;     // the work ran and something in it failed
+constexpr int kExitUsage = 2;      // bad command line or unreadable input file
+constexpr int kExitConfig = 3;     // settings missing or wrong
+constexpr int kExitDatabase = 4;   // the database could not be reached or refused the work
+
+// A failure that ends a command with an exit code and a message.
+struct CommandError {
+  int exit_code;
+  std::string message;
+};
+
+// The connection string given with --db, or else the one the settings name
+// ("area" 1: DBPARMC, 2: DBPARMS, as the batch object chooses). Throws
+// CommandError naming the settings file and key when it is missing.
+std::string ResolveConnectionString(const std::optional<std::string>& db);
+
+// An open connection to `connection_string`; CommandError when it fails.
+std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string);
+
+}  // namespace cli
+}  // namespace kvt710

@@ -1,0 +1,16 @@
+# Writes the schema scripts into a header as string literals, so that the
+# library can create the tables without the source tree at hand.
+function(kvt710_embed_schemas out_header)
+  set(content "// Generated from schema/*.sql by CMake; do not edit.\n#pragma once\n")
+  foreach(name sqlite postgresql)
+    set(file ${CMAKE_SOURCE_DIR}/schema/${name}.sql)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
+    if(EXISTS ${file})
+      file(READ ${file} text)
+    else()
+      set(text "")
+    endif()
+    string(APPEND content "inline constexpr const char* kSchema_${name} = R\"kvt710schema(${text})kvt710schema\";\n")
+  endforeach()
+  file(CONFIGURE OUTPUT ${out_header} CONTENT "${content}" @ONLY)
+endfunction()

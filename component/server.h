@@ -1,0 +1,13 @@
+// The component's entry point for hosts: registers its creatable classes
+// under their program identifiers ("KVT710.KVT710C1", "KVT710.KVT710C2",
+// "KVT710.KVT710C3") in an object registry, as an in-process server's
+// registration does. Hosts call it once before CreateObject.
+#pragma once
+
+#include "platform/automation/registry.h"
+
+namespace kvt710 {
+
+void RegisterServer(ObjectRegistry& registry = ObjectRegistry::Default());
+
+}  // namespace kvt710

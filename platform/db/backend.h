@@ -1,0 +1,63 @@
+// The interface that each database backend implements (sqlite/, postgres/).
+// Nothing above platform/db sees it: logic uses Connection and Recordset.
+//
+// Every method throws ProviderFailure for a failure that the database
+// reports and kvt710::Error for anything else. Dialect differences that the
+// shared recordset code needs are virtual functions with documented defaults.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/automation/variant.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/errors.h"
+
+namespace kvt710::db {
+
+// A forward-only stream of rows.
+class RowCursor {
+ public:
+  virtual ~RowCursor() = default;
+  virtual const std::vector<std::string>& columns() const = 0;
+  // Fills `row` with the next row's values; false at the end.
+  virtual bool Next(std::vector<Variant>& row) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Opens the connection. `command_timeout_seconds` 0 means no limit.
+  virtual void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) = 0;
+  virtual bool IsOpen() const = 0;
+  virtual void Close() = 0;
+
+  // Runs exactly one statement; a text holding a second statement is refused
+  // before any of it runs.
+  virtual void Execute(const std::string& sql) = 0;
+  // Runs one statement with bound values (placeholders as Placeholder()
+  // writes them) and returns the number of rows changed.
+  virtual int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) = 0;
+  // Runs one query; the cursor must be drained or destroyed before the next call.
+  virtual std::unique_ptr<RowCursor> Query(const std::string& sql) = 0;
+  virtual std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
+                                                const std::vector<Variant>& values) = 0;
+
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+
+  // The key columns of `table` (upper case), empty when it has none.
+  virtual std::vector<std::string> PrimaryKey(const std::string& table) = 0;
+
+  // Dialect. Placeholder for the n-th bound value (from 1): default "?".
+  virtual std::string Placeholder(int n) const;
+  // A comparison that is true when both sides are equal or both Null:
+  // default "a IS b".
+  virtual std::string NullSafeEquals(const std::string& column, const std::string& value) const;
+};
+
+}  // namespace kvt710::db

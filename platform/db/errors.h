@@ -1,0 +1,54 @@
+// Errors: a connection's list of provider errors (ADO's Errors collection),
+// and ProviderFailure, the kvt710::Error that a backend throws for a failure
+// reported by the database. Backends classify native errors in one place each
+// and throw ProviderFailure; the Connection records it in its list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/automation/dispatch.h"
+
+namespace kvt710::db {
+
+// ADO's error numbers for the operations of Connection and Recordset (the
+// general ones, such as 3704 and 3706, are in kvt710::err).
+constexpr int32_t kErrObjectOpen = 3705;          // operation not allowed when the object is open
+constexpr int32_t kErrNoCurrentRow = 3021;        // either BOF or EOF is true
+constexpr int32_t kErrNotAllowed = 3251;          // operation not supported by this recordset
+constexpr int32_t kErrItemNotFound = 3265;        // no field of that name or ordinal
+constexpr int32_t kErrRowChanged = -2147217864;   // optimistic update found the row changed
+
+struct ProviderError {
+  int32_t number = 0;       // native error code (or automation's number)
+  std::string description;  // never holds a connection string or password
+  std::string sqlstate;     // five characters, or empty when the backend has none
+  std::string source;       // the provider, such as "SQLite" or "PostgreSQL"
+};
+
+class ProviderFailure : public Error {
+ public:
+  explicit ProviderFailure(ProviderError detail)
+      : Error(detail.number, detail.description, detail.source), detail_(std::move(detail)) {}
+  const ProviderError& detail() const { return detail_; }
+
+ private:
+  ProviderError detail_;
+};
+
+// Late-bound members: Count, Item(index from 0) with Number, Description,
+// SQLState, Source; Clear.
+class Errors : public Dispatch {
+ public:
+  const std::vector<ProviderError>& list() const { return list_; }
+  void Add(ProviderError error) { list_.push_back(std::move(error)); }
+  void Clear() { list_.clear(); }
+
+  Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
+
+ private:
+  std::vector<ProviderError> list_;
+};
+
+}  // namespace kvt710::db

@@ -1,0 +1,147 @@
+// Table descriptions and the one statement builder that every writer uses.
+//
+// A writer's parameters are a plain struct P. Its table is described as data:
+// one row per column with the column's name, its value form and the member
+// of P that feeds it (a text, a whole number, or one element of an array
+// parameter, which is rendered in place). Its parameter list (names in call
+// order, optional or not) is described the same way for the late-bound
+// binding. The builder renders a row in column order and writes the INSERT
+// or UPDATE text; the exact blanks and keyword spellings live here, once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/automation/error.h"
+#include "platform/automation/safe_array.h"
+#include "sql/KVT710H1.h"
+
+namespace kvt710::sql {
+
+// Where a value lives in the parameter struct P.
+template <class P>
+struct Source {
+  enum class Kind { kNone, kText, kNumber, kArray, kElement, kElement2 };
+  Kind kind = Kind::kNone;
+  std::string P::*text = nullptr;
+  int32_t P::*number = nullptr;
+  std::shared_ptr<SafeArray> P::*array = nullptr;
+  int32_t i = 0, j = 0;  // subscripts of an element
+
+  static Source None() { return {}; }
+  static Source Text(std::string P::*m) { return {Kind::kText, m, nullptr, nullptr, 0, 0}; }
+  static Source Number(int32_t P::*m) { return {Kind::kNumber, nullptr, m, nullptr, 0, 0}; }
+  static Source Array(std::shared_ptr<SafeArray> P::*m) {
+    return {Kind::kArray, nullptr, nullptr, m, 0, 0};
+  }
+  static Source Element(std::shared_ptr<SafeArray> P::*m, int32_t i) {
+    return {Kind::kElement, nullptr, nullptr, m, i, 0};
+  }
+  static Source Element(std::shared_ptr<SafeArray> P::*m, int32_t i, int32_t j) {
+    return {Kind::kElement2, nullptr, nullptr, m, i, j};
+  }
+};
+
+template <class P>
+struct Column {
+  std::string name;
+  Form form;
+  Source<P> source;
+  // An UPDATE leaves the column out when its value renders as Null.
+  bool update_skips_null = false;
+};
+
+template <class P>
+struct Table {
+  std::string name;
+  std::vector<Column<P>> columns;
+};
+
+// One parameter of a writer, in call order, for the late-bound binding.
+template <class P>
+struct Param {
+  std::string name;
+  Source<P> target;
+  bool optional = false;
+};
+
+// A column with its rendered literal.
+struct Value {
+  const std::string* column;
+  std::string literal;
+  bool in_update = true;
+};
+
+// The sixteen (or n) columns prefix1..prefixN fed by elements 1..n of one array.
+template <class P>
+void AddElementColumns(std::vector<Column<P>>& columns, const std::string& prefix,
+                       const std::string& suffix, int32_t count, Form form,
+                       std::shared_ptr<SafeArray> P::*array, int32_t first = 0) {
+  for (int32_t n = 1; n <= count; ++n) {
+    Source<P> source =
+        first == 0 ? Source<P>::Element(array, n) : Source<P>::Element(array, first, n);
+    columns.push_back({prefix + std::to_string(n) + suffix, form, source});
+  }
+}
+
+// Renders one value of `params`. Array elements are written back rendered.
+template <class P>
+std::string RenderSource(const Column<P>& column, P& params, const DateTime& now) {
+  const Source<P>& s = column.source;
+  using K = typename Source<P>::Kind;
+  switch (s.kind) {
+    case K::kText:
+      return Render(column.form, params.*(s.text), column.name, now);
+    case K::kNumber:
+      return std::to_string(params.*(s.number));
+    case K::kElement:
+    case K::kElement2: {
+      const std::shared_ptr<SafeArray>& array = params.*(s.array);
+      if (!array)
+        throw Error(err::kSubscript, "Subscript out of range: no array for " + column.name);
+      Variant& element = s.kind == K::kElement ? array->At(s.i) : array->At(s.i, s.j);
+      std::string rendered = Render(column.form, element.ToString(), column.name, now);
+      element = Variant::String(rendered);
+      return rendered;
+    }
+    case K::kNone:
+    case K::kArray:
+      break;
+  }
+  return Render(column.form, {}, column.name, now);
+}
+
+// Renders every column of `table` in column order.
+template <class P>
+std::vector<Value> RenderRow(const Table<P>& table, P& params, const DateTime& now) {
+  std::vector<Value> row;
+  row.reserve(table.columns.size());
+  for (const Column<P>& column : table.columns) {
+    std::string literal = RenderSource(column, params, now);
+    bool in_update = !(column.update_skips_null && literal == "Null");
+    row.push_back({&column.name, std::move(literal), in_update});
+  }
+  return row;
+}
+
+// "Insert Into T(c1,c2,...) Values ( v1,v2,...)".
+std::string BuildInsert(const std::string& table, const std::vector<Value>& row);
+
+// "Update T Set c1=v1,c2=v2,... Where k1=w1 And k2=w2": columns whose value
+// is not in_update are left out. `order`, when not empty, lists the row's
+// indices in the order the SET clause names them.
+std::string BuildUpdate(const std::string& table, const std::vector<Value>& row,
+                        const std::vector<Value>& where, const std::vector<size_t>& order = {});
+
+// The position of `column` in `table`; throws when it has no such column.
+template <class P>
+size_t ColumnIndex(const Table<P>& table, const std::string& column) {
+  for (size_t i = 0; i < table.columns.size(); ++i)
+    if (table.columns[i].name == column) return i;
+  throw Error(err::kInternal, "Table " + table.name + " has no column " + column);
+}
+
+}  // namespace kvt710::sql

@@ -1,0 +1,175 @@
+#include "test_support.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "platform/db/connection.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/schema.h"
+#include "platform/settings/settings.h"
+
+namespace kvt710::testing_support {
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "kvt710-test-XXXXXX").string();
+  char* made = mkdtemp(pattern.data());
+  if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = made;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+  if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+  if (value)
+    setenv(name_.c_str(), value->c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (previous_)
+    setenv(name_.c_str(), previous_->c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
+ScopedSettings::ScopedSettings(const std::map<std::string, std::map<std::string, std::string>>& values)
+    : file_(dir_ / "settings.ini"), env_("KVT710_SETTINGS", file_.string()) {
+  std::ofstream(file_) << "";
+  for (const auto& [section, entries] : values)
+    for (const auto& [key, value] : entries) Set(section, key, value);
+}
+
+void ScopedSettings::UseConnection(const std::string& connection_string, const std::string& area) {
+  Set(kCommonSection, "area", area);
+  Set(kCommonSection, area == "1" ? "DBPARMC" : "DBPARMS", connection_string);
+}
+
+void ScopedSettings::Set(const std::string& section, const std::string& key,
+                         const std::string& value) {
+  Settings(file_).Set(section, key, value);
+}
+
+std::vector<Backend> TestBackends() {
+  std::vector<Backend> backends = {Backend::kSQLite};
+  const char* pg = std::getenv("KVT710_TEST_PG");
+  if (pg != nullptr && *pg != '\0') {
+    backends.push_back(Backend::kPostgreSQL);
+  } else if (const char* require = std::getenv("KVT710_REQUIRE_PG");
+             require != nullptr && std::string(require) == "1") {
+    // Cases on PostgreSQL must not silently vanish in CI.
+    backends.push_back(Backend::kPostgreSQL);
+  }
+  return backends;
+}
+
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
+  return info.param == Backend::kSQLite ? "SQLite" : "PostgreSQL";
+}
+
+namespace {
+
+std::string PercentEncode(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      out += buf;
+    }
+  }
+  return out;
+}
+
+std::string ValueText(const Variant& v) {
+  if (v.IsNull()) return "NULL";
+  return v.ToString();
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
+  if (backend == Backend::kSQLite) {
+    connection_string_ = "Provider=SQLite;Data Source=" + (dir_ / "shop.db").string();
+    auto connection = Connect();
+    db::ApplySchema(*connection, ReadSourceFile("schema/sqlite.sql"));
+    return;
+  }
+  const char* admin = std::getenv("KVT710_TEST_PG");
+  if (admin == nullptr || *admin == '\0')
+    throw std::runtime_error("KVT710_TEST_PG is not set: no PostgreSQL server for this test");
+  db::ConnectionParameters params = db::ParseConnectionString(admin);
+  static std::atomic<int> counter{0};
+  std::random_device random;
+  pg_schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" +
+               std::to_string(random() % 100000);
+  auto value = [&](const char* key) { return params.Find(key).value_or(""); };
+  connection_string_ = "postgresql://" + PercentEncode(value("User ID")) + ":" +
+                       PercentEncode(value("Password")) + "@" + value("Host") + ":" +
+                       value("Port") + "/" + value("Database") +
+                       "?options=-csearch_path%3D" + pg_schema_;
+  auto setup = db::Connection::Create();
+  setup->Open(admin);
+  setup->Execute("CREATE SCHEMA " + pg_schema_);
+  auto connection = Connect();
+  db::ApplySchema(*connection, ReadSourceFile("schema/postgresql.sql"));
+}
+
+TestDatabase::~TestDatabase() {
+  if (pg_schema_.empty()) return;
+  try {
+    auto setup = db::Connection::Create();
+    setup->Open(std::getenv("KVT710_TEST_PG"));
+    setup->Execute("DROP SCHEMA " + pg_schema_ + " CASCADE");
+  } catch (...) {
+    // A server that went away takes its schemas with it.
+  }
+}
+
+std::shared_ptr<db::Connection> TestDatabase::Connect() const {
+  auto connection = db::Connection::Create();
+  connection->Open(connection_string_);
+  return connection;
+}
+
+std::vector<std::string> TestDatabase::Column(const std::string& query) const {
+  auto connection = Connect();
+  auto rs = connection->OpenRecordset(query, db::CursorType::kStatic, db::LockType::kReadOnly);
+  std::vector<std::string> values;
+  std::string first = rs->FieldNames().at(0);
+  for (; !rs->Eof(); rs->MoveNext()) values.push_back(ValueText(rs->Field(first)));
+  return values;
+}
+
+std::string TestDatabase::Scalar(const std::string& query) const {
+  auto values = Column(query);
+  return values.empty() ? std::string("<no row>") : values.front();
+}
+
+std::string ReadSourceFile(const std::string& relative_path) {
+  std::ifstream in(fs::path(KVT710_SOURCE_DIR) / relative_path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + relative_path);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+std::string MaskTimestamps(const std::string& text) {
+  static const std::regex stamp(R"('\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}')");
+  return std::regex_replace(text, stamp, "'{now}'");
+}
+
+}  // namespace kvt710::testing_support

@@ -1,0 +1,97 @@
+// Shared test fixtures: temporary folders, environment and settings set for
+// one test, and fresh databases of the real schema on each backend.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace kvt710 {
+namespace db {
+class Connection;
+}
+
+namespace testing_support {
+
+// A folder removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sets (or unsets, with nullopt) an environment variable until destroyed.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, std::optional<std::string> value);
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// A settings file of its own for one test (KVT710_SETTINGS points at it).
+// Each entry is section -> key -> value.
+class ScopedSettings {
+ public:
+  ScopedSettings(const std::map<std::string, std::map<std::string, std::string>>& values = {});
+  const std::filesystem::path& file() const { return file_; }
+  // Writes the common section's "area" and the matching connection string.
+  void UseConnection(const std::string& connection_string, const std::string& area = "1");
+  void Set(const std::string& section, const std::string& key, const std::string& value);
+
+ private:
+  TempDir dir_;
+  std::filesystem::path file_;
+  ScopedEnv env_;
+};
+
+enum class Backend { kSQLite, kPostgreSQL };
+
+// The backends to run integration cases on: SQLite always, PostgreSQL when
+// KVT710_TEST_PG holds a connection string to a server. With
+// KVT710_REQUIRE_PG=1 (set by the test command) a missing server fails.
+std::vector<Backend> TestBackends();
+std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+
+// A fresh, empty database with the real schema: an SQLite file, or a
+// PostgreSQL schema of its own on the test server. Dropped when destroyed.
+class TestDatabase {
+ public:
+  explicit TestDatabase(Backend backend);
+  ~TestDatabase();
+  Backend backend() const { return backend_; }
+  const std::string& connection_string() const { return connection_string_; }
+  // A new open connection to it.
+  std::shared_ptr<db::Connection> Connect() const;
+  // Runs a query and returns the first column of every row as text ("NULL" for Null).
+  std::vector<std::string> Column(const std::string& query) const;
+  // The first column of the first row as text.
+  std::string Scalar(const std::string& query) const;
+
+ private:
+  Backend backend_;
+  TempDir dir_;
+  std::string connection_string_;
+  std::string pg_schema_;
+};
+
+// The text of a file of the source tree (schema scripts, examples).
+std::string ReadSourceFile(const std::string& relative_path);
+
+// `text` with every 'yyyy/mm/dd hh:mm:ss' literal replaced by '{now}'.
+std::string MaskTimestamps(const std::string& text);
+
+}  // namespace testing_support
+}  // namespace kvt710
