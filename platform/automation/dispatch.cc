@@ -1,0 +1,95 @@
+#include "platform/automation/dispatch.h"
+
+#include <new>
+
+namespace kvt710 {
+
+Variant Dispatch::Call(std::string_view member, std::vector<Variant> args) {
+  return Invoke(member, InvokeKind::kMethod, args);
+}
+
+Variant Dispatch::Get(std::string_view member) {
+  std::vector<Variant> args;
+  return Invoke(member, InvokeKind::kPropertyGet, args);
+}
+
+void Dispatch::Put(std::string_view member, Variant value) {
+  std::vector<Variant> args{std::move(value)};
+  Invoke(member, InvokeKind::kPropertyPut, args);
+}
+
+void Dispatch::PutRef(std::string_view member, Variant object) {
+  std::vector<Variant> args{std::move(object)};
+  Invoke(member, InvokeKind::kPropertyPutRef, args);
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+const Variant& Args::Required(size_t i) const {
+  if (!Given(i)) {
+    throw Error(err::kNotOptional, "Argument not optional: " + std::string(member_));
+  }
+  return args_[i];
+}
+
+const Variant& Args::Raw(size_t i) const {
+  return Required(i);
+}
+std::string Args::String(size_t i) const {
+  return Required(i).ToString();
+}
+int32_t Args::Long(size_t i) const {
+  return Required(i).ToLong();
+}
+int16_t Args::Integer(size_t i) const {
+  return Required(i).ToInteger();
+}
+double Args::Double(size_t i) const {
+  return Required(i).ToDouble();
+}
+bool Args::Bool(size_t i) const {
+  return Required(i).ToBool();
+}
+std::shared_ptr<SafeArray> Args::Array(size_t i) const {
+  return Required(i).ToArray();
+}
+std::shared_ptr<Dispatch> Args::Object(size_t i) const {
+  return Required(i).ToObject();
+}
+
+std::string Args::OptString(size_t i, std::string fallback) const {
+  return Given(i) ? String(i) : fallback;
+}
+
+int32_t Args::OptLong(size_t i, int32_t fallback) const {
+  return Given(i) ? Long(i) : fallback;
+}
+
+int16_t Args::OptInteger(size_t i, int16_t fallback) const {
+  return Given(i) ? Integer(i) : fallback;
+}
+
+Variant GuardInvoke(const std::function<Variant()>& body) {
+  try {
+    return body();
+  } catch (const Error&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw Error(err::kOutOfMemory, "Out of memory");
+  } catch (const std::exception& e) {
+    throw Error(err::kInternal, e.what());
+  } catch (...) {
+    throw Error(err::kInternal, "Internal error");
+  }
+}
+
+}  // namespace kvt710

@@ -1,0 +1,534 @@
+#include "platform/automation/variant.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <system_error>
+
+#include "platform/automation/error.h"
+
+namespace kvt710 {
+
+namespace {
+
+[[noreturn]] void ThrowTypeMismatch() {
+  throw Error(err::kTypeMismatch, "Type mismatch");
+}
+[[noreturn]] void ThrowOverflow() {
+  throw Error(err::kOverflow, "Overflow");
+}
+[[noreturn]] void ThrowInvalidNull() {
+  throw Error(err::kInvalidUseOfNull, "Invalid use of Null");
+}
+[[noreturn]] void ThrowMissing() {
+  throw Error(err::kNotOptional, "Argument not optional");
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// The numeric test: optional blanks, an optional sign, digits with optional
+// thousands separators, an optional decimal part and an optional exponent.
+// Returns the number, or nullopt when the text is not numeric; throws 6 when
+// it is numeric but beyond the range of a Double.
+std::optional<double> ParseNumber(std::string_view text) {
+  std::string_view s = TrimBlanks(text);
+  bool negative = false;
+  if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+    negative = s.front() == '-';
+    s = TrimBlanks(s.substr(1));
+  }
+  std::string plain;  // digits, point and exponent without separators
+  size_t i = 0;
+  int int_digits = 0, frac_digits = 0, leading_zeros = 0;
+  bool significant = false;
+  while (i < s.size() && (IsDigit(s[i]) || (s[i] == ',' && int_digits > 0))) {
+    if (s[i] != ',') {
+      if (s[i] != '0') significant = true;
+      if (!significant) ++leading_zeros;
+      plain += s[i];
+      ++int_digits;
+    }
+    ++i;
+  }
+  if (i < s.size() && s[i] == '.') {
+    plain += '.';
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) {
+      plain += s[i++];
+      ++frac_digits;
+    }
+  }
+  if (int_digits + frac_digits == 0) return std::nullopt;
+  long exponent = 0;
+  if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
+    plain += 'e';
+    ++i;
+    bool exp_negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+      exp_negative = s[i] == '-';
+      plain += s[i++];
+    }
+    if (i >= s.size() || !IsDigit(s[i])) return std::nullopt;
+    while (i < s.size() && IsDigit(s[i])) {
+      if (exponent < 100000) exponent = exponent * 10 + (s[i] - '0');
+      plain += s[i++];
+    }
+    if (exp_negative) exponent = -exponent;
+  }
+  if (i != s.size()) return std::nullopt;
+
+  double value = 0;
+  auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (ec == std::errc::result_out_of_range) {
+    // Tell overflow from underflow by the magnitude of the leading digit.
+    if (significant && int_digits - leading_zeros + exponent > 0) ThrowOverflow();
+    value = 0;
+  } else if (ec != std::errc() || end != plain.data() + plain.size()) {
+    return std::nullopt;
+  }
+  return negative ? -value : value;
+}
+
+bool IsLeapYear(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int DaysInMonth(int y, int m) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+bool IsValidDate(const DateTime& d) {
+  return d.year >= 100 && d.year <= 9999 && d.month >= 1 && d.month <= 12 && d.day >= 1 &&
+         d.day <= DaysInMonth(d.year, d.month) && d.hour >= 0 && d.hour <= 23 && d.minute >= 0 &&
+         d.minute <= 59 && d.second >= 0 && d.second <= 59;
+}
+
+// Reads 1..max_digits digits at s[*i]; nullopt when there are none.
+std::optional<int> ReadDigits(std::string_view s, size_t* i, size_t min_digits, size_t max_digits) {
+  size_t start = *i;
+  int value = 0;
+  while (*i < s.size() && IsDigit(s[*i]) && *i - start < max_digits) {
+    value = value * 10 + (s[*i] - '0');
+    ++*i;
+  }
+  if (*i - start < min_digits || (*i < s.size() && IsDigit(s[*i]))) return std::nullopt;
+  return value;
+}
+
+// The date test: "yyyy/m/d" or "yyyy-m-d", optionally followed by blanks and a
+// time "h:mm" or "h:mm:ss", blanks around. The date must exist.
+std::optional<DateTime> ParseDate(std::string_view text) {
+  std::string_view s = TrimBlanks(text);
+  size_t i = 0;
+  DateTime d;
+  auto year = ReadDigits(s, &i, 4, 4);
+  if (!year || i >= s.size() || (s[i] != '/' && s[i] != '-')) return std::nullopt;
+  char separator = s[i++];
+  auto month = ReadDigits(s, &i, 1, 2);
+  if (!month || i >= s.size() || s[i] != separator) return std::nullopt;
+  ++i;
+  auto day = ReadDigits(s, &i, 1, 2);
+  if (!day) return std::nullopt;
+  d.year = *year, d.month = *month, d.day = *day, d.hour = 0, d.minute = 0, d.second = 0;
+  if (i < s.size()) {
+    if (!IsBlank(s[i])) return std::nullopt;
+    while (i < s.size() && IsBlank(s[i])) ++i;
+    auto hour = ReadDigits(s, &i, 1, 2);
+    if (!hour || i >= s.size() || s[i] != ':') return std::nullopt;
+    ++i;
+    auto minute = ReadDigits(s, &i, 2, 2);
+    if (!minute) return std::nullopt;
+    std::optional<int> second = 0;
+    if (i < s.size() && s[i] == ':') {
+      ++i;
+      second = ReadDigits(s, &i, 2, 2);
+      if (!second) return std::nullopt;
+    }
+    if (i != s.size()) return std::nullopt;
+    d.hour = *hour, d.minute = *minute, d.second = *second;
+  }
+  if (!IsValidDate(d)) return std::nullopt;
+  return d;
+}
+
+// Days from 1970-01-01 of a proleptic Gregorian date, and back.
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, DateTime* out) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  out->year = static_cast<int>(yoe + era * 400 + (m <= 2));
+  out->month = static_cast<int>(m);
+  out->day = static_cast<int>(d);
+}
+
+// Automation's date serial: days since 1899-12-30, the time as a fraction of
+// a day whose sign follows the day count (-1.25 is 1899-12-29 06:00).
+const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+
+double DateToSerial(const DateTime& d) {
+  const int64_t days = DaysFromCivil(d.year, d.month, d.day) - kEpochDays;
+  const double time = (d.hour * 3600 + d.minute * 60 + d.second) / 86400.0;
+  return days >= 0 ? static_cast<double>(days) + time : static_cast<double>(days) - time;
+}
+
+DateTime SerialToDate(double serial) {
+  // Years 100 to 9999, as automation's dates.
+  if (!(serial >= -657434.0 && serial < 2958466.0)) ThrowOverflow();
+  double whole = std::trunc(serial);
+  int64_t days = static_cast<int64_t>(whole);
+  int64_t seconds = std::llround(std::fabs(serial - whole) * 86400.0);
+  if (seconds >= 86400) {
+    seconds -= 86400;
+    days += serial < 0 ? -1 : 1;
+  }
+  DateTime d;
+  CivilFromDays(days + kEpochDays, &d);
+  d.hour = static_cast<int>(seconds / 3600);
+  d.minute = static_cast<int>(seconds / 60 % 60);
+  d.second = static_cast<int>(seconds % 60);
+  return d;
+}
+
+// The shortest text that reads back as the same Double, in automation's
+// shape: plain digits for exponents -5 < e < 15, otherwise "1.5E+20".
+std::string FormatDouble(double value) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+  if (value == 0) return "0";
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  std::string_view sci(buf, static_cast<size_t>(end - buf));
+  bool negative = sci.front() == '-';
+  if (negative) sci.remove_prefix(1);
+  size_t e_pos = sci.find('e');
+  std::string digits;
+  for (char c : sci.substr(0, e_pos)) {
+    if (c != '.') digits += c;
+  }
+  int exponent = 0;
+  std::string_view exp_text = sci.substr(e_pos + 1);
+  if (exp_text.front() == '+') exp_text.remove_prefix(1);
+  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exponent);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string out = negative ? "-" : "";
+  const int n = static_cast<int>(digits.size());
+  if (exponent >= 15 || exponent <= -5) {
+    out += digits[0];
+    if (n > 1) out += "." + digits.substr(1);
+    char exp_buf[16];
+    std::snprintf(exp_buf, sizeof exp_buf, "E%c%02d", exponent < 0 ? '-' : '+',
+                  exponent < 0 ? -exponent : exponent);
+    out += exp_buf;
+  } else if (exponent < 0) {
+    out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+  } else if (n <= exponent + 1) {
+    out += digits + std::string(static_cast<size_t>(exponent + 1 - n), '0');
+  } else {
+    out += digits.substr(0, static_cast<size_t>(exponent + 1)) + "." +
+           digits.substr(static_cast<size_t>(exponent + 1));
+  }
+  return out;
+}
+
+std::string FormatDate(const DateTime& d) {
+  char buf[64];
+  if (d.hour == 0 && d.minute == 0 && d.second == 0) {
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", d.year, d.month, d.day);
+  } else {
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+                  d.minute, d.second);
+  }
+  return buf;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Round half to even, then check the range of the integer type.
+template <class Int>
+Int RoundToInt(double value) {
+  if (std::isnan(value)) ThrowOverflow();
+  double r = std::nearbyint(value);
+  if (r < static_cast<double>(std::numeric_limits<Int>::min()) ||
+      r > static_cast<double>(std::numeric_limits<Int>::max())) {
+    ThrowOverflow();
+  }
+  return static_cast<Int>(r);
+}
+
+}  // namespace
+
+Variant Variant::Missing() {
+  Variant v;
+  v.type_ = Type::kMissing;
+  return v;
+}
+
+Variant Variant::Null() {
+  Variant v;
+  v.type_ = Type::kNull;
+  return v;
+}
+
+Variant Variant::Boolean(bool value) {
+  Variant v;
+  v.type_ = Type::kBoolean;
+  v.value_.emplace<bool>(value);
+  return v;
+}
+
+Variant Variant::Integer(int16_t value) {
+  Variant v;
+  v.type_ = Type::kInteger;
+  v.value_.emplace<int16_t>(value);
+  return v;
+}
+
+Variant Variant::Long(int32_t value) {
+  Variant v;
+  v.type_ = Type::kLong;
+  v.value_.emplace<int32_t>(value);
+  return v;
+}
+
+Variant Variant::Double(double value) {
+  Variant v;
+  v.type_ = Type::kDouble;
+  v.value_.emplace<double>(value);
+  return v;
+}
+
+Variant Variant::Date(DateTime value) {
+  Variant v;
+  v.type_ = Type::kDate;
+  v.value_.emplace<DateTime>(value);
+  return v;
+}
+
+Variant Variant::String(std::string value) {
+  Variant v;
+  v.type_ = Type::kString;
+  v.value_.emplace<std::string>(std::move(value));
+  return v;
+}
+
+Variant Variant::Object(std::shared_ptr<Dispatch> value) {
+  Variant v;
+  v.type_ = Type::kObject;
+  v.value_.emplace<std::shared_ptr<Dispatch>>(std::move(value));
+  return v;
+}
+
+Variant Variant::Array(std::shared_ptr<SafeArray> value) {
+  Variant v;
+  v.type_ = Type::kArray;
+  v.value_.emplace<std::shared_ptr<SafeArray>>(std::move(value));
+  return v;
+}
+
+const std::string& Variant::string_ref() const {
+  if (type_ != Type::kString) ThrowTypeMismatch();
+  return std::get<std::string>(value_);
+}
+
+std::string Variant::ToString() const {
+  switch (type_) {
+    case Type::kEmpty:
+      return {};
+    case Type::kString:
+      return std::get<std::string>(value_);
+    case Type::kBoolean:
+      return std::get<bool>(value_) ? "True" : "False";
+    case Type::kInteger:
+      return std::to_string(std::get<int16_t>(value_));
+    case Type::kLong:
+      return std::to_string(std::get<int32_t>(value_));
+    case Type::kDouble:
+      return FormatDouble(std::get<double>(value_));
+    case Type::kDate:
+      return FormatDate(std::get<DateTime>(value_));
+    case Type::kNull:
+      ThrowInvalidNull();
+    case Type::kMissing:
+      ThrowMissing();
+    case Type::kObject:
+    case Type::kArray:
+      break;
+  }
+  ThrowTypeMismatch();
+}
+
+double Variant::ToDouble() const {
+  switch (type_) {
+    case Type::kEmpty:
+      return 0;
+    case Type::kBoolean:
+      return std::get<bool>(value_) ? -1 : 0;
+    case Type::kInteger:
+      return std::get<int16_t>(value_);
+    case Type::kLong:
+      return std::get<int32_t>(value_);
+    case Type::kDouble:
+      return std::get<double>(value_);
+    case Type::kDate:
+      return DateToSerial(std::get<DateTime>(value_));
+    case Type::kString: {
+      std::optional<double> n = ParseNumber(std::get<std::string>(value_));
+      if (!n) ThrowTypeMismatch();
+      return *n;
+    }
+    case Type::kNull:
+      ThrowInvalidNull();
+    case Type::kMissing:
+      ThrowMissing();
+    case Type::kObject:
+    case Type::kArray:
+      break;
+  }
+  ThrowTypeMismatch();
+}
+
+int32_t Variant::ToLong() const {
+  switch (type_) {
+    case Type::kBoolean:
+      return std::get<bool>(value_) ? -1 : 0;
+    case Type::kInteger:
+      return std::get<int16_t>(value_);
+    case Type::kLong:
+      return std::get<int32_t>(value_);
+    default:
+      return RoundToInt<int32_t>(ToDouble());
+  }
+}
+
+int16_t Variant::ToInteger() const {
+  switch (type_) {
+    case Type::kBoolean:
+      return std::get<bool>(value_) ? -1 : 0;
+    case Type::kInteger:
+      return std::get<int16_t>(value_);
+    default:
+      return RoundToInt<int16_t>(ToDouble());
+  }
+}
+
+bool Variant::ToBool() const {
+  switch (type_) {
+    case Type::kBoolean:
+      return std::get<bool>(value_);
+    case Type::kString: {
+      std::string_view s = TrimBlanks(std::get<std::string>(value_));
+      if (EqualsIgnoreCase(s, "True")) return true;
+      if (EqualsIgnoreCase(s, "False")) return false;
+      return ToDouble() != 0;
+    }
+    default:
+      return ToDouble() != 0;
+  }
+}
+
+DateTime Variant::ToDate() const {
+  switch (type_) {
+    case Type::kDate:
+      return std::get<DateTime>(value_);
+    case Type::kString: {
+      std::optional<DateTime> d = ParseDate(std::get<std::string>(value_));
+      if (!d) ThrowTypeMismatch();
+      return *d;
+    }
+    default:
+      return SerialToDate(ToDouble());
+  }
+}
+
+std::shared_ptr<Dispatch> Variant::ToObject() const {
+  switch (type_) {
+    case Type::kObject:
+      return std::get<std::shared_ptr<Dispatch>>(value_);
+    case Type::kEmpty:
+    case Type::kNull:
+      return nullptr;
+    case Type::kMissing:
+      ThrowMissing();
+    default:
+      ThrowTypeMismatch();
+  }
+}
+
+std::shared_ptr<SafeArray> Variant::ToArray() const {
+  if (type_ == Type::kMissing) ThrowMissing();
+  if (type_ != Type::kArray) ThrowTypeMismatch();
+  return std::get<std::shared_ptr<SafeArray>>(value_);
+}
+
+bool operator==(const Variant& a, const Variant& b) {
+  return a.type_ == b.type_ && a.value_ == b.value_;
+}
+
+const char* TypeName(Variant::Type type) {
+  switch (type) {
+    case Variant::Type::kEmpty:
+      return "Empty";
+    case Variant::Type::kMissing:
+      return "Error";
+    case Variant::Type::kNull:
+      return "Null";
+    case Variant::Type::kBoolean:
+      return "Boolean";
+    case Variant::Type::kInteger:
+      return "Integer";
+    case Variant::Type::kLong:
+      return "Long";
+    case Variant::Type::kDouble:
+      return "Double";
+    case Variant::Type::kDate:
+      return "Date";
+    case Variant::Type::kString:
+      return "String";
+    case Variant::Type::kObject:
+      return "Object";
+    case Variant::Type::kArray:
+      return "Variant()";
+  }
+  return "Unknown";
+}
+
+}  // namespace kvt710

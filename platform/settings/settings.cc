@@ -1,0 +1,272 @@
+#include "platform/settings/settings.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+
+#include "platform/automation/error.h"
+
+namespace kvt710 {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool KeysEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// One line of the file as stored, without its "\n".
+struct Line {
+  std::string raw;
+  enum class Kind { kOther, kSection, kEntry } kind = Kind::kOther;
+  std::string section;  // for kSection: the name; for kEntry: its section
+  std::string key;      // kEntry: the key without surrounding blanks
+  std::string value;    // kEntry: the text after the first "=", without a trailing "\r"
+};
+
+std::vector<Line> ParseLines(std::string_view text) {
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    text.remove_prefix(kByteOrderMark.size());
+  }
+  std::vector<Line> lines;
+  std::string current;
+  bool in_section = false;
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    Line line;
+    line.raw = std::string(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    std::string_view content = line.raw;
+    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+    std::string_view trimmed = TrimBlanks(content);
+    if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
+      line.kind = Line::Kind::kSection;
+      line.section = std::string(trimmed.substr(1, trimmed.size() - 2));
+      current = line.section;
+      in_section = true;
+    } else if (in_section && !trimmed.empty() && trimmed.front() != ';' && trimmed.front() != '#' &&
+               content.find('=') != std::string_view::npos) {
+      size_t eq = content.find('=');
+      line.kind = Line::Kind::kEntry;
+      line.section = current;
+      line.key = std::string(TrimBlanks(content.substr(0, eq)));
+      line.value = std::string(content.substr(eq + 1));
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+enum class ReadResult { kRead, kMissing, kUnreadable };
+
+ReadResult ReadFile(const std::filesystem::path& file, std::string* text, int* error) {
+  text->clear();
+  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno;
+    return errno == ENOENT || errno == ENOTDIR ? ReadResult::kMissing : ReadResult::kUnreadable;
+  }
+  char buf[8192];
+  ReadResult result = ReadResult::kRead;
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n > 0) {
+      text->append(buf, static_cast<size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      *error = errno;
+      result = ReadResult::kUnreadable;
+      break;
+    }
+  }
+  ::close(fd);
+  return result;
+}
+
+std::vector<Line> LoadLines(const std::filesystem::path& file) {
+  std::string text;
+  int error = 0;
+  if (ReadFile(file, &text, &error) != ReadResult::kRead) return {};
+  return ParseLines(text);
+}
+
+[[noreturn]] void ThrowFileError(const std::string& what, const std::filesystem::path& file,
+                                 int error) {
+  throw Error(err::kFileAccess,
+              what + " settings file " + file.string() + ": " + std::strerror(error));
+}
+
+void WriteAtomically(const std::filesystem::path& file, const std::string& text) {
+  std::filesystem::path folder = file.parent_path();
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) ThrowFileError("Cannot create the folder of", file, ec.value());
+  }
+  static std::atomic<unsigned> counter{0};
+  std::filesystem::path temp = file;
+  temp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) ThrowFileError("Cannot write", file, errno);
+  int error = 0;
+  if (::fchmod(fd, 0600) != 0) error = errno;
+  size_t done = 0;
+  while (error == 0 && done < text.size()) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno != EINTR) error = errno;
+    if (n > 0) done += static_cast<size_t>(n);
+  }
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    ThrowFileError("Cannot write", file, error);
+  }
+}
+
+bool HasLineBreak(std::string_view s) {
+  return s.find('\n') != std::string_view::npos || s.find('\r') != std::string_view::npos;
+}
+
+}  // namespace
+
+std::filesystem::path Settings::DefaultPath(const std::string& app) {
+  const char* explicit_file = std::getenv("KVT710_SETTINGS");
+  if (explicit_file != nullptr && *explicit_file != '\0') return explicit_file;
+  std::filesystem::path base;
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && *xdg != '\0') {
+    base = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+      const passwd* entry = ::getpwuid(::getuid());
+      home = entry != nullptr ? entry->pw_dir : ".";
+    }
+    base = std::filesystem::path(home) / ".config";
+  }
+  return base / app / "settings.ini";
+}
+
+Settings Settings::ForApp(const std::string& app) {
+  return Settings(DefaultPath(app));
+}
+
+std::string Settings::Get(const std::string& section, const std::string& key) const {
+  return Find(section, key).value_or(std::string());
+}
+
+std::optional<std::string> Settings::Find(const std::string& section,
+                                          const std::string& key) const {
+  std::string_view wanted = TrimBlanks(key);
+  for (const Line& line : LoadLines(file_)) {
+    if (line.kind == Line::Kind::kEntry && line.section == section && KeysEqual(line.key, wanted)) {
+      return line.value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::pair<std::string, std::string>> Settings::List(const std::string& section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const Line& line : LoadLines(file_)) {
+    if (line.kind == Line::Kind::kEntry && line.section == section) {
+      entries.emplace_back(line.key, line.value);
+    }
+  }
+  return entries;
+}
+
+void Settings::Set(const std::string& section, const std::string& key,
+                   const std::string& value) const {
+  std::string_view name = TrimBlanks(key);
+  if (name.empty() || name != key || key.find('=') != std::string::npos || HasLineBreak(key) ||
+      key.front() == '[' || key.front() == ';' || key.front() == '#') {
+    throw Error(err::kInvalidCall, "Invalid settings key: " + key);
+  }
+  if (HasLineBreak(section) || HasLineBreak(value)) {
+    throw Error(err::kInvalidCall, "A settings section or value cannot hold a line break");
+  }
+
+  std::string text;
+  int error = 0;
+  if (ReadFile(file_, &text, &error) == ReadResult::kUnreadable) {
+    ThrowFileError("Cannot read", file_, error);
+  }
+  bool bom = text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
+  std::vector<Line> lines = ParseLines(text);
+  bool crlf = !lines.empty() && !lines.front().raw.empty() && lines.front().raw.back() == '\r';
+  const std::string eol = crlf ? "\r" : "";
+
+  // Replace the first entry of the key, else append after the last entry of
+  // the section's first occurrence, else add the section at the end.
+  std::optional<size_t> replace, insert_after;
+  for (size_t i = 0; i < lines.size() && !replace; ++i) {
+    if (lines[i].kind == Line::Kind::kEntry && lines[i].section == section &&
+        KeysEqual(lines[i].key, name)) {
+      replace = i;
+    }
+  }
+  for (size_t i = 0; i < lines.size() && !replace && !insert_after; ++i) {
+    if (lines[i].kind != Line::Kind::kSection || lines[i].section != section) continue;
+    insert_after = i;
+    for (size_t j = i + 1; j < lines.size() && lines[j].kind != Line::Kind::kSection; ++j) {
+      if (lines[j].kind == Line::Kind::kEntry) insert_after = j;
+    }
+  }
+  if (replace) {
+    Line& line = lines[*replace];
+    std::string_view content = line.raw;
+    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+    line.raw = std::string(content.substr(0, content.find('='))) + "=" + value + eol;
+  } else if (insert_after) {
+    Line added;
+    added.raw = key + "=" + value + eol;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insert_after) + 1, std::move(added));
+  } else {
+    if (!lines.empty() && !TrimBlanks(lines.back().raw).empty() && lines.back().raw != "\r") {
+      Line blank;
+      blank.raw = eol;
+      lines.push_back(std::move(blank));
+    }
+    Line header, added;
+    header.raw = "[" + section + "]" + eol;
+    added.raw = key + "=" + value + eol;
+    lines.push_back(std::move(header));
+    lines.push_back(std::move(added));
+  }
+
+  std::string out = bom ? std::string(kByteOrderMark) : std::string();
+  for (const Line& line : lines) out += line.raw + "\n";
+  WriteAtomically(file_, out);
+}
+
+}  // namespace kvt710

@@ -1,0 +1,63 @@
+#include "platform/sibling/prw520.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/automation/registry.h"
+#include "platform/db/errors.h"
+#include "platform/settings/settings.h"
+#include "tests/support/test_support.h"
+
+namespace kvt710 {
+namespace {
+
+TEST(ErrorReporterTest, ListenersReceiveEachReportWithItsErrorList) {
+  std::vector<Report> received;
+  auto handle = ListenForReports([&](const Report& r) { received.push_back(r); });
+  auto reporter = CreateObject("PRW520.PRW520C1");
+
+  auto errors = std::make_shared<db::Errors>();
+  errors->Add({19, "UNIQUE constraint failed", "23505", "SQLite"});
+  errors->Add({5, "database is locked", "", "SQLite"});
+  ReportError(*reporter, Error(-2147467259, "UNIQUE constraint failed", "SQLite"),
+              Variant::String("11015"), errors, "KVT710C3.SetBaseData");
+  errors->Clear();  // the report keeps the list as it was at the call
+
+  ASSERT_EQ(received.size(), 1u);
+  const Report& r = received[0];
+  EXPECT_EQ(r.code, Variant::String("11015"));
+  EXPECT_EQ(r.source, "KVT710C3.SetBaseData");
+  EXPECT_EQ(r.error_number, -2147467259);
+  EXPECT_EQ(r.error_description, "UNIQUE constraint failed");
+  EXPECT_EQ(r.error_source, "SQLite");
+  ASSERT_EQ(r.errors.size(), 2u);
+  EXPECT_EQ(r.errors[0].number, 19);
+  EXPECT_EQ(r.errors[0].sqlstate, "23505");
+  EXPECT_EQ(r.errors[1].description, "database is locked");
+  EXPECT_EQ(r.errors[1].source, "SQLite");
+
+  // Late-bound, as the field-list executor calls it: an Integer code, no list.
+  reporter->PutRef("errobject", Variant::Object(MakeErrorObject(Error(13, "Type mismatch"))));
+  reporter->Call("dberrdsp", {Variant::Integer(11015), Variant::Null(), Variant::Missing(),
+                              Variant::String("KVT710.funcCreateSql")});
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[1].code, Variant::Integer(11015));
+  EXPECT_EQ(received[1].error_number, 13);
+  EXPECT_TRUE(received[1].errors.empty());
+
+  handle.reset();
+  ReportError(*reporter, Error(5, "x"), Variant::String("11002"), nullptr, "KVT710C3.X");
+  EXPECT_EQ(received.size(), 2u);
+  EXPECT_THROW(reporter->Call("DBERRDSP", {Variant::String("11015")}), Error);
+}
+
+TEST(SystemParametersTest, GetSysParmReadsTheSettings) {
+  testing_support::ScopedSettings settings({{kSysParmSection, {{"7050", " 12"}}}});
+  auto params = CreateObject("PRW520.PRW520C2");
+  EXPECT_EQ(params->Call("GetSysParm", {Variant::Integer(7050)}), Variant::Long(0));
+  EXPECT_EQ(params->Get("NAIYO"), Variant::String(" 12"));
+  EXPECT_EQ(params->Call("getsysparm", {Variant::Long(7051)}), Variant::Long(1));
+  EXPECT_EQ(params->Get("Naiyo"), Variant::String(""));
+}
+
+}  // namespace
+}  // namespace kvt710
