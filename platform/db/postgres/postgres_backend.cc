@@ -1,0 +1,297 @@
+#include "platform/db/postgres/postgres_backend.h"
+
+#include <libpq-fe.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "platform/automation/error.h"
+#include "platform/db/postgres/pg_conninfo.h"
+#include "platform/db/postgres/pg_values.h"
+
+namespace kvt710::db {
+namespace {
+
+constexpr const char* kSource = "PostgreSQL";
+constexpr const char* kSqlStateCannotConnect = "08001";
+constexpr const char* kSqlStateConnectionLost = "08006";
+
+struct ConnDeleter {
+  void operator()(PGconn* conn) const { PQfinish(conn); }
+};
+struct ResultDeleter {
+  void operator()(PGresult* result) const { PQclear(result); }
+};
+using ConnPtr = std::unique_ptr<PGconn, ConnDeleter>;
+using ResultPtr = std::unique_ptr<PGresult, ResultDeleter>;
+
+// libpq's messages end in a newline and may span lines ("FATAL:  ...\n\t...");
+// a new line that starts a sentence ends the one before.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  bool blank = false;
+  bool line_break = false;
+  for (char c : text) {
+    if (c == '\n' || c == '\r') line_break = true;
+    if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
+      blank = true;
+      continue;
+    }
+    if (blank && !out.empty()) {
+      if (line_break && c >= 'A' && c <= 'Z' &&
+          std::string_view(".:;?!").find(out.back()) == std::string_view::npos) {
+        out += '.';
+      }
+      out += ' ';
+    }
+    blank = line_break = false;
+    out += c;
+  }
+  return out;
+}
+
+std::string WithoutSecret(std::string text, const std::string& secret) {
+  if (secret.empty()) return text;
+  for (size_t pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 3)) {
+    text.replace(pos, secret.size(), "***");
+  }
+  return text;
+}
+
+ProviderFailure Failure(std::string description, std::string sqlstate) {
+  return ProviderFailure(
+      ProviderError{err::kProvider, std::move(description), std::move(sqlstate), kSource});
+}
+
+std::string ErrorField(const PGresult* result, int field) {
+  const char* value = result != nullptr ? PQresultErrorField(result, field) : nullptr;
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+// The one place where a failed statement becomes a ProviderFailure: the
+// server's SQLSTATE and primary message (with its detail), or, when the
+// connection broke, 08006 and a description that says so.
+ProviderFailure StatementFailure(const PGresult* result, PGconn* conn) {
+  std::string sqlstate = ErrorField(result, PG_DIAG_SQLSTATE);
+  std::string message = ErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+  const std::string detail = ErrorField(result, PG_DIAG_MESSAGE_DETAIL);
+  if (message.empty() && result != nullptr) message = OneLine(PQresultErrorMessage(result));
+  if (message.empty()) message = OneLine(PQerrorMessage(conn));
+  if (message.empty()) message = "unknown error";
+  if (!detail.empty()) message += " (" + OneLine(detail) + ")";
+  if (PQstatus(conn) == CONNECTION_BAD) {
+    if (sqlstate.empty()) sqlstate = kSqlStateConnectionLost;
+    message = "Connection to the PostgreSQL server lost: " + message;
+  }
+  return Failure(std::move(message), std::move(sqlstate));
+}
+
+void IgnoreNotice(void*, const char*) {}
+
+void RefuseNul(std::string_view text, const char* what) {
+  if (text.find('\0') != std::string_view::npos) {
+    throw Failure(std::string("The ") + what + " contains a NUL character", "22021");
+  }
+}
+
+class PostgresCursor final : public RowCursor {
+ public:
+  explicit PostgresCursor(ResultPtr result) : result_(std::move(result)) {
+    if (PQresultStatus(result_.get()) != PGRES_TUPLES_OK) return;
+    rows_ = PQntuples(result_.get());
+    const int fields = PQnfields(result_.get());
+    for (int i = 0; i < fields; ++i) {
+      columns_.emplace_back(PQfname(result_.get(), i));
+      types_.push_back(PQftype(result_.get(), i));
+    }
+  }
+
+  const std::vector<std::string>& columns() const override { return columns_; }
+
+  bool Next(std::vector<Variant>& row) override {
+    if (next_ >= rows_) return false;
+    row.clear();
+    row.reserve(columns_.size());
+    for (int i = 0; i < static_cast<int>(columns_.size()); ++i) {
+      if (PQgetisnull(result_.get(), next_, i)) {
+        row.push_back(Variant::Null());
+      } else {
+        const std::string_view text(PQgetvalue(result_.get(), next_, i),
+                                    static_cast<size_t>(PQgetlength(result_.get(), next_, i)));
+        row.push_back(postgres::ValueFromText(types_[i], text));
+      }
+    }
+    ++next_;
+    return true;
+  }
+
+ private:
+  ResultPtr result_;
+  std::vector<std::string> columns_;
+  std::vector<Oid> types_;
+  int rows_ = 0;
+  int next_ = 0;
+};
+
+class PostgresBackend final : public Backend {
+ public:
+  void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) override {
+    Close();
+    const postgres::ConnInfo info = postgres::BuildConnInfo(params);
+    std::vector<const char*> keywords;
+    std::vector<const char*> values;
+    for (const auto& [keyword, value] : info.options) {
+      keywords.push_back(keyword.c_str());
+      values.push_back(value.c_str());
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+
+    ConnPtr conn(PQconnectdbParams(keywords.data(), values.data(), 0));
+    if (!conn) throw Failure("Cannot connect to the PostgreSQL server: out of memory", "08001");
+    if (PQstatus(conn.get()) != CONNECTION_OK) {
+      throw Failure("Cannot connect to the PostgreSQL server: " +
+                        WithoutSecret(OneLine(PQerrorMessage(conn.get())), info.password),
+                    kSqlStateCannotConnect);
+    }
+    PQsetNoticeProcessor(conn.get(), IgnoreNotice, nullptr);
+
+    const int64_t timeout_ms =
+        command_timeout_seconds > 0 ? int64_t{command_timeout_seconds} * 1000 : 0;
+    const std::string setup =
+        "SET standard_conforming_strings = on; SET DateStyle = 'ISO, YMD'; "
+        "SET statement_timeout = " +
+        std::to_string(timeout_ms);
+    ResultPtr result(PQexec(conn.get(), setup.c_str()));
+    if (!result || PQresultStatus(result.get()) != PGRES_COMMAND_OK) {
+      throw StatementFailure(result.get(), conn.get());
+    }
+    RequireSetting(conn.get(), "standard_conforming_strings", "on");
+    RequireSetting(conn.get(), "client_encoding", "UTF8");
+    conn_ = std::move(conn);
+  }
+
+  bool IsOpen() const override { return conn_ && PQstatus(conn_.get()) == CONNECTION_OK; }
+
+  void Close() override { conn_.reset(); }
+
+  void Execute(const std::string& sql) override { Run(sql, {}); }
+
+  int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
+    const ResultPtr result = Run(sql, values);
+    const char* tuples = PQcmdTuples(result.get());
+    return (tuples != nullptr && *tuples != '\0') ? std::strtoll(tuples, nullptr, 10) : 0;
+  }
+
+  std::unique_ptr<RowCursor> Query(const std::string& sql) override {
+    return std::make_unique<PostgresCursor>(Run(sql, {}));
+  }
+
+  std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
+                                        const std::vector<Variant>& values) override {
+    return std::make_unique<PostgresCursor>(Run(sql, values));
+  }
+
+  void Begin() override { Run("BEGIN", {}); }
+  void Commit() override { Run("COMMIT", {}); }
+  void Rollback() override { Run("ROLLBACK", {}); }
+
+  std::vector<std::string> PrimaryKey(const std::string& table) override {
+    // Unquoted names fold to lower case, as the statements that name them do.
+    std::string name = table;
+    if (name.find('"') == std::string::npos) {
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const ResultPtr result =
+        Run("SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND "
+            "a.attnum = ANY (i.indkey) WHERE i.indrelid = to_regclass($1) AND i.indisprimary "
+            "ORDER BY array_position(i.indkey::int2[], a.attnum)",
+            {Variant::String(name)});
+    std::vector<std::string> columns;
+    for (int row = 0; row < PQntuples(result.get()); ++row) {
+      std::string column = PQgetvalue(result.get(), row, 0);
+      for (char& c : column) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      columns.push_back(std::move(column));
+    }
+    return columns;
+  }
+
+  std::string Placeholder(int n) const override { return "$" + std::to_string(n); }
+
+  std::string NullSafeEquals(const std::string& column, const std::string& value) const override {
+    return column + " IS NOT DISTINCT FROM " + value;
+  }
+
+ private:
+  static void RequireSetting(PGconn* conn, const char* name, const char* expected) {
+    const char* value = PQparameterStatus(conn, name);
+    if (value == nullptr || std::strcmp(value, expected) != 0) {
+      throw Failure(std::string("The PostgreSQL server does not run with ") + name + " " + expected,
+                    "0A000");
+    }
+  }
+
+  PGconn* Connected() {
+    if (!conn_)
+      throw Error(err::kConnectionClosed, "Operation is not allowed when the object is closed.");
+    if (PQstatus(conn_.get()) != CONNECTION_OK) {
+      throw Failure("Connection to the PostgreSQL server lost; open the connection again",
+                    kSqlStateConnectionLost);
+    }
+    return conn_.get();
+  }
+
+  // Runs one statement through the extended protocol, values bound as text
+  // with their types left to the server.
+  ResultPtr Run(const std::string& sql, const std::vector<Variant>& values) {
+    PGconn* conn = Connected();
+    RefuseNul(sql, "command text");
+    std::vector<std::optional<std::string>> texts;
+    texts.reserve(values.size());
+    for (const Variant& value : values) {
+      texts.push_back(postgres::ParamText(value));
+      if (texts.back()) RefuseNul(*texts.back(), "value");
+    }
+    std::vector<const char*> pointers;
+    pointers.reserve(texts.size());
+    for (const auto& text : texts) pointers.push_back(text ? text->c_str() : nullptr);
+
+    ResultPtr result(PQexecParams(conn, sql.c_str(), static_cast<int>(pointers.size()), nullptr,
+                                  pointers.data(), nullptr, nullptr, 0));
+    switch (result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR) {
+      case PGRES_COMMAND_OK:
+      case PGRES_TUPLES_OK:
+      case PGRES_EMPTY_QUERY:
+        return result;
+      case PGRES_COPY_IN:
+      case PGRES_COPY_OUT:
+      case PGRES_COPY_BOTH:
+        AbandonCopy(conn);
+        throw Failure("COPY is not supported on this connection", "0A000");
+      default:
+        throw StatementFailure(result.get(), conn);
+    }
+  }
+
+  // Brings the connection out of a COPY that a command text started.
+  static void AbandonCopy(PGconn* conn) {
+    PQputCopyEnd(conn, "COPY is not supported on this connection");
+    char* buffer = nullptr;
+    while (PQgetCopyData(conn, &buffer, 0) > 0) PQfreemem(buffer);
+    while (ResultPtr(PQgetResult(conn))) {
+    }
+  }
+
+  ConnPtr conn_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> NewPostgresBackend() {
+  return std::make_unique<PostgresBackend>();
+}
+
+}  // namespace kvt710::db
