@@ -14,11 +14,11 @@ namespace kvt710::db {
 
 // ADO's error numbers for the operations of Connection and Recordset (the
 // general ones, such as 3704 and 3706, are in kvt710::err).
-constexpr int32_t kErrObjectOpen = 3705;          // operation not allowed when the object is open
-constexpr int32_t kErrNoCurrentRow = 3021;        // either BOF or EOF is true
-constexpr int32_t kErrNotAllowed = 3251;          // operation not supported by this recordset
-constexpr int32_t kErrItemNotFound = 3265;        // no field of that name or ordinal
-constexpr int32_t kErrRowChanged = -2147217864;   // optimistic update found the row changed
+constexpr int32_t kErrObjectOpen = 3705;         // operation not allowed when the object is open
+constexpr int32_t kErrNoCurrentRow = 3021;       // either BOF or EOF is true
+constexpr int32_t kErrNotAllowed = 3251;         // operation not supported by this recordset
+constexpr int32_t kErrItemNotFound = 3265;       // no field of that name or ordinal
+constexpr int32_t kErrRowChanged = -2147217864;  // optimistic update found the row changed
 
 struct ProviderError {
   int32_t number = 0;       // native error code (or automation's number)

@@ -1,0 +1,41 @@
+#include "platform/db/providers.h"
+
+#include <cctype>
+#include <map>
+
+#include "platform/automation/error.h"
+#include "platform/db/postgres/postgres_backend.h"
+#include "platform/db/sqlite/sqlite_backend.h"
+
+namespace kvt710::db {
+namespace {
+
+const std::map<std::string, BackendFactory>& Registry() {
+  static const std::map<std::string, BackendFactory> registry = {
+      {"POSTGRESQL", [] { return NewPostgresBackend(); }},
+      {"SQLITE", [] { return NewSqliteBackend(); }},
+      // Further backends: {"NAME", [] { return NewNameBackend(); }},
+  };
+  return registry;
+}
+
+}  // namespace
+
+std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
+  std::string name = provider;
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const auto it = Registry().find(name);
+  if (it == Registry().end()) {
+    throw Error(err::kBadConnectionString, "Provider cannot be found: " + provider,
+                "ADODB.Connection");
+  }
+  return it->second();
+}
+
+std::vector<std::string> ProviderNames() {
+  std::vector<std::string> names;
+  for (const auto& entry : Registry()) names.push_back(entry.first);
+  return names;
+}
+
+}  // namespace kvt710::db

@@ -1,0 +1,100 @@
+// Connection strings: ADO's key=value rules, URIs, redaction, and the
+// provider registry that the parsed provider name selects from.
+#include <gtest/gtest.h>
+
+#include "platform/automation/error.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/providers.h"
+
+namespace kvt710::db {
+namespace {
+
+// The error of `text`, which must fail to parse.
+Error ParseFailure(const std::string& text) {
+  try {
+    ParseConnectionString(text);
+  } catch (const Error& e) {
+    return e;
+  }
+  ADD_FAILURE() << "accepted: " << text;
+  return Error(0, "");
+}
+
+TEST(ConnectionStringTest, ReadsKeysAndValuesByAdoRules) {
+  ConnectionParameters p = ParseConnectionString(
+      " ;provider = SqLite ;; Data Source = /tmp/a b.db ;Password=\"x;y=z\"\"w\";"
+      "User ID='it''s';Empty=;");
+  EXPECT_EQ(p.provider, "SQLITE");
+  EXPECT_EQ(p.Find("data source"), "/tmp/a b.db");
+  EXPECT_EQ(p.Find("  DATA SOURCE "), "/tmp/a b.db");
+  EXPECT_EQ(p.Find("Password"), "x;y=z\"w");
+  EXPECT_EQ(p.Find("user id"), "it's");
+  EXPECT_EQ(p.Find("Empty"), "");
+  EXPECT_EQ(p.Find("Host"), std::nullopt);
+  EXPECT_TRUE(p.uri.empty());
+
+  // A quoted value keeps its inner blanks; the last of a repeated key wins.
+  p = ParseConnectionString("Provider=PostgreSQL;Host=a;Host= ' b ' ");
+  EXPECT_EQ(p.provider, "POSTGRESQL");
+  EXPECT_EQ(p.Find("Host"), " b ");
+
+  for (const char* uri : {"postgresql://u:pw@h:5432/db", "  postgres://h/db?sslmode=disable"}) {
+    p = ParseConnectionString(uri);
+    EXPECT_EQ(p.provider, "POSTGRESQL") << uri;
+    EXPECT_FALSE(p.uri.empty()) << uri;
+    EXPECT_TRUE(p.values.empty()) << uri;
+  }
+}
+
+TEST(ConnectionStringTest, RefusesMalformedStringsWithoutRepeatingThem) {
+  Error missing = ParseFailure("Data Source=/tmp/x.db;Password=hunter2");
+  EXPECT_EQ(missing.number(), err::kBadConnectionString);
+  EXPECT_EQ(missing.description(), "Connection string names no provider");
+  EXPECT_EQ(ParseFailure("Provider= ;Data Source=x").description(),
+            "Connection string names no provider");
+
+  for (const char* text :
+       {"Provider=SQLite;Password=\"hunter2;Data Source=x",
+        "Provider=SQLite;Password=hunter2;stray hunter3",
+        "Provider=SQLite;Password='hunter2'hunter3", "Provider=SQLite;=hunter2"}) {
+    Error e = ParseFailure(text);
+    EXPECT_EQ(e.number(), err::kBadConnectionString) << text;
+    EXPECT_NE(e.description().find("malformed"), std::string::npos) << e.description();
+    EXPECT_EQ(e.description().find("hunter"), std::string::npos) << e.description();
+    EXPECT_EQ(e.description().find("SQLite"), std::string::npos) << e.description();
+  }
+}
+
+TEST(ConnectionStringTest, RedactsEveryPassword) {
+  EXPECT_EQ(RedactConnectionString("Provider=PostgreSQL;Host=h;Password=hunter2;User ID=u"),
+            "Provider=PostgreSQL;Host=h;Password=***;User ID=u");
+  EXPECT_EQ(RedactConnectionString("Provider=X; pwd = 'a;b' ;Host=h"),
+            "Provider=X; pwd =***;Host=h");
+  EXPECT_EQ(RedactConnectionString("Provider=SQLite;Data Source=/tmp/x.db"),
+            "Provider=SQLite;Data Source=/tmp/x.db");
+  EXPECT_EQ(RedactConnectionString("postgresql://u:hunter2@h:5432/db?sslmode=disable&password=x2"),
+            "postgresql://u:***@h:5432/db?sslmode=disable&password=***");
+  EXPECT_EQ(RedactConnectionString("postgres://u@h/db"), "postgres://u@h/db");
+  // Strings that do not parse still hide whatever might be a secret.
+  for (const char* text :
+       {"Provider=X;Password=\"hunter2;Host=h", "Provider=X;Password=a;hunter2"}) {
+    const std::string redacted = RedactConnectionString(text);
+    EXPECT_EQ(redacted.find("hunter2"), std::string::npos) << redacted;
+    EXPECT_NE(redacted.find("Provider=X"), std::string::npos) << redacted;
+  }
+}
+
+TEST(ProvidersTest, SelectsTheBackendByProviderName) {
+  EXPECT_NE(CreateBackend("sqlite"), nullptr);
+  EXPECT_NE(CreateBackend("SQLite"), nullptr);
+  try {
+    CreateBackend("Oracle");
+    FAIL() << "an unknown provider was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kBadConnectionString);
+    EXPECT_EQ(e.description(), "Provider cannot be found: Oracle");
+  }
+}
+
+}  // namespace
+}  // namespace kvt710::db
