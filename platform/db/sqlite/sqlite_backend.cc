@@ -1,0 +1,301 @@
+#include "platform/db/sqlite/sqlite_backend.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <utility>
+
+#include "platform/automation/error.h"
+#include "platform/db/sqlite/date_collation.h"
+
+namespace kvt710::db {
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr const char* kSource = "SQLite";
+
+struct DbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct StmtFinalizer {
+  void operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+// The one place where SQLite's result codes become errors.
+[[noreturn]] void Fail(int code, const std::string& message) {
+  throw ProviderFailure(ProviderError{code, message, "", kSource});
+}
+
+[[noreturn]] void FailFrom(sqlite3* db, int code) {
+  Fail(code, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+}
+
+bool OnlyBlanks(const char* begin, const char* end) {
+  for (const char* p = begin; p < end; ++p) {
+    if (!std::isspace(static_cast<unsigned char>(*p))) return false;
+  }
+  return true;
+}
+
+int Collate(void*, int n1, const void* p1, int n2, const void* p2) {
+  return sqlite::CompareCollationDates(
+      std::string_view(static_cast<const char*>(p1), static_cast<size_t>(n1)),
+      std::string_view(static_cast<const char*>(p2), static_cast<size_t>(n2)));
+}
+
+std::string DateText(const DateTime& d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+                d.minute, d.second);
+  return buf;
+}
+
+Variant ColumnValue(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: {
+      const sqlite3_int64 v = sqlite3_column_int64(stmt, i);
+      if (v >= INT32_MIN && v <= INT32_MAX) return Variant::Long(static_cast<int32_t>(v));
+      return Variant::Double(static_cast<double>(v));
+    }
+    case SQLITE_FLOAT:
+      return Variant::Double(sqlite3_column_double(stmt, i));
+    case SQLITE_NULL:
+      return Variant::Null();
+    default: {  // TEXT and BLOB: the bytes as they are
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+      const int n = sqlite3_column_bytes(stmt, i);
+      return Variant::String(bytes != nullptr ? std::string(bytes, static_cast<size_t>(n))
+                                              : std::string());
+    }
+  }
+}
+
+void Bind(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Variant>& values) {
+  if (sqlite3_bind_parameter_count(stmt) != static_cast<int>(values.size()))
+    Fail(SQLITE_RANGE, "The statement's placeholders do not match the values bound to it");
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Variant& v = values[i];
+    const int at = static_cast<int>(i) + 1;
+    int rc = SQLITE_OK;
+    switch (v.type()) {
+      case Variant::Type::kEmpty:
+      case Variant::Type::kMissing:
+      case Variant::Type::kNull:
+        rc = sqlite3_bind_null(stmt, at);
+        break;
+      case Variant::Type::kBoolean:
+      case Variant::Type::kInteger:
+      case Variant::Type::kLong:
+        rc = sqlite3_bind_int(stmt, at, v.ToLong());
+        break;
+      case Variant::Type::kDouble:
+        rc = sqlite3_bind_double(stmt, at, v.ToDouble());
+        break;
+      case Variant::Type::kDate: {
+        const std::string text = DateText(v.ToDate());
+        rc = sqlite3_bind_text(stmt, at, text.data(), static_cast<int>(text.size()),
+                               SQLITE_TRANSIENT);
+        break;
+      }
+      case Variant::Type::kString: {
+        const std::string& text = v.string_ref();
+        if (text.size() > INT_MAX) Fail(SQLITE_TOOBIG, "A bound text is too long");
+        rc = sqlite3_bind_text(stmt, at, text.data(), static_cast<int>(text.size()),
+                               SQLITE_TRANSIENT);
+        break;
+      }
+      case Variant::Type::kObject:
+      case Variant::Type::kArray:
+        throw Error(kvt710::err::kTypeMismatch,
+                    "Type mismatch: an object or array is no column value", kSource);
+    }
+    if (rc != SQLITE_OK) FailFrom(db, rc);
+  }
+}
+
+class SqliteCursor : public RowCursor {
+ public:
+  SqliteCursor(sqlite3* db, StmtHandle stmt) : db_(db), stmt_(std::move(stmt)) {
+    const int n = sqlite3_column_count(stmt_.get());
+    for (int i = 0; i < n; ++i) {
+      const char* name = sqlite3_column_name(stmt_.get(), i);
+      columns_.emplace_back(name != nullptr ? name : "");
+    }
+  }
+
+  const std::vector<std::string>& columns() const override { return columns_; }
+
+  bool Next(std::vector<Variant>& row) override {
+    if (done_) return false;
+    const int rc = sqlite3_step(stmt_.get());
+    if (rc == SQLITE_ROW) {
+      row.clear();
+      for (int i = 0; i < static_cast<int>(columns_.size()); ++i)
+        row.push_back(ColumnValue(stmt_.get(), i));
+      return true;
+    }
+    done_ = true;
+    if (rc == SQLITE_DONE) {
+      sqlite3_reset(stmt_.get());  // ends the statement's read transaction at once
+      return false;
+    }
+    FailFrom(db_, rc);
+  }
+
+ private:
+  sqlite3* db_;
+  StmtHandle stmt_;
+  std::vector<std::string> columns_;
+  bool done_ = false;
+};
+
+class SqliteBackend : public Backend {
+ public:
+  void Open(const ConnectionParameters& params, int32_t /*command_timeout_seconds*/) override {
+    const std::optional<std::string> path = params.Find("Data Source");
+    if (!path || path->empty()) {
+      throw Error(kvt710::err::kBadConnectionString,
+                  "The SQLite connection string names no Data Source", "ADODB.Connection");
+    }
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    bool read_only = false;
+    if (const std::optional<std::string> mode = params.Find("Mode")) {
+      std::string upper = *mode;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      if (upper == "READONLY" || upper == "READ") {
+        flags = SQLITE_OPEN_READONLY;
+        read_only = true;
+      } else if (upper != "READWRITE" && upper != "READWRITECREATE" && !upper.empty()) {
+        throw Error(kvt710::err::kBadConnectionString,
+                    "The SQLite connection string names an unknown Mode", "ADODB.Connection");
+      }
+    }
+    flags |= SQLITE_OPEN_NOMUTEX;
+
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path->c_str(), &raw, flags, nullptr);
+    DbHandle db(raw);
+    if (rc != SQLITE_OK) {
+      // The path holds no secret; the rest of the connection string stays out.
+      const std::string message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
+      Fail(rc, message + " (Data Source " + *path + ")");
+    }
+    sqlite3_extended_result_codes(db.get(), 1);
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    const int crc = sqlite3_create_collation_v2(db.get(), sqlite::kDateCollation, SQLITE_UTF8,
+                                                nullptr, Collate, nullptr);
+    if (crc != SQLITE_OK) FailFrom(db.get(), crc);
+    db_ = std::move(db);
+    try {
+      if (!read_only && *path != ":memory:") Execute("PRAGMA journal_mode=WAL");
+      Execute("PRAGMA synchronous=NORMAL");
+    } catch (...) {
+      db_.reset();
+      throw;
+    }
+  }
+
+  bool IsOpen() const override { return db_ != nullptr; }
+  void Close() override { db_.reset(); }
+
+  void Execute(const std::string& sql) override {
+    StmtHandle stmt = Prepare(sql);
+    Run(stmt.get());
+  }
+
+  int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
+    StmtHandle stmt = Prepare(sql);
+    Bind(db_.get(), stmt.get(), values);
+    Run(stmt.get());
+    return sqlite3_changes64(db_.get());
+  }
+
+  std::unique_ptr<RowCursor> Query(const std::string& sql) override {
+    return std::make_unique<SqliteCursor>(db_.get(), Prepare(sql));
+  }
+
+  std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
+                                        const std::vector<Variant>& values) override {
+    StmtHandle stmt = Prepare(sql);
+    Bind(db_.get(), stmt.get(), values);
+    return std::make_unique<SqliteCursor>(db_.get(), std::move(stmt));
+  }
+
+  void Begin() override { Execute("BEGIN IMMEDIATE"); }
+  void Commit() override { Execute("COMMIT"); }
+  void Rollback() override { Execute("ROLLBACK"); }
+
+  std::vector<std::string> PrimaryKey(const std::string& table) override {
+    auto cursor = QueryBound("SELECT name, pk FROM pragma_table_info(?)", {Variant::String(table)});
+    std::vector<std::pair<int32_t, std::string>> keyed;
+    std::vector<Variant> row;
+    bool any = false;
+    while (cursor->Next(row)) {
+      any = true;
+      if (row[1].ToLong() <= 0) continue;
+      std::string name = row[0].ToString();
+      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      keyed.emplace_back(row[1].ToLong(), std::move(name));
+    }
+    if (!any) Fail(SQLITE_ERROR, "no such table: " + table);
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::string> key;
+    for (auto& entry : keyed) key.push_back(std::move(entry.second));
+    return key;
+  }
+
+ private:
+  sqlite3* Db() const {
+    if (!db_)
+      throw Error(kvt710::err::kConnectionClosed, "The SQLite connection is closed", kSource);
+    return db_.get();
+  }
+
+  // Prepares the one statement of `sql`; a text holding a second statement, a
+  // NUL byte or no statement at all is refused before anything runs.
+  StmtHandle Prepare(const std::string& sql) {
+    sqlite3* db = Db();
+    if (sql.find('\0') != std::string::npos)
+      Fail(SQLITE_ERROR, "A command text must not hold a NUL character");
+    if (sql.size() >= INT_MAX) Fail(SQLITE_TOOBIG, "The command text is too long");
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const char* end = sql.data() + sql.size();
+    int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), 0, &raw, &tail);
+    StmtHandle stmt(raw);
+    if (rc != SQLITE_OK) FailFrom(db, rc);
+    if (!stmt) Fail(SQLITE_ERROR, "The command text holds no statement");
+    if (tail != nullptr && !OnlyBlanks(tail, end)) {
+      // Whatever follows must be comments; preparing it runs nothing.
+      sqlite3_stmt* rest_raw = nullptr;
+      rc = sqlite3_prepare_v3(db, tail, static_cast<int>(end - tail), 0, &rest_raw, nullptr);
+      StmtHandle rest(rest_raw);
+      if (rc != SQLITE_OK || rest)
+        Fail(SQLITE_ERROR, "A command text must hold exactly one statement");
+    }
+    return stmt;
+  }
+
+  void Run(sqlite3_stmt* stmt) {
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) FailFrom(db_.get(), rc);
+  }
+
+  DbHandle db_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> NewSqliteBackend() {
+  return std::make_unique<SqliteBackend>();
+}
+
+}  // namespace kvt710::db
