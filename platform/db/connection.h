@@ -19,12 +19,6 @@
 #include "platform/automation/dispatch.h"
 #include "platform/db/errors.h"
 
-// Recordset::EOF() keeps ADO's name, which the C library also defines as a
-// macro. <cstdio> is included first so that no later include defines it
-// again; code that needs the C value uses std::char_traits<char>::eof().
-#include <cstdio>
-#undef EOF
-
 namespace kvt710::db {
 
 class Backend;

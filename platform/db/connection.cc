@@ -1,0 +1,304 @@
+#include "platform/db/connection.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
+
+#include "platform/db/backend.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/providers.h"
+#include "platform/db/recordsets.h"
+
+namespace kvt710::db {
+namespace {
+
+constexpr const char* kSource = "ADODB.Connection";
+
+// The number of bytes of the UTF-8 sequence starting at `text[i]`, or 0 when
+// it is not a valid one.
+size_t Utf8Length(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char b = byte(i);
+  size_t n = 0;
+  uint32_t cp = 0;
+  if (b < 0x80) return 1;
+  if ((b & 0xE0) == 0xC0) {
+    n = 2;
+    cp = b & 0x1F;
+  } else if ((b & 0xF0) == 0xE0) {
+    n = 3;
+    cp = b & 0x0F;
+  } else if ((b & 0xF8) == 0xF0) {
+    n = 4;
+    cp = b & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n;
+}
+
+// A JSON string literal of `text`: quotes, backslashes and control characters
+// escaped, UTF-8 kept as it is, a byte that is not UTF-8 replaced by U+FFFD.
+std::string JsonString(std::string_view text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+      ++i;
+    } else if (c < 0x20 || c == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+      ++i;
+    } else if (const size_t n = Utf8Length(text, i); n > 0) {
+      out.append(text, i, n);
+      i += n;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+bool StartsWithWord(std::string_view text, std::string_view word) {
+  size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  if (text.size() - i < word.size()) return false;
+  for (size_t k = 0; k < word.size(); ++k) {
+    if (std::toupper(static_cast<unsigned char>(text[i + k])) != word[k]) return false;
+  }
+  const size_t after = i + word.size();
+  return after == text.size() ||
+         !(std::isalnum(static_cast<unsigned char>(text[after])) || text[after] == '_');
+}
+
+// Replaces (or adds) the value of a key and its aliases.
+void Override(ConnectionParameters& params, std::initializer_list<std::string_view> aliases,
+              const std::string& key, const std::string& value) {
+  std::erase_if(params.values, [&](const auto& kv) {
+    for (std::string_view alias : aliases) {
+      if (NamesEqual(kv.first, alias)) return true;
+    }
+    return false;
+  });
+  params.values.emplace_back(key, value);
+}
+
+Error AsError(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
+    return Error(kvt710::err::kOutOfMemory, "Out of memory", kSource);
+  return Error(kvt710::err::kInternal, std::string("Internal error: ") + e.what(), kSource);
+}
+
+}  // namespace
+
+std::shared_ptr<Connection> Connection::Create() {
+  return std::shared_ptr<Connection>(new Connection());
+}
+
+Connection::Connection() : errors_(std::make_shared<Errors>()) {}
+
+Connection::~Connection() {
+  if (backend_) {
+    try {
+      backend_->Close();
+    } catch (...) {
+      // Nothing may escape a destructor; the handle is released either way.
+    }
+  }
+}
+
+template <class F>
+auto Connection::Guarded(const std::string* sql, F&& body) -> decltype(body()) {
+  // Only a text that reaches an open database is traced.
+  const bool traced = sql != nullptr && State() == kStateOpen;
+  try {
+    if constexpr (std::is_void_v<decltype(body())>) {
+      body();
+      if (traced) Trace(*sql, true);
+    } else {
+      auto result = body();
+      if (traced) Trace(*sql, true);
+      return result;
+    }
+  } catch (const Error& e) {
+    if (traced) Trace(*sql, false);
+    RecordFailure(e);
+    throw;
+  } catch (const std::exception& e) {
+    if (traced) Trace(*sql, false);
+    const Error error = AsError(e);
+    RecordFailure(error);
+    throw error;
+  }
+}
+
+void Connection::Open(const std::string& connection_string, const std::string& user,
+                      const std::string& password) {
+  Guarded(nullptr, [&] {
+    if (State() == kStateOpen)
+      throw Error(kErrObjectOpen, "Operation is not allowed when the object is open", kSource);
+    if (!connection_string.empty()) connection_string_ = connection_string;
+    ConnectionParameters params = ParseConnectionString(connection_string_);
+    if (!user.empty()) Override(params, {"User ID", "UID", "User"}, "User ID", user);
+    if (!password.empty()) Override(params, {"Password", "PWD"}, "Password", password);
+    std::unique_ptr<Backend> backend = CreateBackend(params.provider);
+    backend->Open(params, command_timeout_);
+    backend_ = std::move(backend);
+  });
+}
+
+void Connection::Execute(const std::string& sql) {
+  Guarded(&sql, [&] { backend().Execute(sql); });
+}
+
+int64_t Connection::ExecuteCount(const std::string& sql) {
+  return Guarded(&sql, [&] { return backend().ExecuteBound(sql, {}); });
+}
+
+std::shared_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, CursorType /*cursor*/,
+                                                     LockType lock) {
+  // The lock type decides: read-only gives the in-memory recordset, any
+  // other the updatable one (which traces the texts it sends itself).
+  if (lock == LockType::kReadOnly)
+    return Guarded(&sql, [&] { return OpenStaticRecordset(shared_from_this(), sql); });
+  return Guarded(nullptr, [&] { return OpenUpdatableRecordset(shared_from_this(), sql); });
+}
+
+void Connection::BeginTrans() {
+  Guarded(nullptr, [&] { backend().Begin(); });
+}
+
+void Connection::CommitTrans() {
+  Guarded(nullptr, [&] { backend().Commit(); });
+}
+
+void Connection::RollbackTrans() {
+  Guarded(nullptr, [&] { backend().Rollback(); });
+}
+
+int32_t Connection::State() const {
+  return backend_ && backend_->IsOpen() ? kStateOpen : kStateClosed;
+}
+
+void Connection::Close() {
+  // Closing a closed connection does nothing.
+  if (!backend_) return;
+  Guarded(nullptr, [&] {
+    std::unique_ptr<Backend> backend = std::move(backend_);
+    backend->Close();
+  });
+}
+
+Backend& Connection::backend() {
+  if (!backend_ || !backend_->IsOpen()) {
+    throw Error(kvt710::err::kConnectionClosed,
+                "Operation is not allowed when the object is closed", kSource);
+  }
+  return *backend_;
+}
+
+void Connection::RecordFailure(const Error& error) {
+  if (const auto* failure = dynamic_cast<const ProviderFailure*>(&error)) {
+    errors_->Add(failure->detail());
+  } else {
+    errors_->Add(ProviderError{error.number(), error.description(), "", error.source()});
+  }
+}
+
+void Connection::Trace(const std::string& sql, bool ok) const {
+  const char* path = std::getenv("KVT710_TRACE_SQL");
+  if (path == nullptr || *path == '\0') return;
+  const std::string line =
+      "{\"sql\":" + JsonString(sql) + ",\"ok\":" + (ok ? "true" : "false") + "}\n";
+  // One write per line in append mode, so that lines of several connections
+  // do not interleave. A trace that cannot be written is skipped.
+  if (std::FILE* file = std::fopen(path, "ab")) {
+    std::fwrite(line.data(), 1, line.size(), file);
+    std::fclose(file);
+  }
+}
+
+Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
+  if (NamesEqual(member, "Execute") && kind == InvokeKind::kMethod) {
+    // Execute(sql, [recordsAffected], [options]): the count is by reference.
+    Args wrapped("Execute", args);
+    const std::string sql = wrapped.String(0);
+    const bool want_count = wrapped.Given(1);
+    if (StartsWithWord(sql, "SELECT") || StartsWithWord(sql, "WITH")) {
+      auto recordset = OpenRecordset(sql, CursorType::kStatic, LockType::kReadOnly);
+      if (want_count) args[1] = Variant::Long(-1);
+      return Variant::Object(recordset);
+    }
+    if (want_count) {
+      args[1] = Variant::Long(static_cast<int32_t>(ExecuteCount(sql)));
+    } else {
+      Execute(sql);
+    }
+    return Variant();
+  }
+  static const DispatchTable<Connection> table({
+      // Read back without its passwords: the property may end up in a log.
+      {"ConnectionString", InvokeKind::kPropertyGet,
+       [](Connection& c, Args&) {
+         return Variant::String(RedactConnectionString(c.connection_string()));
+       }},
+      {"ConnectionString", InvokeKind::kPropertyPut,
+       [](Connection& c, Args& a) {
+         c.set_connection_string(a.String(a.size() - 1));
+         return Variant();
+       }},
+      {"CommandTimeout", InvokeKind::kPropertyGet,
+       [](Connection& c, Args&) { return Variant::Long(c.command_timeout()); }},
+      {"CommandTimeout", InvokeKind::kPropertyPut,
+       [](Connection& c, Args& a) {
+         c.set_command_timeout(a.Long(a.size() - 1));
+         return Variant();
+       }},
+      {"Open", InvokeKind::kMethod,
+       [](Connection& c, Args& a) {
+         c.Open(a.OptString(0), a.OptString(1), a.OptString(2));
+         return Variant();
+       }},
+      {"BeginTrans", InvokeKind::kMethod,
+       [](Connection& c, Args&) {
+         c.BeginTrans();
+         return Variant::Long(1);
+       }},
+      {"CommitTrans", InvokeKind::kMethod,
+       [](Connection& c, Args&) {
+         c.CommitTrans();
+         return Variant();
+       }},
+      {"RollbackTrans", InvokeKind::kMethod,
+       [](Connection& c, Args&) {
+         c.RollbackTrans();
+         return Variant();
+       }},
+      {"Errors", InvokeKind::kPropertyGet,
+       [](Connection& c, Args&) { return Variant::Object(c.errors_object()); }},
+      {"State", InvokeKind::kPropertyGet,
+       [](Connection& c, Args&) { return Variant::Long(c.State()); }},
+      {"Close", InvokeKind::kMethod,
+       [](Connection& c, Args&) {
+         c.Close();
+         return Variant();
+       }},
+  });
+  return table.Invoke(*this, member, kind, args);
+}
+
+}  // namespace kvt710::db
