@@ -1,0 +1,94 @@
+// The date test and the date formats. Separators are written as "/" and ":"
+// whatever the machine's regional settings.
+#include <string>
+
+#include "sql/KVT710H1.h"
+
+namespace kvt710::sql {
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsLeapYear(int year) {
+  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Reads a run of min..max digits at `pos`; a longer run fails.
+bool ReadNumber(std::string_view text, size_t& pos, size_t min, size_t max, int& out) {
+  const size_t start = pos;
+  int value = 0;
+  while (pos < text.size() && pos - start < max && IsDigit(text[pos]))
+    value = value * 10 + (text[pos++] - '0');
+  if (pos - start < min || (pos < text.size() && IsDigit(text[pos]))) return false;
+  out = value;
+  return true;
+}
+
+bool ReadChar(std::string_view text, size_t& pos, char c) {
+  if (pos >= text.size() || text[pos] != c) return false;
+  ++pos;
+  return true;
+}
+
+// `value` written in decimal with at least `width` digits.
+std::string Padded(int value, size_t width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits;
+}
+
+}  // namespace
+
+std::optional<DateTime> ParseDate(std::string_view text) {
+  text = Trim(text);
+  size_t pos = 0;
+  DateTime date{};
+  date.hour = date.minute = date.second = 0;
+
+  if (!ReadNumber(text, pos, 4, 4, date.year)) return std::nullopt;
+  if (pos >= text.size() || (text[pos] != '/' && text[pos] != '-')) return std::nullopt;
+  const char separator = text[pos++];
+  if (!ReadNumber(text, pos, 1, 2, date.month) || !ReadChar(text, pos, separator) ||
+      !ReadNumber(text, pos, 1, 2, date.day))
+    return std::nullopt;
+
+  if (pos < text.size()) {
+    if (text[pos] != ' ') return std::nullopt;
+    while (pos < text.size() && text[pos] == ' ') ++pos;
+    if (!ReadNumber(text, pos, 1, 2, date.hour) || !ReadChar(text, pos, ':') ||
+        !ReadNumber(text, pos, 2, 2, date.minute))
+      return std::nullopt;
+    if (pos < text.size() &&
+        (!ReadChar(text, pos, ':') || !ReadNumber(text, pos, 2, 2, date.second)))
+      return std::nullopt;
+    if (pos != text.size() || date.hour > 23 || date.minute > 59 || date.second > 59)
+      return std::nullopt;
+  }
+
+  if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||
+      date.day > DaysInMonth(date.year, date.month))
+    return std::nullopt;
+  return date;
+}
+
+std::string FormatDate(const DateTime& value) {
+  return Padded(value.year, 4) + '/' + Padded(value.month, 2) + '/' + Padded(value.day, 2);
+}
+
+std::string FormatDateTime(const DateTime& value) {
+  return FormatDate(value) + ' ' + Padded(value.hour, 2) + ':' + Padded(value.minute, 2) + ':' +
+         Padded(value.second, 2);
+}
+
+std::string FormatMonthDay(const DateTime& value) {
+  return Padded(value.month, 2) + Padded(value.day, 2);
+}
+
+}  // namespace kvt710::sql

@@ -1,0 +1,176 @@
+// The numeric test and the rounding of numeric texts. Rounding works on the
+// decimal digits of the text itself, never through a double, so halves are
+// exact (2.675 stays 2.675) and long numbers keep every digit.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <system_error>
+
+#include "platform/automation/error.h"
+#include "sql/KVT710H1.h"
+
+namespace kvt710::sql {
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// A numeric text taken apart. The value is the digit string with the
+// decimal point after `point` digits (point may lie outside the string:
+// negative means leading zeros after the point, beyond the end trailing
+// zeros before it).
+struct Decimal {
+  bool negative = false;
+  std::string digits;  // no leading zeros; empty for zero
+  int64_t point = 0;
+};
+
+// Exponents are saturated here, far beyond any finite double, so that an
+// absurd exponent neither overflows nor allocates.
+constexpr int64_t kExponentLimit = 1'000'000'000;
+
+std::optional<Decimal> Parse(std::string_view text) {
+  text = Trim(text);
+  const size_t n = text.size();
+  size_t i = 0;
+  Decimal d;
+  if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+
+  std::string all;
+  int64_t whole_digits = 0;
+  while (i < n) {
+    if (IsDigit(text[i])) {
+      all += text[i++];
+      ++whole_digits;
+    } else if (text[i] == ',' && whole_digits > 0 && i + 1 < n && IsDigit(text[i + 1])) {
+      ++i;  // a separator sits between two digits
+    } else {
+      break;
+    }
+  }
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && IsDigit(text[i])) all += text[i++];
+  }
+  if (all.empty()) return std::nullopt;
+
+  int64_t exponent = 0;
+  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i >= n || !IsDigit(text[i])) return std::nullopt;
+    while (i < n && IsDigit(text[i]))
+      exponent = std::min(exponent * 10 + (text[i++] - '0'), kExponentLimit);
+    if (negative) exponent = -exponent;
+  }
+  if (i != n) return std::nullopt;
+
+  const size_t first = all.find_first_not_of('0');
+  if (first == std::string::npos) return d;  // zero
+  d.digits = all.substr(first);
+  d.point = whole_digits - static_cast<int64_t>(first) + exponent;
+  return d;
+}
+
+// True when the value converts to a finite double.
+bool IsFinite(const Decimal& d) {
+  // DBL_MAX has 309 digits before the point.
+  if (d.digits.empty() || d.point <= 308) return true;
+  if (d.point > 309) return false;
+  const std::string normal = "0." + d.digits + "e309";
+  double value = 0;
+  auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+  return ec == std::errc() && end == normal.data() + normal.size() && std::isfinite(value);
+}
+
+Decimal ParseNumeric(std::string_view numeric) {
+  std::optional<Decimal> d = Parse(numeric);
+  if (!d || !IsFinite(*d)) throw Error(err::kTypeMismatch, "Not a numeric text");
+  return *std::move(d);
+}
+
+enum class Tie { kAwayFromZero, kToEven };
+
+// The magnitude of `d` rounded to a whole number: digits without leading
+// zeros, "0" for zero.
+std::string RoundedMagnitude(const Decimal& d, Tie tie) {
+  const auto size = static_cast<int64_t>(d.digits.size());
+  if (d.digits.empty()) return "0";
+  if (d.point >= size) return d.digits + std::string(static_cast<size_t>(d.point - size), '0');
+
+  std::string whole = d.point > 0 ? d.digits.substr(0, static_cast<size_t>(d.point)) : "";
+  // The first dropped digit decides; for a tie, what follows it and the parity.
+  const char dropped = d.point >= 0 ? d.digits[static_cast<size_t>(d.point)] : '0';
+  bool up = false;
+  if (tie == Tie::kAwayFromZero) {
+    up = dropped >= '5';
+  } else if (dropped > '5') {
+    up = true;
+  } else if (dropped == '5') {
+    const bool more =
+        d.digits.find_first_not_of('0', static_cast<size_t>(d.point) + 1) != std::string::npos;
+    const bool odd = !whole.empty() && (whole.back() - '0') % 2 == 1;
+    up = more || odd;
+  }
+  if (!up) return whole.empty() ? "0" : whole;
+
+  for (auto it = whole.rbegin(); it != whole.rend(); ++it) {
+    if (*it != '9') {
+      ++*it;
+      return whole;
+    }
+    *it = '0';
+  }
+  return "1" + whole;
+}
+
+}  // namespace
+
+bool IsNumeric(std::string_view text) {
+  std::optional<Decimal> d = Parse(text);
+  return d && IsFinite(*d);
+}
+
+bool IsPlainNumber(std::string_view text) {
+  text = Trim(text);
+  const size_t n = text.size();
+  size_t i = 0;
+  bool digit = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  for (; i < n && IsDigit(text[i]); ++i) digit = true;
+  if (i < n && text[i] == '.') {
+    for (++i; i < n && IsDigit(text[i]); ++i) digit = true;
+  }
+  return digit && i == n;
+}
+
+std::string WithoutSeparators(std::string_view numeric) {
+  std::string result;
+  result.reserve(numeric.size());
+  for (char c : numeric)
+    if (c != ',') result += c;
+  return result;
+}
+
+std::string WholeNumber(std::string_view numeric) {
+  const Decimal d = ParseNumeric(numeric);
+  std::string magnitude = RoundedMagnitude(d, Tie::kAwayFromZero);
+  if (d.negative && magnitude != "0") magnitude.insert(0, 1, '-');
+  return magnitude;
+}
+
+std::optional<int32_t> ToLongHalfEven(std::string_view numeric) {
+  const Decimal d = ParseNumeric(numeric);
+  const std::string magnitude = RoundedMagnitude(d, Tie::kToEven);
+  if (magnitude.size() > 10) return std::nullopt;
+  int64_t value = 0;
+  for (char c : magnitude) value = value * 10 + (c - '0');
+  if (d.negative) value = -value;
+  if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace kvt710::sql
