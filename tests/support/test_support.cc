@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 
 #include "platform/db/connection.h"
@@ -168,8 +167,27 @@ std::string ReadSourceFile(const std::string& relative_path) {
 }
 
 std::string MaskTimestamps(const std::string& text) {
-  static const std::regex stamp(R"('\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}')");
-  return std::regex_replace(text, stamp, "'{now}'");
+  // 'dddd/dd/dd dd:dd:dd' (21 characters with its quotes).
+  static const std::string shape = "'dddd/dd/dd dd:dd:dd'";
+  auto matches = [&](size_t at) {
+    if (at + shape.size() > text.size()) return false;
+    for (size_t i = 0; i < shape.size(); ++i) {
+      char c = text[at + i];
+      if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(c)) : c != shape[i])
+        return false;
+    }
+    return true;
+  };
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    if (matches(i)) {
+      out += "'{now}'";
+      i += shape.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
 }
 
 }  // namespace kvt710::testing_support
