@@ -109,6 +109,7 @@ TEST(ObjectRegistryTest, FactoriesCanBeReplacedAndRestored) {
   EXPECT_EQ(ErrorOf([] { CreateObject("No.Such"); }), err::kCannotCreate);
   EXPECT_NE(CreateObject("prw520.prw520c1"), nullptr);
   EXPECT_NE(CreateObject("PRW520.PRW520C2"), nullptr);
+  EXPECT_NE(CreateObject("adodb.connection"), nullptr);
 }
 
 }  // namespace
