@@ -1,7 +1,6 @@
 // SetSYOKANData: a customer comment, table CSYOKN.
-#include "batch/writer_support.h"
 #include "history/history_tables.h"
-#include "platform/clock.h"
+#include "history/history_writer.h"
 
 namespace kvt710 {
 
@@ -34,8 +33,7 @@ int32_t KVT710C3::SetSYOKANData(const CommentParams& params) {
   return Guarded("SetSYOKANData", ErrorList::kOwn, [&] {
     StatementQueue& queue = EnsureQueue();
     if (sql::IsBlank(params.Comment1)) return;  // a blank comment writes no row
-    CommentParams p = params;
-    queue.Append(sql::BuildInsert(CommentTable().name, sql::RenderRow(CommentTable(), p, LocalNow())));
+    history::QueueInsert(queue, CommentTable(), params);
   });
 }
 
