@@ -1,5 +1,6 @@
+#include <cctype>
 #include <optional>
-#include <regex>
+#include <string_view>
 #include <type_traits>
 
 #include "platform/automation/safe_array.h"
@@ -8,6 +9,65 @@
 
 namespace kvt710::db {
 namespace {
+
+// A small reader of "SELECT columns FROM table [WHERE condition]" texts:
+// keywords compare without regard to case and must stand alone.
+class QueryText {
+ public:
+  explicit QueryText(std::string text) : text_(std::move(text)) {}
+  size_t pos() const { return pos_; }
+  void Seek(size_t pos) { pos_ = pos; }
+
+  // Consumes `word` (after blanks) when it is there as a whole word.
+  bool Keyword(std::string_view word) {
+    SkipSpace();
+    if (!WordAt(pos_, word)) return false;
+    pos_ += word.size();
+    return true;
+  }
+  // The position of the first whole word `word` after blanks, from here on.
+  size_t Find(std::string_view word) const {
+    for (size_t i = pos_; i < text_.size(); ++i)
+      if (IsSpace(text_[i]) && WordAt(i + 1, word) && i + 1 + word.size() < text_.size() &&
+          IsSpace(text_[i + 1 + word.size()]))
+        return i + 1;
+    return std::string::npos;
+  }
+  std::optional<std::string> Identifier() {
+    SkipSpace();
+    size_t begin = pos_;
+    while (pos_ < text_.size() &&
+           (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_'))
+      ++pos_;
+    if (pos_ == begin || std::isdigit(static_cast<unsigned char>(text_[begin])))
+      return std::nullopt;
+    return text_.substr(begin, pos_ - begin);
+  }
+  // What is left, without blanks around it and without a final ";".
+  std::string Rest() const {
+    size_t begin = pos_, end = text_.size();
+    while (begin < end && IsSpace(text_[begin])) ++begin;
+    while (end > begin && (IsSpace(text_[end - 1]) || text_[end - 1] == ';')) --end;
+    return text_.substr(begin, end - begin);
+  }
+
+ private:
+  static bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+  void SkipSpace() {
+    while (pos_ < text_.size() && IsSpace(text_[pos_])) ++pos_;
+  }
+  bool WordAt(size_t at, std::string_view word) const {
+    if (at + word.size() > text_.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i)
+      if (std::toupper(static_cast<unsigned char>(text_[at + i])) != word[i]) return false;
+    size_t after = at + word.size();
+    return after == text_.size() ||
+           !(std::isalnum(static_cast<unsigned char>(text_[after])) || text_[after] == '_');
+  }
+
+  std::string text_;
+  size_t pos_ = 0;
+};
 
 constexpr const char* kSource = "ADODB.Recordset";
 constexpr int kPageRows = 500;
@@ -234,35 +294,41 @@ class UpdatableRecordset : public RecordsetBase {
 
  private:
   void Parse(const std::string& sql) {
-    static const std::regex shape(
-        R"(^\s*SELECT\s+([\s\S]+?)\s+FROM\s+([A-Za-z_][A-Za-z0-9_]*)(?:\s+WHERE\s+([\s\S]+?))?\s*;?\s*$)",
-        std::regex::icase);
-    static const std::regex identifier(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*$)");
-    std::smatch match;
-    if (!std::regex_match(sql, match, shape)) {
-      throw Error(kErrNotAllowed,
-                  "Operation is not allowed: an updatable recordset needs a query of the form "
-                  "SELECT columns FROM table [WHERE condition]",
-                  kSource);
+    const Error not_allowed(kErrNotAllowed,
+                            "Operation is not allowed: an updatable recordset needs a query of "
+                            "the form SELECT columns FROM table [WHERE condition]",
+                            kSource);
+    QueryText text(sql);
+    if (!text.Keyword("SELECT")) throw not_allowed;
+    size_t from = text.Find("FROM");
+    if (from == std::string::npos) throw not_allowed;
+    const std::string list = sql.substr(text.pos(), from - text.pos());
+    text.Seek(from);
+    text.Keyword("FROM");
+    std::optional<std::string> table = text.Identifier();
+    if (!table) throw not_allowed;
+    table_ = *table;
+    if (text.Keyword("WHERE")) {
+      condition_ = text.Rest();
+      if (condition_->empty()) throw not_allowed;
+    } else if (!text.Rest().empty()) {
+      throw not_allowed;
     }
-    const std::string list = match[1].str();
-    size_t start = 0;
-    while (start <= list.size()) {
-      size_t comma = list.find(',', start);
+    size_t begin = 0;
+    while (begin <= list.size()) {
+      size_t comma = list.find(',', begin);
       if (comma == std::string::npos) comma = list.size();
-      const std::string item = list.substr(start, comma - start);
-      std::smatch name;
-      if (!std::regex_match(item, name, identifier)) {
+      QueryText item(list.substr(begin, comma - begin));
+      std::optional<std::string> name = item.Identifier();
+      if (!name || !item.Rest().empty()) {
         throw Error(kErrNotAllowed,
                     "Operation is not allowed: an updatable recordset selects plain column "
                     "names only",
                     kSource);
       }
-      columns_.push_back(name[1].str());
-      start = comma + 1;
+      columns_.push_back(*name);
+      begin = comma + 1;
     }
-    table_ = match[2].str();
-    if (match[3].matched) condition_ = match[3].str();
     pending_.assign(columns_.size(), std::nullopt);
   }
 
