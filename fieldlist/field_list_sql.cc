@@ -1,0 +1,136 @@
+#include "fieldlist/field_list_sql.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "master/master_tables.h"
+#include "platform/automation/dispatch.h"
+#include "platform/automation/error.h"
+#include "sql/KVT710H1.h"
+
+namespace kvt710::fieldlist {
+namespace {
+
+constexpr double kLargestKey = 1e15;  // 15 digits at most
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?
+bool IsPlainLiteralNumber(std::string_view text) {
+  size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t exponent = 0;
+    while (i < text.size() && IsDigit(text[i])) ++i, ++exponent;
+    if (exponent == 0) return false;
+  }
+  return i == text.size();
+}
+
+bool IsQuotedText(std::string_view text) {
+  if (text.size() < 2 || text.front() != '\'' || text.back() != '\'') return false;
+  const std::string_view inner = text.substr(1, text.size() - 2);
+  for (size_t i = 0; i < inner.size(); ++i) {
+    if (inner[i] != '\'') continue;
+    if (i + 1 >= inner.size() || inner[i + 1] != '\'') return false;
+    ++i;
+  }
+  return sql::IsValidText(inner);
+}
+
+Error Refused(const std::string& what) {
+  return Error(err::kInvalidCall, what);
+}
+
+// Names and values are shown in messages only when they are valid text.
+std::string Shown(std::string_view text) {
+  return sql::IsValidText(text) ? "'" + std::string(text) + "'" : "(not valid text)";
+}
+
+void CheckPair(const std::vector<std::string>& names, const std::vector<std::string>& values,
+               int32_t i) {
+  const auto at = static_cast<size_t>(i);
+  if (at >= names.size() || at >= values.size())
+    throw Error(err::kSubscript, "Subscript out of range");
+  if (!IsBaseColumn(names[at]))
+    throw Refused("Field " + std::to_string(i + 1) + ": " + Shown(names[at]) +
+                  " is not a column of CBASE");
+  if (!IsSqlLiteral(values[at]))
+    throw Refused("Value " + std::to_string(i + 1) + " of " + names[at] +
+                  " is not one SQL literal (a quoted text with doubled quotes, a number or "
+                  "Null): " +
+                  Shown(values[at]));
+}
+
+}  // namespace
+
+std::string KeyText(double key) {
+  if (!std::isfinite(key) || std::trunc(key) != key || std::fabs(key) >= kLargestKey)
+    throw Refused("CliantNo must be a whole number of at most 15 digits");
+  if (key == 0) return "0";  // also for -0
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.0f", key);
+  return buffer;
+}
+
+bool IsSqlLiteral(std::string_view value) {
+  const std::string_view trimmed = sql::Trim(value);
+  return IsQuotedText(trimmed) || IsPlainLiteralNumber(trimmed) || NamesEqual(trimmed, "Null");
+}
+
+bool IsBaseColumn(std::string_view name) {
+  for (const auto& column : BaseTable().columns) {
+    if (NamesEqual(column.name, name)) return true;
+  }
+  return false;
+}
+
+std::string funcCreateSql(int32_t mode, double key, int32_t count,
+                          const std::vector<std::string>& names,
+                          const std::vector<std::string>& values) {
+  switch (mode) {
+    case kInsert: {
+      const std::string k = KeyText(key);
+      std::string columns = "INSERT INTO CBASE (CUBS_UNIQUE_KEY";
+      std::string literals = ") VALUES (" + k;
+      for (int32_t i = 0; i < count; ++i) {
+        CheckPair(names, values, i);
+        columns += "," + names[static_cast<size_t>(i)];
+        literals += "," + values[static_cast<size_t>(i)];
+      }
+      return columns + literals + ")";
+    }
+    case kUpdate: {
+      const std::string k = KeyText(key);
+      std::string text = "UPDATE CBASE SET ";
+      for (int32_t i = 0; i < count; ++i) {
+        CheckPair(names, values, i);
+        if (i > 0) text += ",";
+        text += names[static_cast<size_t>(i)] + " = " + values[static_cast<size_t>(i)];
+      }
+      return text + " WHERE CUBS_UNIQUE_KEY = " + k;
+    }
+    case kDelete:
+      return "DELETE FROM CBASE WHERE CUBS_UNIQUE_KEY = " + KeyText(key);
+    default:
+      return {};
+  }
+}
+
+std::string FamilyCountSql(double key, int32_t difference) {
+  return "UPDATE CBASE SET CUBS_FAMILY_CNT = CUBS_FAMILY_CNT + " + std::to_string(difference) +
+         " Where CUBS_UNIQUE_KEY = " + KeyText(key);
+}
+
+}  // namespace kvt710::fieldlist
