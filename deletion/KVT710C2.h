@@ -1,0 +1,75 @@
+// KVT710C2, the customer deletion service: marks customers deleted
+// (CUBS_DATA_FLG 2, CUBS_UPD_DATE now) by key or, in one sweep, by a cut-off
+// of their newest visit, and records each deletion as a maintenance
+// transaction of kind 2 in CMENTE_T.
+//
+// It opens its own connection at creation from the per-user settings
+// ("area" exactly "1" takes DBPARMC, anything else DBPARMS). Each call that
+// finds a customer is one transaction of that connection: every mark and
+// maintenance row of the call is committed together or rolled back. The
+// customers are read through an updatable recordset that pages by key, so a
+// sweep never holds all of them in memory.
+//
+// Failures are reported to no one: they show only as the results (-1) and
+// DBStatus; no exception leaves the typed members. Used by the thread that
+// created it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/automation/dispatch.h"
+
+namespace kvt710 {
+
+namespace db {
+class Connection;
+}
+
+enum emReturnCD : int32_t { emRetDelete = 1, emRetError = -1, emRetNoData = 0 };
+
+class KVT710C2 : public Dispatch {
+ public:
+  // Creates the service and runs its connect step; a failed connect leaves
+  // DBStatus -1 and every deletion then returns -1.
+  static std::shared_ptr<KVT710C2> Create();
+  ~KVT710C2() override;
+
+  // 0 when the connection opened at creation, -1 otherwise (emDB_Status).
+  int32_t DBStatus() const { return db_status_; }
+
+  // Marks the live customer with this key: emRetDelete, emRetNoData when no
+  // live customer has it (no transaction is begun), emRetError when it
+  // failed and nothing changed. The flags go to the maintenance row.
+  emReturnCD DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg = 0, int16_t in_UpdFlg = 0);
+
+  // Marks every live customer whose newest visit is before `lg_YMD`
+  // (yyyymmdd), of the store `hStoreCd` only when it is given (a Null store
+  // is the empty text). Returns the number marked, or -1 when it failed and
+  // nothing changed.
+  int32_t DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd = std::nullopt);
+
+  Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
+
+ private:
+  KVT710C2() = default;
+
+  bool funcDBConnect();
+  // The connection; an unopened one takes its place when it is empty.
+  db::Connection& Connection();
+  int32_t funcDeleteCBaseProc(const std::string& selection, bool all_rows, int16_t transe_flag,
+                              int16_t upd_flag);
+  bool funcMenteTrnWrite(double key, const std::string& store, const std::string& kana,
+                         const std::optional<DateTime>& newest_visit, int16_t transe_flag,
+                         int16_t upd_flag);
+  // The HT kind from "area": 2 when it is exactly "1", otherwise 1.
+  void SetHtKindFromArea();
+
+  std::shared_ptr<db::Connection> connection_;
+  int32_t db_status_ = -1;
+  int16_t ht_kind_ = 0;
+};
+
+}  // namespace kvt710

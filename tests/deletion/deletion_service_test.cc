@@ -1,0 +1,93 @@
+// The deletion service without a usable connection, and its late binding.
+#include <limits>
+
+#include "component/server.h"
+#include "deletion/KVT710C2.h"
+#include "platform/automation/registry.h"
+#include "platform/db/connection.h"
+#include "platform/settings/settings.h"
+#include "test_support.h"
+
+namespace kvt710 {
+namespace {
+
+using testing_support::Backend;
+using testing_support::ScopedSettings;
+using testing_support::TempDir;
+using testing_support::TestDatabase;
+
+TEST(DeletionServiceConnect, FailedConnectMakesEveryDeletionFail) {
+  TempDir dir;
+  TestDatabase database(Backend::kSQLite);
+  database.Connect()->Execute(
+      "INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_DATA_FLG, CUBS_NEWBST_COMING) "
+      "VALUES (1, 0, '2009/12/31')");
+  const std::vector<std::pair<std::string, std::string>> broken = {
+      {"1", "Provider=SQLite;Data Source=" + (dir / "no/such/folder/x.db").string()},
+      {"1", ""},
+      {"2", "Provider=Nowhere"},
+      {"", "Data Source=nothing"},
+  };
+  for (const auto& [area, connection_string] : broken) {
+    ScopedSettings settings;
+    settings.UseConnection(connection_string, area);
+    auto service = KVT710C2::Create();
+    EXPECT_EQ(service->DBStatus(), -1) << connection_string;
+    EXPECT_EQ(service->DeleteCBase(1), emRetError);
+    EXPECT_EQ(service->DeleteCBaseYMD(20100101), -1);
+    EXPECT_EQ(service->DeleteCBaseYMD(20100101, Variant::String("012")), -1);
+  }
+  ScopedSettings settings;
+  settings.UseConnection(database.connection_string());
+  auto service = KVT710C2::Create();
+  EXPECT_EQ(service->DeleteCBase(std::numeric_limits<double>::quiet_NaN()), emRetError);
+  EXPECT_EQ(database.Scalar("SELECT CUBS_DATA_FLG FROM CBASE"), "0");
+}
+
+TEST(DeletionServiceLateBound, MembersThroughTheRegistry) {
+  RegisterServer();
+  TestDatabase database(Backend::kSQLite);
+  auto connection = database.Connect();
+  for (int key = 1; key <= 4; ++key) {
+    const char* store = key == 3 ? "''" : "'012'";
+    connection->Execute(
+        "INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_STORE_NO, CUBS_DATA_FLG, "
+        "CUBS_NEWBST_COMING) VALUES (" +
+        std::to_string(key) + ", " + store + ", 0, '2009/12/31')");
+  }
+  ScopedSettings settings;
+  settings.UseConnection(database.connection_string(), "2");
+  auto service = CreateObject("KVT710.KVT710C2");
+  EXPECT_EQ(service->Get("DBStatus"), Variant::Long(0));
+  // Flags omitted, or given as numbers of another type.
+  EXPECT_EQ(service->Call("DeleteCBase", {Variant::Long(1)}), Variant::Long(emRetDelete));
+  EXPECT_EQ(
+      service->Call("DeleteCBase", {Variant::String("2"), Variant::Long(5), Variant::Missing()}),
+      Variant::Long(emRetDelete));
+  EXPECT_EQ(database.Column("SELECT MTRN_TRANSE_FLG FROM CMENTE_T ORDER BY MTRN_UNIQUE_KEY"),
+            (std::vector<std::string>{"0", "5"}));
+  // The store: a Null one means the empty store, an omitted one every store.
+  EXPECT_EQ(service->Call("DeleteCBaseYMD", {Variant::Long(20100101), Variant::String("999")}),
+            Variant::Long(0));
+  EXPECT_EQ(service->Call("DeleteCBaseYMD", {Variant::Long(20100101), Variant::Null()}),
+            Variant::Long(1));
+  EXPECT_EQ(service->Call("DeleteCBaseYMD", {Variant::Long(20100101), Variant::Missing()}),
+            Variant::Long(1));
+  EXPECT_EQ(database.Column("SELECT MTRN_HT_KBN FROM CMENTE_T ORDER BY MTRN_UNIQUE_KEY"),
+            (std::vector<std::string>{"1", "1", "1", "1"}));
+  try {
+    service->Call("DeleteCBase");
+    FAIL() << "the key is required";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kNotOptional);
+  }
+  try {
+    service->Call("DeleteCBase", {Variant::Long(1), Variant::Long(70000)});
+    FAIL() << "a flag beyond 16 bits";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kOverflow);
+  }
+}
+
+}  // namespace
+}  // namespace kvt710
