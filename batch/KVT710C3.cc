@@ -17,10 +17,9 @@ struct HistoryTable {
   const char* key;
 };
 constexpr HistoryTable kHistoryTables[] = {
-    {"CGLASBS", "GLS_UNIQUE_KEY"},   {"CGLASDTL", "GLS_UNIQUE_KEY"},
-    {"CCNTBS", "CNT_UNIQUE_KEY"},    {"CCNTDTL", "CNT_UNIQUE_KEY"},
-    {"CHOCHOBS", "HOC_UNIQUE_KEY"},  {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
-    {"CSYOKN", "CMNT_UNIQUE_KEY"},   {"CSALE", "CSALE_UNIQUE_KEY"},
+    {"CGLASBS", "GLS_UNIQUE_KEY"}, {"CGLASDTL", "GLS_UNIQUE_KEY"}, {"CCNTBS", "CNT_UNIQUE_KEY"},
+    {"CCNTDTL", "CNT_UNIQUE_KEY"}, {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
+    {"CSYOKN", "CMNT_UNIQUE_KEY"}, {"CSALE", "CSALE_UNIQUE_KEY"},
 };
 
 // A key written bare into a statement must be a plain number.
@@ -39,8 +38,12 @@ std::shared_ptr<db::Connection> RequireCaller(const std::shared_ptr<db::Connecti
 }  // namespace
 
 std::shared_ptr<KVT710C3> KVT710C3::Create() {
+  return Create(Settings::ForApp());
+}
+
+std::shared_ptr<KVT710C3> KVT710C3::Create(const Settings& settings) {
   std::shared_ptr<KVT710C3> batch(new KVT710C3());
-  batch->Construct();
+  batch->Construct(settings);
   return batch;
 }
 
@@ -51,14 +54,13 @@ KVT710C3::~KVT710C3() {
   queue_.reset();
 }
 
-void KVT710C3::Construct() {
+void KVT710C3::Construct(const Settings& settings) {
   // Without a reporter there is nowhere to report to: creation fails.
   reporter_ = CreateObject("PRW520.PRW520C1");
   try {
     create_mente_trn_ = true;
     db_status_ = emDbError;
     syori_kbn_ = 1;
-    Settings settings = Settings::ForApp();
     std::string area = settings.Get(kCommonSection, "area");
     std::string key;
     if (area == "1") {
@@ -184,18 +186,26 @@ const DispatchTable<KVT710C3>& KVT710C3::Table() {
            b.Initialize();
            return Variant();
          }},
-        {"Execute", K::kMethod,
+        {"Execute",
+         K::kMethod,
          [](KVT710C3& b, Args& a) {
            return Variant::Long(b.Execute(a.String(0), a.OptString(1), a.OptLong(2, 1)));
-         }},
-        {"DelExecute", K::kMethod,
-         [](KVT710C3& b, Args& a) { return Variant::Long(b.DelExecute(a.String(0))); }},
+         },
+         {"UniqueKey", "StoreCd", "MenteKBN"}},
+        {"DelExecute",
+         K::kMethod,
+         [](KVT710C3& b, Args& a) { return Variant::Long(b.DelExecute(a.String(0))); },
+         {"UniqueKey"}},
     };
     AddMasterMembers(members);
     AddHistoryMembers(members);
     return DispatchTable<KVT710C3>(std::move(members));
   }();
   return table;
+}
+
+std::vector<std::string> KVT710C3::ParameterNames(std::string_view member) const {
+  return Table().ParameterNames(member);
 }
 
 Variant KVT710C3::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {

@@ -30,6 +30,7 @@ namespace kvt710 {
 namespace db {
 class Connection;
 }
+class Settings;
 
 enum emDB_Status : int32_t { emDbError = -1, emDbNomal = 0 };
 
@@ -44,6 +45,8 @@ class KVT710C3 : public Dispatch {
   // error reporter cannot be created; every later failure only leaves
   // DBStatus at emDbError.
   static std::shared_ptr<KVT710C3> Create();
+  // The same, reading "area" and the connection strings from `settings`.
+  static std::shared_ptr<KVT710C3> Create(const Settings& settings);
   ~KVT710C3() override;
 
   int32_t DBStatus() const { return db_status_; }
@@ -86,12 +89,13 @@ class KVT710C3 : public Dispatch {
   int32_t SetSYOKANData(const CommentParams& p);
 
   Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
+  std::vector<std::string> ParameterNames(std::string_view member) const override;
 
   using Member = DispatchTable<KVT710C3>::Member;
 
  private:
   KVT710C3() = default;
-  void Construct();
+  void Construct(const Settings& settings);
 
   // Which connection's error list a caught error is reported with.
   enum class ErrorList { kOwn, kCaller };

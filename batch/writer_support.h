@@ -30,13 +30,22 @@ int32_t KVT710C3::Guarded(const char* method, ErrorList list, Body&& body) {
   return -1;
 }
 
+// The names of a parameter list in call order.
+template <class P>
+std::vector<std::string> ParamNames(const std::vector<sql::Param<P>>& params) {
+  std::vector<std::string> names;
+  for (const sql::Param<P>& param : params) names.push_back(param.name);
+  return names;
+}
+
 // The late-bound member of a writer: arguments are converted by `params`
 // (required, optional, whole numbers, by-reference arrays) into P, then the
 // typed method runs.
 template <class P>
 KVT710C3::Member BindWriter(std::string name, const std::vector<sql::Param<P>>& params,
                             int32_t (KVT710C3::*method)(const P&)) {
-  return {std::move(name), InvokeKind::kMethod, [&params, method](KVT710C3& self, Args& args) {
+  return {std::move(name), InvokeKind::kMethod,
+          [&params, method](KVT710C3& self, Args& args) {
             P p;
             using K = typename sql::Source<P>::Kind;
             for (size_t i = 0; i < params.size(); ++i) {
@@ -57,7 +66,8 @@ KVT710C3::Member BindWriter(std::string name, const std::vector<sql::Param<P>>& 
               }
             }
             return Variant::Long((self.*method)(p));
-          }};
+          },
+          ParamNames(params)};
 }
 
 // A parameter list of text members, all required: the common case.

@@ -1,8 +1,13 @@
 #include "platform/automation/dispatch.h"
 
+#include <algorithm>
 #include <new>
 
 namespace kvt710 {
+
+std::vector<std::string> Dispatch::ParameterNames(std::string_view /*member*/) const {
+  return {};
+}
 
 Variant Dispatch::Call(std::string_view member, std::vector<Variant> args) {
   return Invoke(member, InvokeKind::kMethod, args);
@@ -76,6 +81,42 @@ int32_t Args::OptLong(size_t i, int32_t fallback) const {
 
 int16_t Args::OptInteger(size_t i, int16_t fallback) const {
   return Given(i) ? Integer(i) : fallback;
+}
+
+std::vector<Variant> ArrangeNamedArgs(std::string_view member,
+                                      const std::vector<std::string>& parameters,
+                                      std::vector<NamedArg> named) {
+  std::vector<Variant> args(parameters.size(), Variant::Missing());
+  std::vector<bool> given(parameters.size(), false);
+  size_t used = 0;
+  for (NamedArg& arg : named) {
+    size_t position = 0;
+    while (position < parameters.size() && !NamesEqual(parameters[position], arg.name)) ++position;
+    if (position == parameters.size())
+      throw Error(err::kNamedArgumentNotFound, "Named argument not found: " + std::string(member) +
+                                                   " has no parameter \"" + arg.name + "\"");
+    if (given[position])
+      throw Error(err::kInvalidCall, "Argument given twice: " + std::string(member) + "(" +
+                                         parameters[position] + ")");
+    given[position] = true;
+    used = std::max(used, position + 1);
+    args[position] = std::move(arg.value);
+  }
+  args.resize(used);  // trailing omitted arguments are simply not passed
+  return args;
+}
+
+Variant CallNamed(Dispatch& object, std::string_view member, std::vector<NamedArg> named) {
+  std::vector<Variant> args;
+  if (!named.empty()) {
+    std::vector<std::string> parameters = object.ParameterNames(member);
+    if (parameters.empty())
+      throw Error(err::kNamedArgumentNotFound,
+                  "Named argument not found: " + std::string(member) +
+                      " is no method of this object that takes named arguments");
+    args = ArrangeNamedArgs(member, parameters, std::move(named));
+  }
+  return object.Invoke(member, InvokeKind::kMethod, args);
 }
 
 Variant GuardInvoke(const std::function<Variant()>& body) {

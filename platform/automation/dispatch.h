@@ -34,6 +34,10 @@ class Dispatch {
   // element of `args`. Throws kvt710::Error only.
   virtual Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) = 0;
 
+  // The parameter names of a method in call order, for callers that name
+  // their arguments; empty when the object does not publish them.
+  virtual std::vector<std::string> ParameterNames(std::string_view member) const;
+
   // Convenience forms for C++ callers of late-bound objects.
   Variant Call(std::string_view member, std::vector<Variant> args = {});
   Variant Get(std::string_view member);
@@ -77,9 +81,18 @@ class DispatchTable {
  public:
   using Handler = std::function<Variant(T&, Args&)>;
   struct Member {
+    Member(std::string member_name, InvokeKind member_kind, Handler member_handler,
+           std::vector<std::string> parameter_names = {})
+        : name(std::move(member_name)),
+          kind(member_kind),
+          handler(std::move(member_handler)),
+          parameters(std::move(parameter_names)) {}
+
     std::string name;
     InvokeKind kind;
     Handler handler;
+    // Parameter names in call order (methods that accept named arguments).
+    std::vector<std::string> parameters;
   };
 
   explicit DispatchTable(std::vector<Member> members) : members_(std::move(members)) {}
@@ -91,24 +104,52 @@ class DispatchTable {
       if (!NamesEqual(m.name, member)) continue;
       name_known = true;
       // A method without arguments may also be read like a property.
-      bool kind_fits = m.kind == kind || (m.kind == InvokeKind::kMethod &&
-                                          kind == InvokeKind::kPropertyGet) ||
-                       (m.kind == InvokeKind::kPropertyGet && kind == InvokeKind::kMethod &&
-                        args.empty()) ||
-                       (m.kind == InvokeKind::kPropertyPutRef && kind == InvokeKind::kPropertyPut);
+      bool kind_fits =
+          m.kind == kind || (m.kind == InvokeKind::kMethod && kind == InvokeKind::kPropertyGet) ||
+          (m.kind == InvokeKind::kPropertyGet && kind == InvokeKind::kMethod && args.empty()) ||
+          (m.kind == InvokeKind::kPropertyPutRef && kind == InvokeKind::kPropertyPut);
       if (!kind_fits) continue;
       Args wrapped(m.name, args);
       return m.handler(object, wrapped);
     }
     throw Error(err::kUnknownMember,
-                std::string(name_known ? "Invalid use of property: " :
-                                         "Object doesn't support this property or method: ") +
+                std::string(name_known ? "Invalid use of property: "
+                                       : "Object doesn't support this property or method: ") +
                     std::string(member));
+  }
+
+  // The parameter names of the method `member`, or empty.
+  std::vector<std::string> ParameterNames(std::string_view member) const {
+    for (const Member& m : members_)
+      if (m.kind == InvokeKind::kMethod && NamesEqual(m.name, member)) return m.parameters;
+    return {};
   }
 
  private:
   std::vector<Member> members_;
 };
+
+namespace err {
+constexpr int32_t kNamedArgumentNotFound = 448;  // named argument not found
+}
+
+// One argument given by parameter name.
+struct NamedArg {
+  std::string name;
+  Variant value;
+};
+
+// Places named arguments at the positions of `parameters` (names compare
+// case-insensitively); a parameter that is not named is Missing, so a
+// required one then fails with 449 when the member runs. Throws 448 naming
+// an argument that is no parameter of `member`, 5 for a name given twice.
+std::vector<Variant> ArrangeNamedArgs(std::string_view member,
+                                      const std::vector<std::string>& parameters,
+                                      std::vector<NamedArg> named);
+
+// Calls the method `member` of `object` with named arguments, in the order
+// that object.ParameterNames(member) gives.
+Variant CallNamed(Dispatch& object, std::string_view member, std::vector<NamedArg> named);
 
 // Runs `body`, turning any exception other than kvt710::Error into one, so
 // that nothing else leaves a public member.
