@@ -180,12 +180,28 @@ Settings Settings::ForApp(const std::string& app) {
   return Settings(DefaultPath(app));
 }
 
+Settings Settings::WithValues(std::vector<Value> values, std::filesystem::path file) {
+  Settings settings(std::move(file));
+  settings.values_ = std::move(values);
+  return settings;
+}
+
+const Settings::Value* Settings::FindInMemory(const std::string& section,
+                                              const std::string& key) const {
+  std::string_view wanted = TrimBlanks(key);
+  for (const Value& v : values_)
+    if (v.section == section && KeysEqual(v.key, wanted)) return &v;
+  return nullptr;
+}
+
 std::string Settings::Get(const std::string& section, const std::string& key) const {
   return Find(section, key).value_or(std::string());
 }
 
 std::optional<std::string> Settings::Find(const std::string& section,
                                           const std::string& key) const {
+  if (const Value* v = FindInMemory(section, key)) return v->value;
+  if (file_.empty()) return std::nullopt;
   std::string_view wanted = TrimBlanks(key);
   for (const Line& line : LoadLines(file_)) {
     if (line.kind == Line::Kind::kEntry && line.section == section && KeysEqual(line.key, wanted)) {
@@ -197,11 +213,21 @@ std::optional<std::string> Settings::Find(const std::string& section,
 
 std::vector<std::pair<std::string, std::string>> Settings::List(const std::string& section) const {
   std::vector<std::pair<std::string, std::string>> entries;
-  for (const Line& line : LoadLines(file_)) {
-    if (line.kind == Line::Kind::kEntry && line.section == section) {
+  std::vector<bool> placed(values_.size(), false);
+  for (const Line& line : file_.empty() ? std::vector<Line>() : LoadLines(file_)) {
+    if (line.kind != Line::Kind::kEntry || line.section != section) continue;
+    const Value* v = FindInMemory(section, line.key);
+    if (v == nullptr) {
       entries.emplace_back(line.key, line.value);
+    } else if (!placed[static_cast<size_t>(v - values_.data())]) {
+      placed[static_cast<size_t>(v - values_.data())] = true;
+      entries.emplace_back(v->key, v->value);
     }
   }
+  for (size_t i = 0; i < values_.size(); ++i)
+    if (!placed[i] && values_[i].section == section &&
+        FindInMemory(section, values_[i].key) == &values_[i])
+      entries.emplace_back(values_[i].key, values_[i].value);
   return entries;
 }
 
@@ -211,6 +237,9 @@ void Settings::Set(const std::string& section, const std::string& key,
   if (name.empty() || name != key || key.find('=') != std::string::npos || HasLineBreak(key) ||
       key.front() == '[' || key.front() == ';' || key.front() == '#') {
     throw Error(err::kInvalidCall, "Invalid settings key: " + key);
+  }
+  if (file_.empty()) {
+    throw Error(err::kFileAccess, "These settings are held in memory and have no file to write");
   }
   if (HasLineBreak(section) || HasLineBreak(value)) {
     throw Error(err::kInvalidCall, "A settings section or value cannot hold a line break");

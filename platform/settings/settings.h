@@ -24,7 +24,17 @@ inline constexpr const char* kSysParmSection = "PRW520\\SysParm";
 
 class Settings {
  public:
+  // One value held in memory.
+  struct Value {
+    std::string section, key, value;
+  };
+
   explicit Settings(std::filesystem::path file) : file_(std::move(file)) {}
+
+  // Settings whose `values` come before the file's (a command that was told
+  // its database on the command line passes it this way). With an empty
+  // `file` nothing else is read, and Set fails.
+  static Settings WithValues(std::vector<Value> values, std::filesystem::path file = {});
 
   // The settings of `app` at the default place (see above).
   static Settings ForApp(const std::string& app = kSettingsApp);
@@ -36,14 +46,18 @@ class Settings {
   std::string Get(const std::string& section, const std::string& key) const;
   // The stored value, or nullopt when missing (tells "empty" from "absent").
   std::optional<std::string> Find(const std::string& section, const std::string& key) const;
-  // Every key=value of a section in file order.
+  // Every key=value of a section in file order; in-memory values replace
+  // the file's and the others follow.
   std::vector<std::pair<std::string, std::string>> List(const std::string& section) const;
-  // Writes or replaces one value, creating the file and its folder when needed.
-  // Throws kvt710::Error when the file cannot be written.
+  // Writes or replaces one value in the file, creating the file and its
+  // folder when needed. Throws kvt710::Error when the file cannot be written.
   void Set(const std::string& section, const std::string& key, const std::string& value) const;
 
  private:
+  const Value* FindInMemory(const std::string& section, const std::string& key) const;
+
   std::filesystem::path file_;
+  std::vector<Value> values_;
 };
 
 }  // namespace kvt710
