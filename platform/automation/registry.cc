@@ -3,8 +3,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/db/connection.h"
-#include "platform/sibling/prw520.h"
 
 namespace kvt710 {
 
@@ -30,18 +28,6 @@ struct ObjectRegistry::Impl {
 };
 
 ObjectRegistry::ObjectRegistry() : impl_(std::make_shared<Impl>()) {}
-
-ObjectRegistry& ObjectRegistry::Default() {
-  static ObjectRegistry* registry = [] {
-    auto* r = new ObjectRegistry();
-    r->Register("PRW520.PRW520C1", CreateErrorReporter);
-    r->Register("PRW520.PRW520C2", CreateSystemParameters);
-    r->Register("ADODB.Connection",
-                []() -> std::shared_ptr<Dispatch> { return db::Connection::Create(); });
-    return r;
-  }();
-  return *registry;
-}
 
 ObjectRegistry::Factory ObjectRegistry::Register(const std::string& prog_id, Factory factory) {
   std::lock_guard lock(impl_->mutex);
