@@ -244,18 +244,25 @@ std::string FormatDouble(double value) {
   const int n = static_cast<int>(digits.size());
   if (exponent >= 15 || exponent <= -5) {
     out += digits[0];
-    if (n > 1) out += "." + digits.substr(1);
+    if (n > 1) {
+      out += '.';
+      out.append(digits, 1);
+    }
     char exp_buf[16];
     std::snprintf(exp_buf, sizeof exp_buf, "E%c%02d", exponent < 0 ? '-' : '+',
                   exponent < 0 ? -exponent : exponent);
     out += exp_buf;
   } else if (exponent < 0) {
-    out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+    out += "0.";
+    out.append(static_cast<size_t>(-exponent - 1), '0');
+    out += digits;
   } else if (n <= exponent + 1) {
-    out += digits + std::string(static_cast<size_t>(exponent + 1 - n), '0');
+    out += digits;
+    out.append(static_cast<size_t>(exponent + 1 - n), '0');
   } else {
-    out += digits.substr(0, static_cast<size_t>(exponent + 1)) + "." +
-           digits.substr(static_cast<size_t>(exponent + 1));
+    out.append(digits, 0, static_cast<size_t>(exponent + 1));
+    out += '.';
+    out.append(digits, static_cast<size_t>(exponent + 1));
   }
   return out;
 }
