@@ -14,10 +14,6 @@ namespace {
 constexpr int32_t kStatusError = -1;  // emDB_Status values
 constexpr int32_t kStatusNormal = 0;
 
-std::string Area() {
-  return Settings::ForApp().Get(kCommonSection, "area");
-}
-
 }  // namespace
 
 std::shared_ptr<KVT710C2> KVT710C2::Create() {
@@ -27,6 +23,18 @@ std::shared_ptr<KVT710C2> KVT710C2::Create() {
   return service;
 }
 
+std::shared_ptr<KVT710C2> KVT710C2::Create(const Settings& settings) {
+  std::shared_ptr<KVT710C2> service(new KVT710C2());
+  service->settings_ = std::make_shared<const Settings>(settings);
+  service->db_status_ = kStatusError;
+  service->funcDBConnect();
+  return service;
+}
+
+Settings KVT710C2::Current() const {
+  return settings_ ? *settings_ : Settings::ForApp();
+}
+
 KVT710C2::~KVT710C2() {
   connection_.reset();
 }
@@ -34,7 +42,7 @@ KVT710C2::~KVT710C2() {
 bool KVT710C2::funcDBConnect() {
   try {
     connection_ = db::Connection::Create();
-    const Settings settings = Settings::ForApp();
+    const Settings settings = Current();
     const std::string key = settings.Get(kCommonSection, "area") == "1" ? "DBPARMC" : "DBPARMS";
     connection_->set_connection_string(settings.Get(kCommonSection, key));
     connection_->set_command_timeout(0);
@@ -54,7 +62,7 @@ db::Connection& KVT710C2::Connection() {
 }
 
 void KVT710C2::SetHtKindFromArea() {
-  ht_kind_ = Area() == "1" ? 2 : 1;
+  ht_kind_ = Current().Get(kCommonSection, "area") == "1" ? 2 : 1;
 }
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {

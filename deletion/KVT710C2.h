@@ -27,6 +27,7 @@ namespace kvt710 {
 namespace db {
 class Connection;
 }
+class Settings;
 
 enum emReturnCD : int32_t { emRetDelete = 1, emRetError = -1, emRetNoData = 0 };
 
@@ -35,6 +36,9 @@ class KVT710C2 : public Dispatch {
   // Creates the service and runs its connect step; a failed connect leaves
   // DBStatus -1 and every deletion then returns -1.
   static std::shared_ptr<KVT710C2> Create();
+  // The same, reading "area" and the connection strings from `settings`
+  // rather than from the per-user settings file.
+  static std::shared_ptr<KVT710C2> Create(const Settings& settings);
   ~KVT710C2() override;
 
   // 0 when the connection opened at creation, -1 otherwise (emDB_Status).
@@ -67,7 +71,11 @@ class KVT710C2 : public Dispatch {
   // The HT kind from "area": 2 when it is exactly "1", otherwise 1.
   void SetHtKindFromArea();
 
+  // The settings given at creation; the per-user settings when none were.
+  Settings Current() const;
+
   std::shared_ptr<db::Connection> connection_;
+  std::shared_ptr<const Settings> settings_;
   int32_t db_status_ = -1;
   int16_t ht_kind_ = 0;
 };
