@@ -6,8 +6,23 @@
 
 namespace kvt710::cli {
 
+std::string SQLiteConnectionString(const std::string& path) {
+  if (!path.empty() && path.find_first_of(";\"'") == std::string::npos && path.front() != ' ' &&
+      path.back() != ' ')
+    return "Provider=SQLite;Data Source=" + path;
+  std::string quoted = "\"";
+  for (char c : path) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return "Provider=SQLite;Data Source=" + quoted + "\"";
+}
+
 std::string ResolveConnectionString(const std::optional<std::string>& db) {
-  if (db) return *db;
+  if (db) {
+    if (db->empty())
+      throw CommandError{kExitUsage, "--db needs a connection string or a file path"};
+    if (db->find('=') == std::string::npos && db->find("://") == std::string::npos)
+      return SQLiteConnectionString(*db);
+    return *db;
+  }
   Settings settings = Settings::ForApp();
   std::string where = settings.file().string() + " [" + kCommonSection + "]";
   std::string area = settings.Get(kCommonSection, "area");
@@ -20,6 +35,14 @@ std::string ResolveConnectionString(const std::optional<std::string>& db) {
     throw CommandError{kExitConfig, "No database: set \"" + key + "\" in " + where +
                                         " (kvt710 config set " + key + " CONN), or pass --db CONN"};
   return value;
+}
+
+Settings SettingsForDatabase(const std::string& connection_string) {
+  Settings file = Settings::ForApp();
+  if (file.Get(kCommonSection, "area") == "2")
+    return Settings::WithValues({{kCommonSection, "DBPARMS", connection_string}}, file.file());
+  return Settings::WithValues(
+      {{kCommonSection, "area", "1"}, {kCommonSection, "DBPARMC", connection_string}}, file.file());
 }
 
 std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string) {

@@ -10,15 +10,16 @@ namespace kvt710 {
 namespace db {
 class Connection;
 }
+class Settings;
 
 namespace cli {
 
 // Exit codes, documented in the README.
 constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;     // the work ran and something in it failed
-constexpr int kExitUsage = 2;      // bad command line or unreadable input file
-constexpr int kExitConfig = 3;     // settings missing or wrong
-constexpr int kExitDatabase = 4;   // the database could not be reached or refused the work
+constexpr int kExitFailed = 1;    // the work ran and something in it failed
+constexpr int kExitUsage = 2;     // bad command line or unreadable input file
+constexpr int kExitConfig = 3;    // settings missing or wrong
+constexpr int kExitDatabase = 4;  // the database could not be reached or refused the work
 
 // A failure that ends a command with an exit code and a message.
 struct CommandError {
@@ -26,10 +27,20 @@ struct CommandError {
   std::string message;
 };
 
-// The connection string given with --db, or else the one the settings name
-// ("area" 1: DBPARMC, 2: DBPARMS, as the batch object chooses). Throws
-// CommandError naming the settings file and key when it is missing.
+// "Provider=SQLite;Data Source=PATH", quoted when the path needs it.
+std::string SQLiteConnectionString(const std::string& path);
+
+// The connection string given with --db (a plain path without "=" names an
+// SQLite file), or else the one the settings name ("area" 1: DBPARMC,
+// 2: DBPARMS, as the batch object chooses). Throws CommandError naming the
+// settings file and key when it is missing.
 std::string ResolveConnectionString(const std::optional<std::string>& db);
+
+// The per-user settings with the database replaced by `connection_string`:
+// the key that the file's "area" chooses (DBPARMC for anything but "2",
+// area 1 then) holds it in memory. The batch object and the deletion
+// service created from them open their own connection there.
+Settings SettingsForDatabase(const std::string& connection_string);
 
 // An open connection to `connection_string`; CommandError when it fails.
 std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string);

@@ -112,9 +112,52 @@ nlohmann::json ToJson(const Variant& value) {
 }
 
 nlohmann::json ErrorJson(const Error& error) {
-  return {{"number", error.number()},
-          {"description", error.description()},
-          {"source", error.source()}};
+  return {
+      {"number", error.number()}, {"description", error.description()}, {"source", error.source()}};
+}
+
+nlohmann::json ReportJson(const Report& report) {
+  nlohmann::json errors = nlohmann::json::array();
+  for (const ReportedProviderError& e : report.errors)
+    errors.push_back(
+        {{"number", e.number}, {"description", e.description}, {"sqlstate", e.sqlstate}});
+  return {{"code", ToJson(report.code)},
+          {"source", report.source},
+          {"error",
+           {{"number", report.error_number},
+            {"description", report.error_description},
+            {"source", report.error_source}}},
+          {"errors", errors}};
+}
+
+Variant ImportValue(const nlohmann::json& value) {
+  auto no_objects = [](const std::string& name) -> std::shared_ptr<Dispatch> {
+    throw Error(err::kTypeMismatch, "An import document cannot name an object: " + name);
+  };
+  if (!value.is_array()) return ToVariant(value, no_objects);
+  const auto n = static_cast<int32_t>(value.size());
+  if (n > 0 && value[0].is_array()) {
+    const auto cols = static_cast<int32_t>(value[0].size());
+    auto array = std::make_shared<SafeArray>(std::vector<SafeArray::Bounds>{{1, n}, {1, cols}});
+    for (int32_t r = 0; r < n; ++r) {
+      const nlohmann::json& row = value[static_cast<size_t>(r)];
+      if (!row.is_array() || static_cast<int32_t>(row.size()) != cols)
+        throw BadValue("every row of a two-dimensional array needs the same length");
+      for (int32_t c = 0; c < cols; ++c) {
+        if (row[static_cast<size_t>(c)].is_array())
+          throw BadValue("arrays have at most two dimensions");
+        array->At(r + 1, c + 1) = ToVariant(row[static_cast<size_t>(c)], no_objects);
+      }
+    }
+    return Variant::Array(array);
+  }
+  auto array = std::make_shared<SafeArray>(std::vector<SafeArray::Bounds>{{1, n}});
+  for (int32_t i = 0; i < n; ++i) {
+    const nlohmann::json& item = value[static_cast<size_t>(i)];
+    if (item.is_array()) throw BadValue("a one-dimensional array cannot hold an array");
+    array->At(i + 1) = ToVariant(item, no_objects);
+  }
+  return Variant::Array(array);
 }
 
 }  // namespace kvt710::cli

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/automation/dispatch.h"
+#include "platform/sibling/prw520.h"
 
 namespace kvt710::cli {
 
@@ -22,5 +23,14 @@ using ObjectLookup = std::function<std::shared_ptr<Dispatch>(const std::string&)
 Variant ToVariant(const nlohmann::json& value, const ObjectLookup& objects);
 nlohmann::json ToJson(const Variant& value);
 nlohmann::json ErrorJson(const Error& error);
+// {"code":C,"source":S,"error":E,"errors":[{"number","description","sqlstate"}]}
+nlohmann::json ReportJson(const Report& report);
+
+// An argument of an import document: a string is a String, a number a Long
+// or Double, true/false a Boolean, null Null; a JSON array of values is a
+// one-dimensional array with indices from 1, an array of equally long
+// arrays a two-dimensional one with subscripts from 1 (rows first); the
+// script forms ({"array":...}) are accepted too. Throws kvt710::Error 13.
+Variant ImportValue(const nlohmann::json& value);
 
 }  // namespace kvt710::cli

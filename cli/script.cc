@@ -7,7 +7,6 @@
 
 #include "cli/json_values.h"
 #include "platform/automation/registry.h"
-#include "platform/sibling/prw520.h"
 
 namespace kvt710::cli {
 namespace {
@@ -16,20 +15,6 @@ using nlohmann::json;
 
 std::string Dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-json ReportJson(const Report& report) {
-  json errors = json::array();
-  for (const ReportedProviderError& e : report.errors)
-    errors.push_back({{"number", e.number}, {"description", e.description}, {"sqlstate", e.sqlstate}});
-  return {{"report",
-           {{"code", ToJson(report.code)},
-            {"source", report.source},
-            {"error",
-             {{"number", report.error_number},
-              {"description", report.error_description},
-              {"source", report.error_source}}},
-            {"errors", errors}}}};
 }
 
 class Script {
@@ -90,8 +75,9 @@ class Script {
     if (step.contains("putref")) {
       auto [object, member] = Target(step["putref"]);
       const json& name = step.at("object");
-      std::vector<Variant> args = {name.is_null() ? Variant::Object(nullptr)
-                                                  : Variant::Object(Lookup(name.get<std::string>()))};
+      std::vector<Variant> args = {name.is_null()
+                                       ? Variant::Object(nullptr)
+                                       : Variant::Object(Lookup(name.get<std::string>()))};
       object->Invoke(member, InvokeKind::kPropertyPutRef, args);
       return json::object();
     }
@@ -112,7 +98,8 @@ class Script {
       if (!byref.empty()) out["byref"] = byref;
       return out;
     }
-    throw Error(err::kInvalidCall, "Unknown step: expected create, get, put, putref, call or release",
+    throw Error(err::kInvalidCall,
+                "Unknown step: expected create, get, put, putref, call or release",
                 "kvt710 script");
   }
 
@@ -150,7 +137,9 @@ class Script {
 
 int RunScript(std::istream& in, std::ostream& out) {
   Script script(out);
-  auto listening = ListenForReports([&script](const Report& r) { script.Print(ReportJson(r)); });
+  auto listening = ListenForReports([&script](const Report& r) {
+    script.Print({{"report", ReportJson(r)}});
+  });
   int failed = 0;
   std::string line;
   while (std::getline(in, line)) {

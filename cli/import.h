@@ -1,0 +1,112 @@
+// `kvt710 import FILE|-`: loads customers in bulk, one customer document a
+// JSON line:
+//
+//   {"key":"1203","calls":[{"SetBaseData":{"StoreCd":"001",...}},...],"delete":false}
+//
+// Each call is one method of the batch object with its arguments named by
+// the method's parameter names (case-insensitive). Per customer: a
+// transaction on the host connection, Initialize, the calls in order through
+// the late-bound interface, then Execute(key) (or DelExecute(key) when
+// "delete" is true), commit. A call that returns -1, an Execute that raises,
+// a malformed line, an unknown method or parameter: the customer is rolled
+// back and written to the rejects with its errors and the reports that
+// arrived, and the import goes on.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace kvt710 {
+class KVT710C3;
+struct Report;
+namespace db {
+class Connection;
+}
+
+namespace cli {
+
+struct ImportCounts {
+  int64_t imported = 0;
+  int64_t rejected = 0;
+  int64_t statements = 0;  // statements run on the host connection for imported customers
+  double seconds = 0;
+};
+
+class Importer {
+ public:
+  // Opens the host connection and creates a batch object whose own
+  // connection goes to the same database. Throws CommandError (exit code 4)
+  // when the database cannot be reached or has no customer tables.
+  explicit Importer(const std::string& connection_string);
+  ~Importer();
+  Importer(const Importer&) = delete;
+  Importer& operator=(const Importer&) = delete;
+
+  // Imports one customer document. Returns true when it is stored; otherwise
+  // writes one JSON line to `rejects`:
+  //   {"line":N,"key":K,"input":TEXT,"errors":[{"call":M,"number":..,"description":..,"source":..}],
+  //    "reports":[...]}
+  // Throws CommandError (exit code 4) when the database fails so that no
+  // later customer could be imported either (a transaction cannot be begun
+  // or rolled back).
+  bool Import(const std::string& line, int64_t line_number, std::ostream& rejects);
+
+  // Counts so far; seconds since construction.
+  ImportCounts counts() const;
+
+ private:
+  struct Failure;
+  // Runs one parsed document inside the open transaction; throws Failure.
+  void Run(const nlohmann::json& document, const std::string& key);
+  void Call(const std::string& method, const nlohmann::json& arguments);
+
+  std::shared_ptr<db::Connection> host_;
+  std::shared_ptr<KVT710C3> batch_;
+  std::shared_ptr<void> listening_;
+  std::vector<Report> reports_;  // reports of the customer being imported
+  ImportCounts counts_;
+  std::chrono::steady_clock::time_point started_;
+};
+
+// A progress line on standard error, redrawn at most a few times a second:
+// customers done, rate, and time left when the total is known.
+class Progress {
+ public:
+  Progress(std::optional<int64_t> total, bool enabled);
+  ~Progress();
+  void Update(int64_t done);
+  // Clears the line.
+  void Finish();
+
+ private:
+  std::optional<int64_t> total_;
+  bool enabled_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point started_, last_;
+};
+
+// "imported 198, rejected 2, 3120 statements in 1.52 s (130.3 customers/s)"
+std::string SummaryLine(const ImportCounts& counts);
+
+// The number of customer lines (not blank) in a file; nullopt when unreadable.
+std::optional<int64_t> CountCustomerLines(const std::string& file);
+
+// Imports every line of `in`. Rejected lines go to `rejects`. Returns the counts.
+ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& rejects,
+                          Progress* progress);
+
+// The command: FILE or "-", the database (--db or the settings), the rejects
+// file (standard error when not given). Prints the summary to `out`. Returns
+// 0, or 1 when a customer was rejected; throws CommandError otherwise.
+int ImportCommand(const std::string& file, const std::optional<std::string>& db,
+                  const std::optional<std::string>& rejects_file, std::ostream& out);
+
+}  // namespace cli
+}  // namespace kvt710
