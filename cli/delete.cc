@@ -1,0 +1,98 @@
+#include "cli/delete.h"
+
+#include <ostream>
+#include <vector>
+
+#include "cli/common.h"
+#include "deletion/KVT710C2.h"
+#include "deletion/deletion_statements.h"
+#include "platform/db/connection.h"
+#include "platform/settings/settings.h"
+#include "sql/KVT710H1.h"
+
+namespace kvt710::cli {
+namespace {
+
+// How many keys a sweep lists before it only counts.
+constexpr size_t kKeysShown = 100;
+
+std::shared_ptr<KVT710C2> CreateService(const std::string& connection_string) {
+  // Opening it here first gives a clear message when the database is not there.
+  OpenDatabase(connection_string);
+  auto service = KVT710C2::Create(SettingsForDatabase(connection_string));
+  if (service->DBStatus() != 0)
+    throw CommandError{kExitDatabase, "The deletion service cannot open the database"};
+  return service;
+}
+
+bool IsDate(const std::string& text) {
+  if (text.size() != 8 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const int year = std::stoi(text.substr(0, 4)), month = std::stoi(text.substr(4, 2)),
+            day = std::stoi(text.substr(6, 2));
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return !(month == 2 && day == 29 && !leap);
+}
+
+}  // namespace
+
+int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_flag,
+                       const std::optional<std::string>& db, std::ostream& out) {
+  if (!sql::IsPlainNumber(key))
+    throw CommandError{kExitUsage, "--key is a customer's unique key, a number: " + key};
+  auto service = CreateService(ResolveConnectionString(db));
+  switch (service->DeleteCBase(std::stod(key), transe_flag, upd_flag)) {
+    case emRetDelete:
+      out << "Customer " << key
+          << " marked deleted; its maintenance rows record the deletion (kind 2).\n";
+      return kExitOk;
+    case emRetNoData:
+      out << "No live customer has the key " << key << "; nothing changed.\n";
+      return kExitFailed;
+    case emRetError:
+      break;
+  }
+  throw CommandError{kExitDatabase, "The deletion of customer " + key + " failed; nothing changed"};
+}
+
+int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
+                        const std::optional<std::string>& db, std::ostream& out) {
+  if (!IsDate(date))
+    throw CommandError{kExitUsage,
+                       "--before is a date written yyyymmdd, such as 20150101: " + date};
+  const std::string connection_string = ResolveConnectionString(db);
+  const int32_t yyyymmdd = std::stoi(date);
+  std::optional<Variant> store_value;
+  if (store) store_value = Variant::String(*store);
+
+  // The customers the sweep will mark, read with the sweep's own selection.
+  std::vector<std::string> keys;
+  {
+    auto connection = OpenDatabase(connection_string);
+    try {
+      auto rows = connection->OpenRecordset(deletion::SelectionByDate(yyyymmdd, store_value),
+                                            db::CursorType::kStatic, db::LockType::kReadOnly);
+      for (; !rows->Eof(); rows->MoveNext())
+        keys.push_back(deletion::KeyText(rows->Field("CUBS_UNIQUE_KEY").ToDouble()));
+    } catch (const Error& e) {
+      throw CommandError{kExitDatabase, "Reading the customers failed: " + e.description()};
+    }
+  }
+  auto service = CreateService(connection_string);
+  const int32_t marked = service->DeleteCBaseYMD(yyyymmdd, store_value);
+  if (marked < 0) throw CommandError{kExitDatabase, "The sweep failed; nothing changed"};
+  const std::string when = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
+  out << "Marked " << marked << (marked == 1 ? " customer" : " customers")
+      << " deleted whose newest visit is before " << when;
+  if (store) out << " of store " << *store;
+  out << (marked > 0 ? ":" : ".") << "\n";
+  if (marked > 0 && static_cast<size_t>(marked) == keys.size()) {
+    for (size_t i = 0; i < keys.size() && i < kKeysShown; ++i)
+      out << keys[i] << (i + 1 < keys.size() && i + 1 < kKeysShown ? " " : "\n");
+    if (keys.size() > kKeysShown) out << "... and " << keys.size() - kKeysShown << " more\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace kvt710::cli

@@ -1,0 +1,89 @@
+#include "cli/show.h"
+
+#include <cctype>
+#include <cmath>
+#include <iostream>
+
+#include "cli/common.h"
+#include "platform/db/connection.h"
+#include "sql/KVT710H1.h"
+
+namespace kvt710::cli {
+
+const std::vector<CustomerTable>& CustomerTables() {
+  static const std::vector<CustomerTable> tables = {
+      {"CBASE", "CUBS_UNIQUE_KEY"},   {"CMENTE_T", "MTRN_UNIQUE_KEY"},
+      {"CGLASBS", "GLS_UNIQUE_KEY"},  {"CGLASDTL", "GLS_UNIQUE_KEY"},
+      {"CCNTBS", "CNT_UNIQUE_KEY"},   {"CCNTDTL", "CNT_UNIQUE_KEY"},
+      {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
+      {"CSALE", "CSALE_UNIQUE_KEY"},  {"CSYOKN", "CMNT_UNIQUE_KEY"},
+  };
+  return tables;
+}
+
+nlohmann::ordered_json FieldJson(const Variant& value) {
+  using T = Variant::Type;
+  switch (value.type()) {
+    case T::kEmpty:
+    case T::kMissing:
+    case T::kNull:
+      return nullptr;
+    case T::kBoolean:
+      return value.ToBool();
+    case T::kInteger:
+    case T::kLong:
+      return value.ToLong();
+    case T::kDouble: {
+      const double d = value.ToDouble();
+      if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9e15)
+        return static_cast<int64_t>(d);
+      return d;
+    }
+    default:
+      return value.ToString();
+  }
+}
+
+nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) {
+  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+  auto recordset = connection.OpenRecordset(sql, db::CursorType::kStatic, db::LockType::kReadOnly);
+  const std::vector<std::string> names = recordset->FieldNames();
+  for (; !recordset->Eof(); recordset->MoveNext()) {
+    nlohmann::ordered_json row = nlohmann::ordered_json::object();
+    for (const std::string& name : names) {
+      std::string column = name;
+      for (char& c : column) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      row[column] = FieldJson(recordset->Field(name));
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::string& key) {
+  nlohmann::ordered_json tables = nlohmann::ordered_json::object();
+  for (const CustomerTable& table : CustomerTables())
+    tables[table.name] = Rows(connection, std::string("Select * From ") + table.name + " Where " +
+                                              table.key_column + "=" + key);
+  return tables;
+}
+
+int ShowCommand(const std::string& key, const std::optional<std::string>& db, std::ostream& out) {
+  if (!sql::IsPlainNumber(key))
+    throw CommandError{kExitUsage, "KEY is a customer's unique key, a number: " + key};
+  auto connection = OpenDatabase(ResolveConnectionString(db));
+  nlohmann::ordered_json tables;
+  try {
+    tables = CustomerRows(*connection, key);
+  } catch (const Error& e) {
+    throw CommandError{kExitDatabase, "Reading the customer failed (" + e.description() +
+                                          "); are the tables there? kvt710 init creates them"};
+  }
+  out << tables.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  for (const auto& [name, rows] : tables.items())
+    if (!rows.empty()) return kExitOk;
+  std::cerr << "kvt710: no table holds a row of customer " << key << "\n";
+  return kExitFailed;
+}
+
+}  // namespace kvt710::cli

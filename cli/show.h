@@ -1,0 +1,44 @@
+// `kvt710 show KEY`: one customer's rows of all ten tables as JSON, so a
+// person can see what an import or a deletion did.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace kvt710 {
+class Variant;
+namespace db {
+class Connection;
+}
+
+namespace cli {
+
+// A table of the customer database and the column that holds the customer key.
+struct CustomerTable {
+  const char* name;
+  const char* key_column;
+};
+
+// CBASE, CMENTE_T and the eight history tables.
+const std::vector<CustomerTable>& CustomerTables();
+
+// The value of a database field as JSON: null, a number, a boolean, or text
+// (dates as yyyy/mm/dd, times as yyyy/mm/dd hh:mm:ss).
+nlohmann::ordered_json FieldJson(const Variant& value);
+
+// Every row of `sql` as an object (upper-cased column -> value), in column order.
+nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql);
+
+// {"CBASE":[{...}],"CMENTE_T":[...],...}: the customer's rows of each table.
+// REQUIRED: `key` is a plain number.
+nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::string& key);
+
+// The command. Returns 0, or 1 when no table holds a row of the customer.
+int ShowCommand(const std::string& key, const std::optional<std::string>& db, std::ostream& out);
+
+}  // namespace cli
+}  // namespace kvt710
