@@ -1,4 +1,5 @@
 // kvt710: the command-line host of the component.
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -6,11 +7,17 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/common.h"
+#include "cli/config.h"
+#include "cli/delete.h"
+#include "cli/demo.h"
+#include "cli/import.h"
 #include "cli/script.h"
+#include "cli/show.h"
 #include "component/server.h"
 #include "platform/automation/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
+#include "platform/settings/settings.h"
 
 namespace {
 
@@ -29,36 +36,159 @@ int Init(const std::optional<std::string>& db) {
   try {
     kvt710::db::CreateProductSchema(*connection);
   } catch (const kvt710::Error& e) {
-    throw CommandError{kvt710::cli::kExitDatabase, "Creating the tables failed: " + e.description()};
+    throw CommandError{kvt710::cli::kExitDatabase,
+                       "Creating the tables failed: " + e.description()};
   }
   std::cout << "The ten tables and their indexes are in place.\n";
   return 0;
 }
 
+constexpr const char* kDbHelp =
+    "Connection string (Provider=SQLite;Data Source=PATH, Provider=PostgreSQL;Host=...;"
+    "Database=..., postgresql://...) or the path of an SQLite file. Default: the connection "
+    "string that the settings name (area 1: DBPARMC, 2: DBPARMS)";
+
+constexpr const char* kFooter =
+    "Exit codes: 0 done; 1 the work ran and something in it failed (a script step, a rejected "
+    "customer, nothing found); 2 bad command line or unreadable input; 3 settings missing or "
+    "wrong; 4 the database could not be reached or refused the work.";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"kvt710: write shop customer records into the shop's database"};
+  CLI::App app{
+      "kvt710: writes a shop's customer records (customer master, maintenance, glasses, contact "
+      "lenses, hearing aids, sales, comments) into its SQLite or PostgreSQL database"};
   app.require_subcommand(1);
+  app.footer(kFooter);
 
   std::string script_file;
-  CLI::App* script = app.add_subcommand("script", "Replay a host's calls from a JSON-lines script");
+  CLI::App* script = app.add_subcommand(
+      "script",
+      "Replay a host's late-bound calls from a JSON-lines script, one result line a step");
   script->add_option("FILE", script_file, "Script file, or - for standard input")->required();
 
   std::optional<std::string> init_db;
-  CLI::App* init = app.add_subcommand("init", "Create the ten tables with their keys and indexes");
-  init->add_option("--db", init_db, "Connection string (default: the one the settings name)");
+  CLI::App* init = app.add_subcommand(
+      "init",
+      "Create the ten tables with their keys and indexes (running it again changes nothing)");
+  init->add_option("--db", init_db, kDbHelp);
 
-  CLI11_PARSE(app, argc, argv);
+  std::string import_file;
+  std::optional<std::string> import_db, import_rejects;
+  CLI::App* import = app.add_subcommand(
+      "import",
+      "Load customers in bulk: one JSON document a line, "
+      "{\"key\":\"1203\",\"calls\":[{\"SetBaseData\":{\"StoreCd\":\"001\",...}},...],"
+      "\"delete\":false}. Each customer is one transaction; a customer that fails is rolled back "
+      "and written to the rejects, and the import goes on. Importing the same file again gives "
+      "the same database.");
+  import->add_option("FILE", import_file, "Customer file (JSON lines), or - for standard input")
+      ->required();
+  import->add_option("--db", import_db, kDbHelp);
+  import->add_option("--rejects", import_rejects,
+                     "File for the rejected customers: each input line with its errors and the "
+                     "error reports, one JSON line each (default: standard error)");
+
+  std::optional<std::string> delete_key, delete_before, delete_store, delete_db;
+  int16_t delete_transe = 0, delete_upd = 0;
+  CLI::App* del = app.add_subcommand(
+      "delete",
+      "Mark customers deleted through the deletion service: one by --key, or every live customer "
+      "whose newest visit is before --before. Each deletion is recorded in CMENTE_T (kind 2).");
+  CLI::Option* key_option = del->add_option("--key", delete_key, "The customer's unique key");
+  CLI::Option* before_option =
+      del->add_option("--before", delete_before,
+                      "Mark every live customer whose newest visit is before this date (yyyymmdd)");
+  key_option->excludes(before_option);
+  del->add_option("--transe-flg", delete_transe, "Transfer flag of the maintenance row (--key)")
+      ->needs(key_option);
+  del->add_option("--upd-flg", delete_upd, "Update flag of the maintenance row (--key)")
+      ->needs(key_option);
+  del->add_option("--store", delete_store, "Only customers of this store (--before)")
+      ->needs(before_option);
+  del->add_option("--db", delete_db, kDbHelp);
+
+  std::string show_key;
+  std::optional<std::string> show_db;
+  CLI::App* show = app.add_subcommand(
+      "show", "Print one customer's rows of all ten tables as JSON (table -> rows -> columns)");
+  show->add_option("KEY", show_key, "The customer's unique key")->required();
+  show->add_option("--db", show_db, kDbHelp);
+
+  CLI::App* config = app.add_subcommand(
+      "config",
+      "Read and change the per-user settings (area, DBPARMC, DBPARMS; system parameters with "
+      "--section 'PRW520\\SysParm'). Passwords are never printed back.");
+  config->require_subcommand(1);
+  std::string config_section = kvt710::kCommonSection, config_key, config_value;
+  bool config_reveal = false;
+  CLI::App* config_get = config->add_subcommand("get", "Print one value (passwords masked)");
+  config_get->add_option("KEY", config_key, "The key, such as area or DBPARMC")->required();
+  config_get->add_flag("--reveal", config_reveal, "Print the value exactly, password included");
+  CLI::App* config_set = config->add_subcommand("set", "Store one value in the settings file");
+  config_set->add_option("KEY", config_key, "The key, such as area or DBPARMC")->required();
+  config_set->add_option("VALUE", config_value, "The value, stored exactly as given")->required();
+  CLI::App* config_list = config->add_subcommand(
+      "list", "Print the settings file's path and every value of a section (passwords masked)");
+  CLI::App* config_path = config->add_subcommand("path", "Print the settings file's path");
+  for (CLI::App* sub : {config_get, config_set, config_list})
+    sub->add_option("--section", config_section, "Section of the settings file")
+        ->capture_default_str();
+
+  int64_t demo_customers = 200;
+  uint64_t demo_seed = 1;
+  std::optional<std::string> demo_db;
+  CLI::App* demo = app.add_subcommand(
+      "demo",
+      "Try it out: generate sample customers (names, addresses, glasses, contact lenses, hearing "
+      "aids, sales, comments, families, some deletions), import them into a fresh SQLite file "
+      "./kvt710-demo/shop.db, and show one customer and the summary");
+  demo->add_option("--customers", demo_customers, "Number of sample customer documents")
+      ->capture_default_str()
+      ->check(CLI::Range(int64_t{1}, int64_t{10000000}));
+  demo->add_option("--seed", demo_seed, "Seed: the same seed gives the same customers")
+      ->capture_default_str();
+  demo->add_option("--db", demo_db,
+                   "Fill this database instead (its tables are created when missing; customers "
+                   "with the sample keys are overwritten)");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : kvt710::cli::kExitUsage;
+  }
   kvt710::RegisterServer();
 
   try {
     if (*script) return RunScriptFile(script_file);
     if (*init) return Init(init_db);
+    if (*import)
+      return kvt710::cli::ImportCommand(import_file, import_db, import_rejects, std::cout);
+    if (*del) {
+      if (delete_key)
+        return kvt710::cli::DeleteByKeyCommand(*delete_key, delete_transe, delete_upd, delete_db,
+                                               std::cout);
+      if (delete_before)
+        return kvt710::cli::DeleteBeforeCommand(*delete_before, delete_store, delete_db, std::cout);
+      throw CommandError{kvt710::cli::kExitUsage,
+                         "delete needs --key KEY or --before YYYYMMDD (kvt710 delete --help)"};
+    }
+    if (*show) return kvt710::cli::ShowCommand(show_key, show_db, std::cout);
+    if (*config_get)
+      return kvt710::cli::ConfigGet(config_section, config_key, config_reveal, std::cout);
+    if (*config_set)
+      return kvt710::cli::ConfigSet(config_section, config_key, config_value, std::cout);
+    if (*config_list) return kvt710::cli::ConfigList(config_section, std::cout);
+    if (*config_path) return kvt710::cli::ConfigPath(std::cout);
+    if (*demo) return kvt710::cli::DemoCommand(demo_customers, demo_db, demo_seed, std::cout);
   } catch (const CommandError& e) {
+    std::cout.flush();
     std::cerr << "kvt710: " << e.message << "\n";
     return e.exit_code;
   } catch (const kvt710::Error& e) {
+    std::cout.flush();
     std::cerr << "kvt710: " << e.description() << "\n";
     return kvt710::cli::kExitFailed;
   }
