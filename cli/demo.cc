@@ -37,10 +37,11 @@ std::string FreshDemoFile(const fs::path& file) {
 int64_t RichestCustomer(uint64_t seed, int64_t count) {
   int64_t best = 0;
   size_t best_kinds = 0;
-  for (int64_t i = 0; i < count && i < 60; ++i) {
+  for (int64_t i = 0; i < count && i < 200; ++i) {
     if (IsDemoDeletion(i)) continue;
     std::set<std::string> kinds;
-    for (const auto& call : DemoCustomer(seed, i)["calls"]) kinds.insert(call.begin().key());
+    const nlohmann::json document = DemoCustomer(seed, i);
+    for (const auto& call : document["calls"]) kinds.insert(call.begin().key());
     if (kinds.size() > best_kinds) {
       best = i;
       best_kinds = kinds.size();

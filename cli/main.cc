@@ -63,26 +63,31 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
 
   std::string script_file;
-  CLI::App* script = app.add_subcommand(
-      "script",
-      "Replay a host's late-bound calls from a JSON-lines script, one result line a step");
+  CLI::App* script =
+      app.add_subcommand("script", "Replay a host's late-bound calls from a JSON-lines script");
   script->add_option("FILE", script_file, "Script file, or - for standard input")->required();
 
   std::optional<std::string> init_db;
   CLI::App* init = app.add_subcommand(
-      "init",
-      "Create the ten tables with their keys and indexes (running it again changes nothing)");
+      "init", "Create the ten tables with their keys and indexes (again: no change)");
   init->add_option("--db", init_db, kDbHelp);
 
   std::string import_file;
   std::optional<std::string> import_db, import_rejects;
   CLI::App* import = app.add_subcommand(
-      "import",
-      "Load customers in bulk: one JSON document a line, "
-      "{\"key\":\"1203\",\"calls\":[{\"SetBaseData\":{\"StoreCd\":\"001\",...}},...],"
-      "\"delete\":false}. Each customer is one transaction; a customer that fails is rolled back "
-      "and written to the rejects, and the import goes on. Importing the same file again gives "
-      "the same database.");
+      "import", "Load customers in bulk from JSON lines, one transaction a customer");
+  import->footer(
+      std::string("One customer document a line:\n"
+                  "  {\"key\":\"1203\",\"calls\":[{\"SetBaseData\":{\"StoreCd\":\"001\",...}},"
+                  "{\"SetG_BaseData\":{...}},...],\"delete\":false}\n"
+                  "Each call is a writer or family method of the batch object with its arguments "
+                  "named by its parameter names (any case); an omitted optional parameter is left "
+                  "out; a one-dimensional array is a JSON array for indices 1 to n, a "
+                  "two-dimensional one an array of rows. Then Execute(key), or DelExecute(key) "
+                  "when \"delete\" is true. A customer that fails is rolled back and written to "
+                  "the rejects, and the import goes on; importing the same file again gives the "
+                  "same database.\n\n") +
+      kFooter);
   import->add_option("FILE", import_file, "Customer file (JSON lines), or - for standard input")
       ->required();
   import->add_option("--db", import_db, kDbHelp);
@@ -93,9 +98,11 @@ int main(int argc, char** argv) {
   std::optional<std::string> delete_key, delete_before, delete_store, delete_db;
   int16_t delete_transe = 0, delete_upd = 0;
   CLI::App* del = app.add_subcommand(
-      "delete",
-      "Mark customers deleted through the deletion service: one by --key, or every live customer "
-      "whose newest visit is before --before. Each deletion is recorded in CMENTE_T (kind 2).");
+      "delete", "Mark customers deleted: one by key, or all last seen before a date");
+  del->footer(
+      std::string("Through the deletion service: each customer marked gets CUBS_DATA_FLG 2 "
+                  "and its maintenance rows in CMENTE_T record the deletion (kind 2).\n\n") +
+      kFooter);
   CLI::Option* key_option = del->add_option("--key", delete_key, "The customer's unique key");
   CLI::Option* before_option =
       del->add_option("--before", delete_before,
@@ -111,15 +118,17 @@ int main(int argc, char** argv) {
 
   std::string show_key;
   std::optional<std::string> show_db;
-  CLI::App* show = app.add_subcommand(
-      "show", "Print one customer's rows of all ten tables as JSON (table -> rows -> columns)");
+  CLI::App* show =
+      app.add_subcommand("show", "Print one customer's rows of all ten tables as JSON");
   show->add_option("KEY", show_key, "The customer's unique key")->required();
   show->add_option("--db", show_db, kDbHelp);
 
   CLI::App* config = app.add_subcommand(
       "config",
-      "Read and change the per-user settings (area, DBPARMC, DBPARMS; system parameters with "
-      "--section 'PRW520\\SysParm'). Passwords are never printed back.");
+      "Read and change the per-user settings (area, DBPARMC, DBPARMS, system parameters)");
+  config->footer(std::string("The values of [QTMS\\Common] by default; system parameters with "
+                             "--section 'PRW520\\SysParm'. Passwords are never printed back.\n\n") +
+                 kFooter);
   config->require_subcommand(1);
   std::string config_section = kvt710::kCommonSection, config_key, config_value;
   bool config_reveal = false;
@@ -140,10 +149,12 @@ int main(int argc, char** argv) {
   uint64_t demo_seed = 1;
   std::optional<std::string> demo_db;
   CLI::App* demo = app.add_subcommand(
-      "demo",
-      "Try it out: generate sample customers (names, addresses, glasses, contact lenses, hearing "
-      "aids, sales, comments, families, some deletions), import them into a fresh SQLite file "
-      "./kvt710-demo/shop.db, and show one customer and the summary");
+      "demo", "Try it out: import sample customers into a fresh SQLite file and show one");
+  demo->footer(std::string("Generates customers with names, addresses, glasses, contact-lens and "
+                           "hearing-aid records, sales, comments, families and some deletions, "
+                           "imports them into ./kvt710-demo/shop.db (made afresh) or the database "
+                           "of --db, then shows one customer and the import's summary.\n\n") +
+               kFooter);
   demo->add_option("--customers", demo_customers, "Number of sample customer documents")
       ->capture_default_str()
       ->check(CLI::Range(int64_t{1}, int64_t{10000000}));

@@ -86,7 +86,8 @@ TEST_P(CliImport, RejectsBadCustomersAndStoresEveryOther) {
   // Customer 10001 with a second master row: the database refuses its
   // duplicate key when Execute runs the queue, after the first INSERT ran.
   json duplicate = cli::DemoCustomer(kSeed, 0);
-  duplicate["calls"].insert(duplicate["calls"].begin() + 1, duplicate["calls"][0]);
+  const json master_row = duplicate["calls"][0];
+  duplicate["calls"].insert(duplicate["calls"].begin() + 1, master_row);
   // Customer "12A3": its key is not a number, so SetBaseData's check fails.
   json bad_key = cli::DemoCustomer(kSeed, 1);
   bad_key["key"] = "12A3";
