@@ -87,9 +87,14 @@ int DemoCommand(int64_t customers, const std::optional<std::string>& db, uint64_
              .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
       << "\n\n"
       << SummaryLine(counts) << "\n";
-  if (!db)
-    out << "The database is " << DefaultDemoDatabase() << "; look around with\n  kvt710 show "
-        << key << " --db " << DefaultDemoDatabase() << "\n";
+  // A connection string is shown without its password.
+  const std::string where =
+      !db ? DefaultDemoDatabase()
+      : db->find('=') != std::string::npos || db->find("://") != std::string::npos
+          ? db::RedactConnectionString(*db)
+          : *db;
+  if (!db) out << "The database is " << where << ".\n";
+  out << "Look around with\n  kvt710 show " << key << " --db '" << where << "'\n";
   return counts.rejected > 0 ? kExitFailed : kExitOk;
 }
 
