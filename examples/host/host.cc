@@ -17,9 +17,9 @@
 namespace {
 
 std::string StoredComment(kvt710::db::Connection& connection, const std::string& key) {
-  auto rows = connection.OpenRecordset(
-      "Select CMNT_COMMENT_1 From CSYOKN Where CMNT_UNIQUE_KEY=" + key,
-      kvt710::db::CursorType::kStatic, kvt710::db::LockType::kReadOnly);
+  auto rows =
+      connection.OpenRecordset("Select CMNT_COMMENT_1 From CSYOKN Where CMNT_UNIQUE_KEY=" + key,
+                               kvt710::db::CursorType::kStatic, kvt710::db::LockType::kReadOnly);
   return rows->Eof() ? std::string("(none)") : rows->Field("CMNT_COMMENT_1").ToString();
 }
 
@@ -40,9 +40,8 @@ int main(int argc, char** argv) {
     kvt710::db::CreateProductSchema(*connection);
 
     // Typed: the settings name the database ("area" 1 takes DBPARMC).
-    auto batch = kvt710::KVT710C3::Create(
-        kvt710::Settings::WithValues({{kvt710::kCommonSection, "area", "1"},
-                                      {kvt710::kCommonSection, "DBPARMC", database}}));
+    auto batch = kvt710::KVT710C3::Create(kvt710::Settings::WithValues(
+        {{kvt710::kCommonSection, "area", "1"}, {kvt710::kCommonSection, "DBPARMC", database}}));
     if (batch->DBStatus() != kvt710::emDbNomal) {
       std::cerr << "the batch object has no database: " << batch->DBStatusString() << "\n";
       return 1;
