@@ -169,6 +169,8 @@ std::optional<std::string> ConnectionParameters::Find(const std::string& key) co
 }
 
 ConnectionParameters ParseConnectionString(const std::string& text) {
+  // The C interfaces below would end the text at a NUL and open another database.
+  if (text.find('\0') != std::string::npos) throw Malformed("it holds a NUL character");
   ConnectionParameters params;
   const std::string trimmed = Trim(text);
   if (IsUri(trimmed)) {
