@@ -14,6 +14,7 @@
 #include "platform/automation/variant.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/errors.h"
+#include "platform/db/statement.h"
 
 namespace kvt710::db {
 
@@ -38,6 +39,11 @@ class Backend {
   // Runs exactly one statement; a text holding a second statement is refused
   // before any of it runs.
   virtual void Execute(const std::string& sql) = 0;
+  // Runs a statement that knows its shape, with the same effect as running
+  // its text (the values stored identical in type and value). A backend may
+  // keep the shape prepared and bind the values; by default, and for any
+  // value it cannot bind as the text would, it runs the text.
+  virtual void ExecuteShaped(const Statement& statement) { Execute(statement.text()); }
   // Runs one statement with bound values (placeholders as Placeholder()
   // writes them) and returns the number of rows changed.
   virtual int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) = 0;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
+#include <string_view>
 #include <type_traits>
 
 #include "platform/db/backend.h"
@@ -97,6 +99,43 @@ void Override(ConnectionParameters& params, std::initializer_list<std::string_vi
   params.values.emplace_back(key, value);
 }
 
+// Reads and removes the prepared-shapes option ("Prepared Statements" as a
+// key, "prepared_statements" in a URI's query), so that no backend sees it.
+bool TakePreparedOption(ConnectionParameters& params) {
+  std::optional<std::string> value;
+  if (params.uri.empty()) {
+    value = params.Find("Prepared Statements");
+    std::erase_if(params.values,
+                  [](const auto& kv) { return NamesEqual(kv.first, "Prepared Statements"); });
+  } else if (const size_t query = params.uri.find('?'); query != std::string::npos) {
+    std::string rest;
+    size_t p = query + 1;
+    while (p <= params.uri.size()) {
+      size_t amp = params.uri.find('&', p);
+      if (amp == std::string::npos) amp = params.uri.size();
+      const std::string_view pair = std::string_view(params.uri).substr(p, amp - p);
+      if (pair.substr(0, pair.find('=')) == "prepared_statements") {
+        const size_t eq = pair.find('=');
+        value = eq == std::string_view::npos ? std::string() : std::string(pair.substr(eq + 1));
+      } else if (!pair.empty()) {
+        rest += rest.empty() ? "" : "&";
+        rest += pair;
+      }
+      p = amp + 1;
+    }
+    params.uri.resize(query);
+    if (!rest.empty()) params.uri += "?" + rest;
+  }
+  if (!value) return true;
+  std::string word;
+  for (char c : *value)
+    if (c != ' ') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (word == "true" || word == "yes" || word == "on" || word == "1") return true;
+  if (word == "false" || word == "no" || word == "off" || word == "0") return false;
+  throw Error(kvt710::err::kBadConnectionString,
+              "The connection string's Prepared Statements value must be true or false", kSource);
+}
+
 Error AsError(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
     return Error(kvt710::err::kOutOfMemory, "Out of memory", kSource);
@@ -153,16 +192,31 @@ void Connection::Open(const std::string& connection_string, const std::string& u
       throw Error(kErrObjectOpen, "Operation is not allowed when the object is open", kSource);
     if (!connection_string.empty()) connection_string_ = connection_string;
     ConnectionParameters params = ParseConnectionString(connection_string_);
+    const bool prepared = TakePreparedOption(params);
     if (!user.empty()) Override(params, {"User ID", "UID", "User"}, "User ID", user);
     if (!password.empty()) Override(params, {"Password", "PWD"}, "Password", password);
     std::unique_ptr<Backend> backend = CreateBackend(params.provider);
     backend->Open(params, command_timeout_);
     backend_ = std::move(backend);
+    prepared_shapes_ = prepared;
   });
 }
 
 void Connection::Execute(const std::string& sql) {
   Guarded(&sql, [&] { backend().Execute(sql); });
+}
+
+void Connection::Execute(const Statement& statement) {
+  const std::string& sql = statement.text();
+  Guarded(&sql, [&] {
+    Backend& backend = this->backend();
+    // A NUL byte is refused by the text's own checks; bound, it would pass.
+    if (prepared_shapes_ && statement.has_shape() && sql.find('\0') == std::string::npos) {
+      backend.ExecuteShaped(statement);
+    } else {
+      backend.Execute(sql);
+    }
+  });
 }
 
 int64_t Connection::ExecuteCount(const std::string& sql) {

@@ -9,6 +9,12 @@
 //
 // Tracing: when KVT710_TRACE_SQL names a file, every command text sent to a
 // database is appended to it as one JSON line {"sql": TEXT, "ok": BOOL}.
+//
+// Prepared shapes: a statement that knows its shape runs through the
+// backend's cache of prepared statements with its values bound, storing what
+// its text would store; its text is what is traced and what errors concern.
+// The connection-string option "Prepared Statements=false" (in a URI,
+// "prepared_statements=false") runs every statement as text.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +24,7 @@
 
 #include "platform/automation/dispatch.h"
 #include "platform/db/errors.h"
+#include "platform/db/statement.h"
 
 namespace kvt710::db {
 
@@ -47,6 +54,11 @@ class Connection : public Dispatch, public std::enable_shared_from_this<Connecti
             const std::string& password = {});
   // Runs one statement given as command text.
   void Execute(const std::string& sql);
+  // Runs one statement, through its prepared shape when it has one and
+  // prepared shapes are on; traced and failing exactly as its text would.
+  void Execute(const Statement& statement);
+  // False when the connection string turned prepared shapes off.
+  bool prepared_shapes() const { return prepared_shapes_; }
   // The same, returning the number of rows the statement changed (ADO's
   // RecordsAffected).
   int64_t ExecuteCount(const std::string& sql);
@@ -81,6 +93,7 @@ class Connection : public Dispatch, public std::enable_shared_from_this<Connecti
 
   std::string connection_string_;
   int32_t command_timeout_ = 30;
+  bool prepared_shapes_ = true;
   std::shared_ptr<Errors> errors_;
   std::unique_ptr<Backend> backend_;
 };

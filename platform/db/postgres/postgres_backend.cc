@@ -5,12 +5,15 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/automation/error.h"
 #include "platform/db/postgres/pg_conninfo.h"
 #include "platform/db/postgres/pg_values.h"
+#include "platform/db/statement.h"
 
 namespace kvt710::db {
 namespace {
@@ -18,6 +21,27 @@ namespace {
 constexpr const char* kSource = "PostgreSQL";
 constexpr const char* kSqlStateCannotConnect = "08001";
 constexpr const char* kSqlStateConnectionLost = "08006";
+constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
+
+// Parameter types (pg_type OIDs) that take a bare number as the text would:
+// the text's numeric constant converts to them as their own input reads the
+// number. Whole-number types read only digits, so they take integers only.
+constexpr Oid kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
+
+bool TakesBareNumber(Oid type, const BareNumber& number) {
+  switch (type) {
+    case kNumeric:
+    case kFloat4:
+    case kFloat8:
+      return true;
+    case kInt2:
+    case kInt4:
+    case kInt8:
+      return number.integer;
+    default:
+      return false;
+  }
+}
 
 struct ConnDeleter {
   void operator()(PGconn* conn) const { PQfinish(conn); }
@@ -176,7 +200,11 @@ class PostgresBackend final : public Backend {
 
   bool IsOpen() const override { return conn_ && PQstatus(conn_.get()) == CONNECTION_OK; }
 
-  void Close() override { conn_.reset(); }
+  void Close() override {
+    shapes_.clear();
+    shape_index_.clear();
+    conn_.reset();
+  }
 
   void Execute(const std::string& sql) override { Run(sql, {}); }
 
@@ -184,6 +212,45 @@ class PostgresBackend final : public Backend {
     const ResultPtr result = Run(sql, values);
     const char* tuples = PQcmdTuples(result.get());
     return (tuples != nullptr && *tuples != '\0') ? std::strtoll(tuples, nullptr, 10) : 0;
+  }
+
+  // Values go as text, their types taken from the prepared shape as the
+  // server inferred them. A bare number goes only where the text's numeric
+  // constant would convert the same way; otherwise the text runs.
+  void ExecuteShaped(const Statement& statement) override {
+    PGconn* conn = Connected();
+    const size_t count = statement.value_count();
+    if (texts_.size() < count) texts_.resize(count);
+    pointers_.assign(count, nullptr);
+    bares_.assign(count, BareNumber{});
+    for (size_t i = 0; i < count; ++i) {
+      const std::string_view literal = statement.value(i);
+      switch (KindOf(literal)) {
+        case LiteralKind::kNull:
+          break;
+        case LiteralKind::kText:
+          texts_[i] = Unquoted(literal);
+          pointers_[i] = texts_[i].c_str();
+          break;
+        case LiteralKind::kNumber:
+          bares_[i] = ParseBareNumber(literal);
+          if (!bares_[i].valid) return Execute(statement.text());
+          texts_[i].assign(bares_[i].signed_text);
+          pointers_[i] = texts_[i].c_str();
+          break;
+        case LiteralKind::kInvalid:
+          return Execute(statement.text());
+      }
+    }
+    const PreparedShape* shape = Prepared(conn, statement);
+    if (shape == nullptr || shape->types.size() != count) return Execute(statement.text());
+    for (size_t i = 0; i < count; ++i) {
+      if (bares_[i].valid && !TakesBareNumber(shape->types[i], bares_[i]))
+        return Execute(statement.text());
+    }
+    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(count),
+                                    pointers_.data(), nullptr, nullptr, 0));
+    Check(conn, result);
   }
 
   std::unique_ptr<RowCursor> Query(const std::string& sql) override {
@@ -261,11 +328,17 @@ class PostgresBackend final : public Backend {
 
     ResultPtr result(PQexecParams(conn, sql.c_str(), static_cast<int>(pointers.size()), nullptr,
                                   pointers.data(), nullptr, nullptr, 0));
+    Check(conn, result);
+    return result;
+  }
+
+  // Throws the failure of a statement's result; COPY is refused.
+  static void Check(PGconn* conn, const ResultPtr& result) {
     switch (result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR) {
       case PGRES_COMMAND_OK:
       case PGRES_TUPLES_OK:
       case PGRES_EMPTY_QUERY:
-        return result;
+        return;
       case PGRES_COPY_IN:
       case PGRES_COPY_OUT:
       case PGRES_COPY_BOTH:
@@ -285,7 +358,56 @@ class PostgresBackend final : public Backend {
     }
   }
 
+  struct PreparedShape {
+    std::string shape;  // with $1, $2, ... as placeholders
+    std::string name;
+    std::vector<Oid> types;  // as the server inferred them
+  };
+
+  // The server-side prepared statement of the statement's shape, prepared
+  // and described on first use; nullptr when the shape does not prepare
+  // (the text then runs and reports whatever is wrong with it).
+  const PreparedShape* Prepared(PGconn* conn, const Statement& statement) {
+    statement.ShapeInto(shape_key_, true);
+    if (auto found = shape_index_.find(shape_key_); found != shape_index_.end()) {
+      shapes_.splice(shapes_.begin(), shapes_, found->second);
+      return &*found->second;
+    }
+    PreparedShape shape{shape_key_, "kvt710_shape_" + std::to_string(++shapes_prepared_), {}};
+    ResultPtr prepared(PQprepare(conn, shape.name.c_str(), shape.shape.c_str(), 0, nullptr));
+    if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
+      // Inside a transaction the failure has aborted it, so the text cannot
+      // run any more: the shape's failure is the text's own (the same
+      // analysis of the same statement).
+      if (PQtransactionStatus(conn) == PQTRANS_INERROR)
+        throw StatementFailure(prepared.get(), conn);
+      return nullptr;
+    }
+    ResultPtr described(PQdescribePrepared(conn, shape.name.c_str()));
+    if (!described || PQresultStatus(described.get()) != PGRES_COMMAND_OK)
+      throw StatementFailure(described.get(), conn);
+    for (int i = 0; i < PQnparams(described.get()); ++i)
+      shape.types.push_back(PQparamtype(described.get(), i));
+    if (shapes_.size() >= kShapeCacheSize) {
+      // Forgetting the oldest; a DEALLOCATE that fails (an aborted transaction)
+      // only leaves an unused statement on the server.
+      ResultPtr(PQexec(conn, ("DEALLOCATE " + shapes_.back().name).c_str()));
+      shape_index_.erase(shapes_.back().shape);
+      shapes_.pop_back();
+    }
+    shapes_.push_front(std::move(shape));
+    shape_index_.emplace(shapes_.front().shape, shapes_.begin());
+    return &shapes_.front();
+  }
+
   ConnPtr conn_;
+  std::list<PreparedShape> shapes_;  // most recently used first
+  std::unordered_map<std::string_view, std::list<PreparedShape>::iterator> shape_index_;
+  uint64_t shapes_prepared_ = 0;
+  std::string shape_key_;
+  std::vector<std::string> texts_;
+  std::vector<const char*> pointers_;
+  std::vector<BareNumber> bares_;
 };
 
 }  // namespace

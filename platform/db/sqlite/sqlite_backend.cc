@@ -6,17 +6,26 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <list>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/automation/error.h"
 #include "platform/db/sqlite/date_collation.h"
+#include "platform/db/sqlite/sqlite_number.h"
+#include "platform/db/statement.h"
 
 namespace kvt710::db {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr const char* kSource = "SQLite";
+// Prepared shapes kept per connection, and real-number tokens whose value
+// SQLite computed for us.
+constexpr size_t kShapeCacheSize = 128;
+constexpr size_t kRealCacheSize = 4096;
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -202,11 +211,35 @@ class SqliteBackend : public Backend {
   }
 
   bool IsOpen() const override { return db_ != nullptr; }
-  void Close() override { db_.reset(); }
+  void Close() override {
+    shapes_.clear();
+    shape_index_.clear();
+    real_of_.reset();
+    db_.reset();
+  }
 
   void Execute(const std::string& sql) override {
     StmtHandle stmt = Prepare(sql);
     Run(stmt.get());
+  }
+
+  void ExecuteShaped(const Statement& statement) override {
+    sqlite3_stmt* stmt = PreparedShape(statement);
+    if (stmt == nullptr || !BindShaped(stmt, statement)) {
+      Execute(statement.text());
+      return;
+    }
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      const std::string message = sqlite3_errmsg(db_.get());
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+      Fail(rc, message);
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);  // the texts bound lie in the caller's statement
   }
 
   int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
@@ -259,7 +292,7 @@ class SqliteBackend : public Backend {
 
   // Prepares the one statement of `sql`; a text holding a second statement, a
   // NUL byte or no statement at all is refused before anything runs.
-  StmtHandle Prepare(const std::string& sql) {
+  StmtHandle Prepare(const std::string& sql, unsigned flags = 0) {
     sqlite3* db = Db();
     if (sql.find('\0') != std::string::npos)
       Fail(SQLITE_ERROR, "A command text must not hold a NUL character");
@@ -267,7 +300,7 @@ class SqliteBackend : public Backend {
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     const char* end = sql.data() + sql.size();
-    int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), 0, &raw, &tail);
+    int rc = sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), flags, &raw, &tail);
     StmtHandle stmt(raw);
     if (rc != SQLITE_OK) FailFrom(db, rc);
     if (!stmt) Fail(SQLITE_ERROR, "The command text holds no statement");
@@ -289,7 +322,117 @@ class SqliteBackend : public Backend {
     if (rc != SQLITE_DONE) FailFrom(db_.get(), rc);
   }
 
+  // The cached prepared statement of the statement's shape, prepared on first
+  // use; nullptr when the shape does not prepare (the text then runs and
+  // reports whatever is wrong with it).
+  sqlite3_stmt* PreparedShape(const Statement& statement) {
+    statement.ShapeInto(shape_key_);
+    if (auto found = shape_index_.find(shape_key_); found != shape_index_.end()) {
+      shapes_.splice(shapes_.begin(), shapes_, found->second);
+      return found->second->stmt.get();
+    }
+    StmtHandle stmt;
+    try {
+      stmt = Prepare(shape_key_, SQLITE_PREPARE_PERSISTENT);
+    } catch (const Error&) {
+      return nullptr;
+    }
+    if (sqlite3_bind_parameter_count(stmt.get()) != static_cast<int>(statement.value_count()))
+      return nullptr;
+    if (shapes_.size() >= kShapeCacheSize) {
+      shape_index_.erase(shapes_.back().shape);
+      shapes_.pop_back();
+    }
+    shapes_.push_front(CachedShape{shape_key_, std::move(stmt)});
+    shape_index_.emplace(shapes_.front().shape, shapes_.begin());
+    return shapes_.front().stmt.get();
+  }
+
+  // Binds each literal as the value the text would give: a text unquoted, a
+  // number as SQLite reads it, Null as NULL. False, with nothing left bound,
+  // when a value is no literal that the rules write.
+  bool BindShaped(sqlite3_stmt* stmt, const Statement& statement) {
+    const size_t count = statement.value_count();
+    if (unquoted_.size() < count) unquoted_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+      const std::string_view literal = statement.value(i);
+      const int at = static_cast<int>(i) + 1;
+      int rc = SQLITE_OK;
+      switch (KindOf(literal)) {
+        case LiteralKind::kNull:
+          rc = sqlite3_bind_null(stmt, at);
+          break;
+        case LiteralKind::kText: {
+          std::string_view text = literal.substr(1, literal.size() - 2);
+          if (!HasNoDoubledQuote(literal)) text = unquoted_[i] = Unquoted(literal);
+          rc = sqlite3_bind_text(stmt, at, text.data(), static_cast<int>(text.size()),
+                                 SQLITE_STATIC);
+          break;
+        }
+        case LiteralKind::kNumber: {
+          const BareNumber bare = ParseBareNumber(literal);
+          if (!bare.valid) {
+            sqlite3_clear_bindings(stmt);
+            return false;
+          }
+          const sqlite::Number number = sqlite::ToNumber(bare);
+          switch (number.kind) {
+            case sqlite::Number::Kind::kInteger:
+              rc = sqlite3_bind_int64(stmt, at, number.integer);
+              break;
+            case sqlite::Number::Kind::kReal:
+              rc = sqlite3_bind_double(stmt, at, number.real);
+              break;
+            case sqlite::Number::Kind::kAskSqlite: {
+              const double value = RealOfToken(bare.token);
+              rc = sqlite3_bind_double(stmt, at, bare.negative ? -value : value);
+              break;
+            }
+          }
+          break;
+        }
+        case LiteralKind::kInvalid:
+          sqlite3_clear_bindings(stmt);
+          return false;
+      }
+      if (rc != SQLITE_OK) {
+        sqlite3_clear_bindings(stmt);
+        FailFrom(db_.get(), rc);
+      }
+    }
+    return true;
+  }
+
+  // The real number that SQLite reads from an unsigned number token: the
+  // text's own conversion, asked of SQLite through a value it converts.
+  double RealOfToken(std::string_view token) {
+    if (auto found = reals_.find(std::string(token)); found != reals_.end()) return found->second;
+    if (!real_of_) real_of_ = Prepare("SELECT ?1");
+    sqlite3_stmt* stmt = real_of_.get();
+    sqlite3_bind_text(stmt, 1, token.data(), static_cast<int>(token.size()), SQLITE_STATIC);
+    const int rc = sqlite3_step(stmt);
+    const double value = rc == SQLITE_ROW ? sqlite3_column_double(stmt, 0) : 0.0;
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_ROW) FailFrom(db_.get(), rc);
+    if (reals_.size() >= kRealCacheSize) reals_.clear();
+    reals_.emplace(token, value);
+    return value;
+  }
+
+  struct CachedShape {
+    std::string shape;
+    StmtHandle stmt;
+  };
+
   DbHandle db_;
+  // Most recently used first; the index's keys view the entries' shapes.
+  std::list<CachedShape> shapes_;
+  std::unordered_map<std::string_view, std::list<CachedShape>::iterator> shape_index_;
+  std::string shape_key_;
+  std::vector<std::string> unquoted_;
+  StmtHandle real_of_;
+  std::unordered_map<std::string, double> reals_;
 };
 
 }  // namespace

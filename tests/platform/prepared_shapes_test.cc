@@ -1,0 +1,461 @@
+// Prepared shapes: a statement's shape and values, how a literal becomes the
+// value bound for it, checked against SQLite's own reading of the literal,
+// and shaped statements on an SQLite connection storing what their text
+// stores, traced and failing as their text.
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/db/connection.h"
+#include "platform/db/sqlite/sqlite_number.h"
+#include "platform/db/statement.h"
+#include "test_support.h"
+
+namespace kvt710::db {
+namespace {
+
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+// A statement of fixed parts and values, in turn: fixed, value, fixed, ...
+Statement Shaped(const std::vector<std::string>& parts) {
+  Statement s;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i % 2 == 0) {
+      s.AppendText(parts[i]);
+    } else {
+      s.AppendValue(parts[i]);
+    }
+  }
+  return s;
+}
+
+TEST(PreparedShapesTest, StatementKnowsItsShapeAndValues) {
+  const Statement s =
+      Shaped({"Insert Into T(a,b,c) Values ( ", "'it''s'", ",", " -1.5e3 ", ",", "Null", ")"});
+  EXPECT_EQ(s, "Insert Into T(a,b,c) Values ( 'it''s', -1.5e3 ,Null)");
+  EXPECT_TRUE(s.has_shape());
+  EXPECT_EQ(s.Shape(), "Insert Into T(a,b,c) Values ( ?,?,?)");
+  std::string numbered;
+  s.ShapeInto(numbered, true);
+  EXPECT_EQ(numbered, "Insert Into T(a,b,c) Values ( $1,$2,$3)");
+  ASSERT_EQ(s.value_count(), 3u);
+  EXPECT_EQ(s.value(0), "'it''s'");
+  EXPECT_EQ(s.value(1), " -1.5e3 ");
+  EXPECT_EQ(s.value(2), "Null");
+  EXPECT_FALSE(Statement("Delete From T").has_shape());
+
+  EXPECT_EQ(KindOf("Null"), LiteralKind::kNull);
+  EXPECT_EQ(KindOf("NULL"), LiteralKind::kNull);
+  EXPECT_EQ(KindOf("''"), LiteralKind::kText);
+  EXPECT_EQ(KindOf("''''"), LiteralKind::kText);
+  EXPECT_EQ(KindOf("'a''b'"), LiteralKind::kText);
+  EXPECT_EQ(KindOf("12"), LiteralKind::kNumber);
+  EXPECT_EQ(KindOf("Nulls"), LiteralKind::kNumber);  // and then no valid number
+  for (const char* bad : {"'", "'a", "'a''", "'a'b'", "'a' "})
+    EXPECT_EQ(KindOf(bad), LiteralKind::kInvalid) << bad;
+  EXPECT_EQ(Unquoted("'it''s'"), "it's");
+  EXPECT_EQ(Unquoted("''''''"), "''");
+  EXPECT_EQ(Unquoted("'　'"), "　");
+  EXPECT_TRUE(HasNoDoubledQuote("'abc'"));
+  EXPECT_FALSE(HasNoDoubledQuote("'a''c'"));
+
+  struct Case {
+    const char* literal;
+    bool valid, negative, integer;
+    const char* token;
+  };
+  for (const Case& c : std::vector<Case>{{"12", true, false, true, "12"},
+                                         {"  -007  ", true, true, true, "007"},
+                                         {"+5", true, false, true, "5"},
+                                         {"5.", true, false, false, "5."},
+                                         {".5", true, false, false, ".5"},
+                                         {"-1.5E+3", true, true, false, "1.5E+3"},
+                                         {"1e-7", true, false, false, "1e-7"},
+                                         {"", false, false, false, ""},
+                                         {".", false, false, false, ""},
+                                         {"-", false, false, false, ""},
+                                         {"1e", false, false, false, ""},
+                                         {"1e+", false, false, false, ""},
+                                         {"--1", false, false, false, ""},
+                                         {"- 1", false, false, false, ""},
+                                         {"1,234", false, false, false, ""},
+                                         {"0x10", false, false, false, ""},
+                                         {"1 2", false, false, false, ""},
+                                         {"\t1", false, false, false, ""},
+                                         {"Null", false, false, false, ""}}) {
+    const BareNumber n = ParseBareNumber(c.literal);
+    EXPECT_EQ(n.valid, c.valid) << c.literal;
+    if (!c.valid || !n.valid) continue;
+    EXPECT_EQ(n.negative, c.negative) << c.literal;
+    EXPECT_EQ(n.integer, c.integer) << c.literal;
+    EXPECT_EQ(n.token, c.token) << c.literal;
+  }
+}
+
+// Number literals: the awkward ones by hand, then many random ones.
+std::vector<std::string> NumberLiterals() {
+  std::vector<std::string> literals = {"0",
+                                       "-0",
+                                       "+0",
+                                       "007",
+                                       "-007",
+                                       " 12 ",
+                                       "+5",
+                                       "1.0",
+                                       "5.",
+                                       ".5",
+                                       "-.5",
+                                       "-0.0",
+                                       "0.000",
+                                       "1e3",
+                                       "1E+3",
+                                       "2.5e-3",
+                                       "12.50e1",
+                                       "0.1",
+                                       "0.3",
+                                       "-1.25",
+                                       "63.3",
+                                       "1.7976931348623157e308",
+                                       "4.9e-324",
+                                       "2.2250738585072014e-308",
+                                       "1e308",
+                                       "1e-400",
+                                       "123456789012345678",
+                                       "9007199254740992",
+                                       "9007199254740993",
+                                       "9007199254740993.0",
+                                       "9223372036854775807",
+                                       "9223372036854775808",
+                                       "-9223372036854775808",
+                                       "-9223372036854775809",
+                                       "99999999999999999999",
+                                       "000000000000000000000000001",
+                                       "18446744073709551616",
+                                       "0.30000000000000004",
+                                       "1.00000000000000000000001",
+                                       "123456789012345678901234567890.123",
+                                       "0.000000000000000000000000000000000000125",
+                                       "1e22",
+                                       "1e23",
+                                       "5e-324",
+                                       "8.5e-1",
+                                       std::string(309, '9'),
+                                       "1" + std::string(400, '0') + "e-400"};
+  std::mt19937 random(20161207);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  auto digits = [&](int n) {
+    std::string d;
+    for (int i = 0; i < n; ++i) d += static_cast<char>('0' + pick(10));
+    return d;
+  };
+  for (int i = 0; i < 4000; ++i) {
+    std::string token;
+    if (pick(4) == 0) token += std::string(static_cast<size_t>(pick(4)), '0');
+    const int whole = pick(4) == 0 ? pick(25) : pick(6);
+    token += digits(whole);
+    if (pick(2) == 0 || whole == 0) {
+      token += '.';
+      token += digits(pick(3) == 0 ? pick(25) : pick(5) + (whole == 0 ? 1 : 0));
+    }
+    if (token.find_first_of("0123456789") == std::string::npos) token += '7';
+    if (pick(3) == 0) {
+      token += pick(2) == 0 ? 'e' : 'E';
+      if (pick(2) == 0) token += pick(2) == 0 ? '+' : '-';
+      token += digits(1 + pick(3));
+    }
+    const char* signs[] = {"", "", "-", "+"};
+    literals.push_back(std::string(static_cast<size_t>(pick(2)), ' ') + signs[pick(4)] + token +
+                       std::string(static_cast<size_t>(pick(2)), ' '));
+  }
+  return literals;
+}
+
+struct SqliteValue {
+  int type = SQLITE_NULL;
+  int64_t integer = 0;
+  uint64_t real_bits = 0;
+  std::string text;
+  bool operator==(const SqliteValue&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const SqliteValue& v) {
+  return out << "type " << v.type << " integer " << v.integer << " real bits " << std::hex
+             << v.real_bits << std::dec << " text '" << v.text << "'";
+}
+
+SqliteValue ColumnOf(sqlite3_stmt* stmt, int i) {
+  SqliteValue v;
+  v.type = sqlite3_column_type(stmt, i);
+  if (v.type == SQLITE_INTEGER) v.integer = sqlite3_column_int64(stmt, i);
+  if (v.type == SQLITE_FLOAT) {
+    const double d = sqlite3_column_double(stmt, i);
+    std::memcpy(&v.real_bits, &d, sizeof d);
+  }
+  if (v.type == SQLITE_TEXT)
+    v.text.assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                  static_cast<size_t>(sqlite3_column_bytes(stmt, i)));
+  return v;
+}
+
+// What SQLite itself makes of `sql`'s first column, with `text` bound to ?1.
+SqliteValue Select(sqlite3* db, const std::string& sql, const char* text = nullptr) {
+  sqlite3_stmt* stmt = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+  if (text != nullptr) sqlite3_bind_text(stmt, 1, text, -1, SQLITE_TRANSIENT);
+  SqliteValue v;
+  if (sqlite3_step(stmt) == SQLITE_ROW) v = ColumnOf(stmt, 0);
+  sqlite3_finalize(stmt);
+  return v;
+}
+
+TEST(PreparedShapesTest, BareNumbersBindAsSqliteReadsTheirLiterals) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
+  int asked = 0, computed = 0;
+  for (const std::string& literal : NumberLiterals()) {
+    const BareNumber bare = ParseBareNumber(literal);
+    ASSERT_TRUE(bare.valid) << literal;
+    const SqliteValue expected = Select(db, "SELECT " + literal);
+    const sqlite::Number number = sqlite::ToNumber(bare);
+    SqliteValue bound;
+    double real = 0;
+    switch (number.kind) {
+      case sqlite::Number::Kind::kInteger:
+        bound.type = SQLITE_INTEGER;
+        bound.integer = number.integer;
+        break;
+      case sqlite::Number::Kind::kReal:
+        real = number.real;
+        ++computed;
+        break;
+      case sqlite::Number::Kind::kAskSqlite: {
+        // What the backend does: SQLite converts the unsigned token.
+        const std::string token(bare.token);
+        const SqliteValue asked_value = Select(db, "SELECT CAST(?1 AS REAL)", token.c_str());
+        std::memcpy(&real, &asked_value.real_bits, sizeof real);
+        if (bare.negative) real = -real;
+        ++asked;
+        break;
+      }
+    }
+    if (number.kind != sqlite::Number::Kind::kInteger) {
+      bound.type = SQLITE_FLOAT;
+      std::memcpy(&bound.real_bits, &real, sizeof real);
+    }
+    EXPECT_EQ(bound, expected) << "literal " << literal;
+  }
+  // Both ways of getting a real number were tried many times.
+  EXPECT_GT(asked, 500);
+  EXPECT_GT(computed, 300);
+}
+
+// Every column of every row of `table`, in rowid order, read by SQLite.
+std::vector<std::vector<SqliteValue>> Rows(const std::string& path, const std::string& table) {
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
+  sqlite3_stmt* stmt = nullptr;
+  const std::string sql = "SELECT * FROM " + table + " ORDER BY rowid";
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+  std::vector<std::vector<SqliteValue>> rows;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) rows.back().push_back(ColumnOf(stmt, i));
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
+class ShapedSqlite : public ::testing::Test {
+ protected:
+  std::shared_ptr<Connection> Open(const std::string& path, const std::string& options = {}) {
+    auto c = Connection::Create();
+    c->Open("Provider=SQLite;Data Source=" + path + options);
+    // One column of each affinity, the last without any.
+    c->Execute("CREATE TABLE T(k INTEGER, n NUMERIC, t TEXT, r REAL, x)");
+    return c;
+  }
+  // The same literal in every column.
+  static Statement Insert(int k, const std::string& literal) {
+    Statement s;
+    s.AppendText("Insert Into T(k,n,t,r,x) Values ( ");
+    s.AppendValue(std::to_string(k));
+    for (int i = 0; i < 4; ++i) {
+      s.AppendText(",");
+      s.AppendValue(literal);
+    }
+    s.AppendText(")");
+    return s;
+  }
+  // How many times SQLite ran a prepared statement of this exact text on
+  // `c`, or -1 when this SQLite cannot list its statements.
+  static int64_t Runs(Connection& c, const std::string& sql) {
+    try {
+      auto rs = c.OpenRecordset("Select run From sqlite_stmt Where sql = '" + sql + "'",
+                                CursorType::kStatic, LockType::kReadOnly);
+      return rs->Eof() ? 0 : static_cast<int64_t>(rs->Field("run").ToDouble());
+    } catch (const Error&) {
+      return -1;
+    }
+  }
+
+  TempDir dir_;
+};
+
+TEST_F(ShapedSqlite, StoresWhatTheTextStoresInEveryAffinity) {
+  const std::string on_path = (dir_ / "on.db").string();
+  const std::string off_path = (dir_ / "off.db").string();
+  auto on = Open(on_path);
+  auto off = Open(off_path, ";Prepared Statements = False");
+  EXPECT_TRUE(on->prepared_shapes());
+  EXPECT_FALSE(off->prepared_shapes());
+
+  std::vector<std::string> literals = NumberLiterals();
+  for (const char* more : {"Null", "null", "''", "'it''s'", "''''", "'　全角'", "' 12 '", "'1e3'",
+                           "'007'", "'2016/07/04'", "'a?b'", "'$1'", "'\\'"})
+    literals.push_back(more);
+  on->BeginTrans();
+  off->BeginTrans();
+  for (size_t i = 0; i < literals.size(); ++i) {
+    const Statement s = Insert(static_cast<int>(i), literals[i]);
+    ASSERT_NO_THROW(on->Execute(s)) << s;
+    ASSERT_NO_THROW(off->Execute(s)) << s;
+  }
+  on->CommitTrans();
+  off->CommitTrans();
+  const int64_t runs = Runs(*on, "Insert Into T(k,n,t,r,x) Values ( ?,?,?,?,?)");
+  if (runs >= 0) {
+    EXPECT_EQ(runs, static_cast<int64_t>(literals.size())) << "prepared once, run every time";
+    EXPECT_EQ(Runs(*off, "Insert Into T(k,n,t,r,x) Values ( ?,?,?,?,?)"), 0);
+  }
+
+  const auto with = Rows(on_path, "T");
+  const auto without = Rows(off_path, "T");
+  ASSERT_EQ(with.size(), literals.size());
+  ASSERT_EQ(without.size(), literals.size());
+  for (size_t i = 0; i < literals.size(); ++i)
+    EXPECT_EQ(with[i], without[i]) << "literal " << literals[i];
+}
+
+TEST_F(ShapedSqlite, CacheEvictsAndValuesThatAreNoLiteralsRunAsText) {
+  const std::string path = (dir_ / "shop.db").string();
+  auto c = Open(path);
+  // 200 shapes, twice round: more than the cache holds, each prepared again.
+  for (int round = 0; round < 2; ++round) {
+    for (int n = 1; n <= 200; ++n) {
+      Statement s;
+      s.AppendText("Insert Into T(k,n) Select ");
+      s.AppendValue(std::to_string(n));
+      s.AppendText(",");
+      s.AppendValue(std::to_string(round));
+      s.AppendText(" Where " + std::to_string(n) + "=" + std::to_string(n));
+      c->Execute(s);
+    }
+  }
+  EXPECT_EQ(c->OpenRecordset("Select Count(*) As N, Sum(k) As S From T", CursorType::kStatic,
+                             LockType::kReadOnly)
+                ->Field("S")
+                .ToDouble(),
+            2 * 200 * 201 / 2);
+
+  // A value that is no literal of the rules: the text runs and decides.
+  c->Execute(Shaped({"Insert Into T(k,n) Values ( 900,", "1+1", ")"}));
+  EXPECT_EQ(
+      c->OpenRecordset("Select n From T Where k=900", CursorType::kStatic, LockType::kReadOnly)
+          ->Field("n")
+          .ToLong(),
+      2);
+  try {
+    c->Execute(Shaped({"Insert Into T(k,n) Values ( 901,", "'a'b'", ")"}));
+    FAIL() << "a broken literal ran";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.description()).find("syntax error"), std::string::npos)
+        << e.description();
+  }
+  // A NUL byte is refused as in the text.
+  const std::string nul("'a\0b'", 5);
+  EXPECT_THROW(c->Execute(Shaped({"Insert Into T(k,t) Values ( 902,", nul, ")"})), Error);
+  EXPECT_EQ(c->OpenRecordset("Select Count(*) As N From T Where k>900", CursorType::kStatic,
+                             LockType::kReadOnly)
+                ->Field("N")
+                .ToLong(),
+            0);
+}
+
+TEST_F(ShapedSqlite, TracesAndFailsWithTheText) {
+  const std::string path = (dir_ / "shop.db").string();
+  auto c = Open(path);
+  c->Execute("CREATE TABLE U(k INTEGER PRIMARY KEY, v TEXT NOT NULL)");
+  const std::string trace = (dir_ / "trace.jsonl").string();
+  std::string shaped_error, text_error;
+  {
+    ScopedEnv env("KVT710_TRACE_SQL", trace);
+    c->Execute(Shaped({"Insert Into U(k,v) Values ( ", "1", ",", "'it''s'", ")"}));
+    try {
+      c->Execute(Shaped({"Insert Into U(k,v) Values ( ", "2", ",", "Null", ")"}));
+      FAIL() << "Null went into a NOT NULL column";
+    } catch (const Error& e) {
+      shaped_error = e.description();
+    }
+  }
+  try {
+    c->Execute("Insert Into U(k,v) Values ( 2,Null)");
+  } catch (const Error& e) {
+    text_error = e.description();
+  }
+  EXPECT_EQ(shaped_error, text_error);
+  EXPECT_EQ(c->errors().list().size(), 2u);
+
+  std::ifstream in(trace);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::vector<std::string> expected = {
+      "{\"sql\":\"Insert Into U(k,v) Values ( 1,'it''s')\",\"ok\":true}",
+      "{\"sql\":\"Insert Into U(k,v) Values ( 2,Null)\",\"ok\":false}"};
+  EXPECT_EQ(lines, expected);
+
+  // The connection goes on after the failure; its statement was reset.
+  c->Execute(Shaped({"Insert Into U(k,v) Values ( ", "2", ",", "'b'", ")"}));
+  EXPECT_EQ(
+      c->OpenRecordset("Select Count(*) As N From U", CursorType::kStatic, LockType::kReadOnly)
+          ->Field("N")
+          .ToLong(),
+      2);
+}
+
+TEST(PreparedShapesOption, OnlyTrueOrFalseIsAccepted) {
+  TempDir dir;
+  for (const char* value : {"true", " TRUE ", "yes", "1", "on"}) {
+    auto c = Connection::Create();
+    c->Open("Provider=SQLite;Data Source=" + (dir / "a.db").string() +
+            ";Prepared Statements=" + value);
+    EXPECT_TRUE(c->prepared_shapes()) << value;
+  }
+  for (const char* value : {"false", "No", "0", "off"}) {
+    auto c = Connection::Create();
+    c->Open("Provider=SQLite;Data Source=" + (dir / "a.db").string() +
+            ";prepared statements=" + value);
+    EXPECT_FALSE(c->prepared_shapes()) << value;
+  }
+  auto c = Connection::Create();
+  try {
+    c->Open("Provider=SQLite;Data Source=" + (dir / "a.db").string() +
+            ";Prepared Statements=sometimes");
+    FAIL() << "an unknown value was accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kBadConnectionString);
+  }
+  EXPECT_EQ(c->State(), kStateClosed);
+}
+
+}  // namespace
+}  // namespace kvt710::db
