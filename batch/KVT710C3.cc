@@ -123,7 +123,7 @@ void KVT710C3::RunQueue(db::Connection& connection) const {
   if (!queue_) return;
   const int32_t count = queue_->Count();
   for (int32_t position = 1; position <= count; ++position)
-    connection.Execute(queue_->Item(position));
+    connection.Execute(queue_->Statement(position));
 }
 
 int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*StoreCd*/,
@@ -131,8 +131,13 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   const std::string source = "KVT710C3.Execute";
   RequirePlainKey(UniqueKey, source);
   auto caller = RequireCaller(caller_, source);
-  for (const HistoryTable& h : kHistoryTables)
-    caller->Execute(std::string("Delete From ") + h.table + " Where " + h.key + "=" + UniqueKey);
+  // Shaped, so that each DELETE is prepared once per connection.
+  for (const HistoryTable& h : kHistoryTables) {
+    db::Statement statement;
+    statement.AppendText(std::string("Delete From ") + h.table + " Where " + h.key + "=");
+    statement.AppendValue(UniqueKey);
+    caller->Execute(statement);
+  }
   RunQueue(*caller);
   return 0;
 }

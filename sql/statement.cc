@@ -2,35 +2,45 @@
 
 namespace kvt710::sql {
 
-std::string BuildInsert(const std::string& table, const std::vector<Value>& row) {
-  std::string text = "Insert Into " + table + "(";
-  size_t size = text.size() + 12;
+db::Statement BuildInsert(const std::string& table, const std::vector<Value>& row) {
+  db::Statement statement;
+  size_t size = table.size() + 26;
   for (const Value& v : row) size += v.column->size() + v.literal.size() + 2;
-  text.reserve(size);
+  statement.Reserve(size, row.size());
+  statement.AppendText("Insert Into ");
+  statement.AppendText(table);
+  statement.AppendText('(');
   for (size_t i = 0; i < row.size(); ++i) {
-    if (i > 0) text += ',';
-    text += *row[i].column;
+    if (i > 0) statement.AppendText(',');
+    statement.AppendText(*row[i].column);
   }
-  text += ") Values ( ";
+  statement.AppendText(") Values ( ");
   for (size_t i = 0; i < row.size(); ++i) {
-    if (i > 0) text += ',';
-    text += row[i].literal;
+    if (i > 0) statement.AppendText(',');
+    statement.AppendValue(row[i].literal);
   }
-  text += ')';
-  return text;
+  statement.AppendText(')');
+  return statement;
 }
 
-std::string BuildUpdate(const std::string& table, const std::vector<Value>& row,
-                        const std::vector<Value>& where, const std::vector<size_t>& order) {
-  std::string text = "Update " + table + " Set ";
+db::Statement BuildUpdate(const std::string& table, const std::vector<Value>& row,
+                          const std::vector<Value>& where, const std::vector<size_t>& order) {
+  db::Statement statement;
+  size_t size = table.size() + 16;
+  for (const Value& v : row) size += v.column->size() + v.literal.size() + 2;
+  for (const Value& v : where) size += v.column->size() + v.literal.size() + 6;
+  statement.Reserve(size, row.size() + where.size());
+  statement.AppendText("Update ");
+  statement.AppendText(table);
+  statement.AppendText(" Set ");
   bool first = true;
   auto add = [&](const Value& v) {
     if (!v.in_update) return;
-    if (!first) text += ',';
+    if (!first) statement.AppendText(',');
     first = false;
-    text += *v.column;
-    text += '=';
-    text += v.literal;
+    statement.AppendText(*v.column);
+    statement.AppendText('=');
+    statement.AppendValue(v.literal);
   };
   if (order.empty()) {
     for (const Value& v : row) add(v);
@@ -38,12 +48,12 @@ std::string BuildUpdate(const std::string& table, const std::vector<Value>& row,
     for (size_t index : order) add(row.at(index));
   }
   for (size_t i = 0; i < where.size(); ++i) {
-    text += i == 0 ? " Where " : " And ";
-    text += *where[i].column;
-    text += '=';
-    text += where[i].literal;
+    statement.AppendText(i == 0 ? " Where " : " And ");
+    statement.AppendText(*where[i].column);
+    statement.AppendText('=');
+    statement.AppendValue(where[i].literal);
   }
-  return text;
+  return statement;
 }
 
 }  // namespace kvt710::sql

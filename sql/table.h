@@ -6,7 +6,7 @@
 // parameter, which is rendered in place). Its parameter list (names in call
 // order, optional or not) is described the same way for the late-bound
 // binding. The builder renders a row in column order and writes the INSERT
-// or UPDATE text; the exact blanks and keyword spellings live here, once.
+// or UPDATE statement; the exact blanks and keyword spellings live here, once.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,7 @@
 
 #include "platform/automation/error.h"
 #include "platform/automation/safe_array.h"
+#include "platform/db/statement.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::sql {
@@ -127,14 +128,15 @@ std::vector<Value> RenderRow(const Table<P>& table, P& params, const DateTime& n
   return row;
 }
 
-// "Insert Into T(c1,c2,...) Values ( v1,v2,...)".
-std::string BuildInsert(const std::string& table, const std::vector<Value>& row);
+// "Insert Into T(c1,c2,...) Values ( v1,v2,...)". The statement knows where
+// each value lies in its text (its shape, see db::Statement).
+db::Statement BuildInsert(const std::string& table, const std::vector<Value>& row);
 
 // "Update T Set c1=v1,c2=v2,... Where k1=w1 And k2=w2": columns whose value
 // is not in_update are left out. `order`, when not empty, lists the row's
 // indices in the order the SET clause names them.
-std::string BuildUpdate(const std::string& table, const std::vector<Value>& row,
-                        const std::vector<Value>& where, const std::vector<size_t>& order = {});
+db::Statement BuildUpdate(const std::string& table, const std::vector<Value>& row,
+                          const std::vector<Value>& where, const std::vector<size_t>& order = {});
 
 // The position of `column` in `table`; throws when it has no such column.
 template <class P>
