@@ -215,6 +215,9 @@ class SqliteBackend : public Backend {
     shapes_.clear();
     shape_index_.clear();
     real_of_.reset();
+    begin_.reset();
+    commit_.reset();
+    rollback_.reset();
     db_.reset();
   }
 
@@ -260,9 +263,10 @@ class SqliteBackend : public Backend {
     return std::make_unique<SqliteCursor>(db_.get(), std::move(stmt));
   }
 
-  void Begin() override { Execute("BEGIN IMMEDIATE"); }
-  void Commit() override { Execute("COMMIT"); }
-  void Rollback() override { Execute("ROLLBACK"); }
+  // Kept prepared: a bulk load begins and commits once a customer.
+  void Begin() override { RunKept(begin_, "BEGIN IMMEDIATE"); }
+  void Commit() override { RunKept(commit_, "COMMIT"); }
+  void Rollback() override { RunKept(rollback_, "ROLLBACK"); }
 
   std::vector<std::string> PrimaryKey(const std::string& table) override {
     auto cursor = QueryBound("SELECT name, pk FROM pragma_table_info(?)", {Variant::String(table)});
@@ -320,6 +324,19 @@ class SqliteBackend : public Backend {
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) FailFrom(db_.get(), rc);
+  }
+
+  void RunKept(StmtHandle& kept, const char* sql) {
+    if (!kept) kept = Prepare(sql, SQLITE_PREPARE_PERSISTENT);
+    int rc;
+    while ((rc = sqlite3_step(kept.get())) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+      const std::string message = sqlite3_errmsg(db_.get());
+      sqlite3_reset(kept.get());
+      Fail(rc, message);
+    }
+    sqlite3_reset(kept.get());
   }
 
   // The cached prepared statement of the statement's shape, prepared on first
@@ -433,6 +450,7 @@ class SqliteBackend : public Backend {
   std::vector<std::string> unquoted_;
   StmtHandle real_of_;
   std::unordered_map<std::string, double> reals_;
+  StmtHandle begin_, commit_, rollback_;
 };
 
 }  // namespace

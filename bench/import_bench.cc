@@ -1,0 +1,568 @@
+// Whole-import benchmark: the demo's customers imported through the component
+// end to end, against a raw baseline that runs the very same statement texts
+// straight through the database's own client library, in the same process.
+//
+//   import_bench [--customers N] [--rounds R] [--seed S] [--no-sqlite] [--no-pg]
+//   import_bench --scale 1000,10000,100000 [--customers N] [--no-pg]
+//   import_bench --only a-text|b-raw|a-shapes ...   (one kind of run, for profiling)
+//
+// Import runs, in the order A-text B A-shapes, repeated R times (default 2),
+// each on a fresh database:
+//   A  the component: per customer a transaction of the host connection,
+//      Initialize, the document's calls through the late-bound interface
+//      (arguments in parameter order, as an automation host passes them),
+//      Execute (or DelExecute), commit - what `kvt710 import` does, without
+//      reading its JSON into named arguments; with prepared shapes
+//      ("A-shapes") and without ("Prepared Statements=false", "A-text");
+//   B  the raw baseline: per customer BEGIN, the same texts - the existence
+//      checks (Select Count(*) ...), the DELETEs of Execute (or the UPDATE of
+//      DelExecute) and the queued statements - each prepared, run and
+//      finalized (SQLite) or sent with PQexec (PostgreSQL), COMMIT.
+// Only the per-customer database work is timed; making the documents and,
+// for B, the texts is not. Prints customers/s and statements/s per run and
+// the ratios A-text/B and A-shapes/B over all rounds.
+//
+// --scale K1,K2,...: for each K a fresh database is bulk-filled with K
+// customers (a master, a maintenance and one row in each history table,
+// written by the database itself in one statement a table), then N demo
+// customers (default 1000) are imported through the component with prepared
+// shapes; prints the time per customer against the first K.
+//
+// SQLite files go to a fresh folder under $TMPDIR (WAL, synchronous NORMAL);
+// PostgreSQL runs when KVT710_TEST_PG holds a connection string, each run in
+// a schema of its own, dropped afterwards.
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "batch/KVT710C3.h"
+#include "cli/demo_data.h"
+#include "cli/json_values.h"
+#include "platform/automation/dispatch.h"
+#include "platform/automation/error.h"
+#include "platform/db/connection.h"
+#include "platform/db/connection_string.h"
+#include "platform/db/postgres/pg_conninfo.h"
+#include "platform/db/product_schema.h"
+#include "platform/db/sqlite/date_collation.h"
+#include "platform/settings/settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kvt710::Error;
+using kvt710::KVT710C3;
+using kvt710::NamedArg;
+using kvt710::Variant;
+using kvt710::db::Connection;
+using Clock = std::chrono::steady_clock;
+using json = nlohmann::json;
+
+[[noreturn]] void Die(const std::string& message) {
+  std::fprintf(stderr, "import_bench: %s\n", message.c_str());
+  std::exit(1);
+}
+
+// ---------------------------------------------------------------------------
+// The databases
+
+struct Target {
+  bool postgres = false;
+  std::string admin;  // PostgreSQL: the server's connection string
+  fs::path dir;       // SQLite: the folder of the files
+};
+
+// A fresh, empty database with the product's schema.
+class Database {
+ public:
+  Database(const Target& target, const std::string& name) : target_(target) {
+    if (!target.postgres) {
+      path_ = target.dir / (name + ".db");
+      fs::remove(path_);
+      fs::remove(path_.string() + "-wal");
+      fs::remove(path_.string() + "-shm");
+      connection_string_ = "Provider=SQLite;Data Source=" + path_.string();
+    } else {
+      schema_ = "bench_" + name + "_" + std::to_string(getpid());
+      Admin("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+      Admin("CREATE SCHEMA " + schema_);
+      connection_string_ = target.admin + ";Search Path=" + schema_;
+    }
+    auto connection = Connection::Create();
+    connection->Open(connection_string_);
+    kvt710::db::CreateProductSchema(*connection);
+  }
+  ~Database() {
+    try {
+      if (!schema_.empty()) Admin("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
+    } catch (const Error&) {
+    }
+  }
+  const std::string& connection_string() const { return connection_string_; }
+  const fs::path& path() const { return path_; }
+  const std::string& schema() const { return schema_; }
+  bool postgres() const { return target_.postgres; }
+
+ private:
+  void Admin(const std::string& sql) {
+    auto admin = Connection::Create();
+    admin->Open(target_.admin);
+    admin->Execute(sql);
+  }
+
+  Target target_;
+  fs::path path_;
+  std::string schema_;
+  std::string connection_string_;
+};
+
+// A raw client connection: the SQLite C API or libpq, nothing of ours but
+// the date collation that the schema's date columns need.
+class RawConnection {
+ public:
+  explicit RawConnection(const Database& database) {
+    if (!database.postgres()) {
+      if (sqlite3_open_v2(database.path().c_str(), &sqlite_, SQLITE_OPEN_READWRITE, nullptr) !=
+          SQLITE_OK)
+        Die("cannot open " + database.path().string());
+      sqlite3_busy_timeout(sqlite_, 5000);
+      sqlite3_create_collation_v2(
+          sqlite_, kvt710::db::sqlite::kDateCollation, SQLITE_UTF8, nullptr,
+          [](void*, int n1, const void* p1, int n2, const void* p2) {
+            return kvt710::db::sqlite::CompareCollationDates(
+                std::string_view(static_cast<const char*>(p1), static_cast<size_t>(n1)),
+                std::string_view(static_cast<const char*>(p2), static_cast<size_t>(n2)));
+          },
+          nullptr);
+      Run("PRAGMA journal_mode=WAL");
+      Run("PRAGMA synchronous=NORMAL");
+      return;
+    }
+    const auto info = kvt710::db::postgres::BuildConnInfo(
+        kvt710::db::ParseConnectionString(database.connection_string()));
+    std::vector<const char*> keys, values;
+    for (const auto& [k, v] : info.options) {
+      keys.push_back(k.c_str());
+      values.push_back(v.c_str());
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    pg_ = PQconnectdbParams(keys.data(), values.data(), 0);
+    if (PQstatus(pg_) != CONNECTION_OK) Die("cannot connect to PostgreSQL");
+  }
+  ~RawConnection() {
+    if (sqlite_ != nullptr) sqlite3_close_v2(sqlite_);
+    if (pg_ != nullptr) PQfinish(pg_);
+  }
+
+  // Runs one statement text as it is, reading any rows it returns.
+  void Run(const std::string& sql) {
+    if (sqlite_ != nullptr) {
+      sqlite3_stmt* stmt = nullptr;
+      if (sqlite3_prepare_v2(sqlite_, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+          SQLITE_OK)
+        Die(std::string("SQLite: ") + sqlite3_errmsg(sqlite_) + ": " + sql.substr(0, 200));
+      int rc;
+      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) sqlite3_column_int64(stmt, 0);
+      if (rc != SQLITE_DONE) Die(std::string("SQLite: ") + sqlite3_errmsg(sqlite_));
+      sqlite3_finalize(stmt);
+      return;
+    }
+    PGresult* result = PQexec(pg_, sql.c_str());
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_TUPLES_OK && PQntuples(result) > 0) PQgetvalue(result, 0, 0);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+      Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_) + ": " + sql.substr(0, 200));
+    PQclear(result);
+  }
+  void Begin() { Run(sqlite_ != nullptr ? "BEGIN IMMEDIATE" : "BEGIN"); }
+  void Commit() { Run("COMMIT"); }
+
+ private:
+  sqlite3* sqlite_ = nullptr;
+  PGconn* pg_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// The customers
+
+// A call as a host makes it through the late-bound interface: the method's
+// name and its arguments in parameter order.
+struct Call {
+  std::string method;
+  std::vector<Variant> args;
+};
+struct Customer {
+  std::string key;
+  bool deleting = false;
+  std::vector<Call> calls;
+};
+
+// Demo document `index`, its named arguments put in parameter order as the
+// import command does before it calls (host work, not timed).
+Customer MakeCustomer(kvt710::Dispatch& batch, uint64_t seed, int64_t index) {
+  const json document = kvt710::cli::DemoCustomer(seed, index);
+  Customer customer;
+  customer.key = document.at("key").get<std::string>();
+  customer.deleting = document.value("delete", false);
+  for (const json& call : document.at("calls")) {
+    const std::string method = call.begin().key();
+    std::vector<NamedArg> named;
+    for (const auto& [name, value] : call.begin().value().items())
+      named.push_back({name, kvt710::cli::ImportValue(value)});
+    customer.calls.push_back(
+        {method, kvt710::ArrangeNamedArgs(method, batch.ParameterNames(method), std::move(named))});
+  }
+  return customer;
+}
+
+bool Failed(const Variant& result) {
+  return result.type() == Variant::Type::kLong && result.ToLong() == -1;
+}
+
+std::shared_ptr<KVT710C3> NewBatch(const std::string& connection_string) {
+  auto batch = KVT710C3::Create(
+      kvt710::Settings::WithValues({{kvt710::kCommonSection, "area", "1"},
+                                    {kvt710::kCommonSection, "DBPARMC", connection_string}}));
+  if (batch->DBStatus() != kvt710::emDbNomal) Die("the batch object has no connection");
+  return batch;
+}
+
+// Runs the customer's writer calls (not Execute); returns how many existence
+// checks they made.
+int WriterCalls(KVT710C3& batch, Customer& customer) {
+  batch.Call("Initialize");
+  int checks = 0;
+  for (Call& call : customer.calls) {
+    if (call.method == "SetBaseData" || call.method == "SetMENTEData") ++checks;
+    if (Failed(batch.Invoke(call.method, kvt710::InvokeKind::kMethod, call.args)))
+      Die(call.method + " failed for customer " + customer.key);
+  }
+  return checks;
+}
+
+// ---------------------------------------------------------------------------
+// The runs
+
+// Wall-clock seconds and the thread's CPU seconds (user and system): on a
+// machine shared with other work the CPU time is the steadier measure.
+struct Timer {
+  static double Cpu() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+  }
+  Clock::time_point wall = Clock::now();
+  double cpu = Cpu();
+};
+
+struct Result {
+  int64_t customers = 0;
+  int64_t statements = 0;
+  double seconds = 0;
+  double cpu_seconds = 0;
+  void Add(const Timer& started) {
+    seconds += std::chrono::duration<double>(Clock::now() - started.wall).count();
+    cpu_seconds += Timer::Cpu() - started.cpu;
+  }
+  double CustomersPerSecond() const { return static_cast<double>(customers) / seconds; }
+  double StatementsPerSecond() const { return static_cast<double>(statements) / seconds; }
+  double CustomersPerCpuSecond() const { return static_cast<double>(customers) / cpu_seconds; }
+};
+
+// A: the component, customers [first, first + count) of the demo set.
+Result RunComponent(const Database& database, bool prepared, uint64_t seed, int64_t first,
+                    int64_t count) {
+  auto batch = NewBatch(database.connection_string());
+  auto caller = Connection::Create();
+  caller->Open(database.connection_string() + (prepared ? "" : ";Prepared Statements=false"));
+  batch->SetDBCon(caller);
+  Result result;
+  for (int64_t i = first; i < first + count; ++i) {
+    Customer customer = MakeCustomer(*batch, seed, i);
+    std::vector<Variant> key = {Variant::String(customer.key)};
+    const Timer start;
+    caller->BeginTrans();
+    const int checks = WriterCalls(*batch, customer);
+    const Variant done = batch->Invoke(customer.deleting ? "DelExecute" : "Execute",
+                                       kvt710::InvokeKind::kMethod, key);
+    if (Failed(done)) Die("DelExecute failed for customer " + customer.key);
+    caller->CommitTrans();
+    result.Add(start);
+    ++result.customers;
+    result.statements += checks + batch->Queue()->Count() + (customer.deleting ? 1 : 8);
+  }
+  return result;
+}
+
+// The statement texts that the component runs for a customer, in order, as
+// its trace records them: written by a batch object that only queues.
+class TextRecorder {
+ public:
+  TextRecorder(const Database& database, const fs::path& trace)
+      : batch_(NewBatch(database.connection_string())), trace_(trace) {}
+
+  KVT710C3& batch() { return *batch_; }
+
+  std::vector<std::string> Texts(Customer& customer) {
+    fs::remove(trace_);
+    setenv("KVT710_TRACE_SQL", trace_.c_str(), 1);
+    WriterCalls(*batch_, customer);
+    unsetenv("KVT710_TRACE_SQL");
+    std::vector<std::string> texts;
+    std::ifstream in(trace_);
+    for (std::string line; std::getline(in, line);) texts.push_back(json::parse(line).at("sql"));
+    static const char* const kHistory[][2] = {
+        {"CGLASBS", "GLS_UNIQUE_KEY"},  {"CGLASDTL", "GLS_UNIQUE_KEY"},
+        {"CCNTBS", "CNT_UNIQUE_KEY"},   {"CCNTDTL", "CNT_UNIQUE_KEY"},
+        {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
+        {"CSYOKN", "CMNT_UNIQUE_KEY"},  {"CSALE", "CSALE_UNIQUE_KEY"}};
+    if (customer.deleting) {
+      texts.push_back("Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = " + customer.key);
+    } else {
+      for (const auto& h : kHistory)
+        texts.push_back(std::string("Delete From ") + h[0] + " Where " + h[1] + "=" + customer.key);
+    }
+    for (const std::string& text : batch_->Queue()->items()) texts.push_back(text);
+    return texts;
+  }
+
+ private:
+  std::shared_ptr<KVT710C3> batch_;
+  fs::path trace_;
+};
+
+// B: the raw baseline over the same customers.
+Result RunRaw(const Database& database, const fs::path& scratch, uint64_t seed, int64_t count) {
+  RawConnection raw(database);
+  TextRecorder recorder(database, scratch / "texts.jsonl");
+  Result result;
+  for (int64_t i = 0; i < count; ++i) {
+    Customer customer = MakeCustomer(recorder.batch(), seed, i);
+    const std::vector<std::string> texts = recorder.Texts(customer);
+    const Timer start;
+    raw.Begin();
+    for (const std::string& text : texts) raw.Run(text);
+    raw.Commit();
+    result.Add(start);
+    ++result.customers;
+    result.statements += static_cast<int64_t>(texts.size());
+  }
+  return result;
+}
+
+// Customers with keys 100000001.. written by the database itself.
+void BulkFill(const Database& database, int64_t count) {
+  RawConnection raw(database);
+  const std::string n = std::to_string(count);
+  const std::string numbers =
+      database.postgres()
+          ? " FROM generate_series(1, " + n + ") AS n(i)"
+          : " FROM (WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " + n +
+                ") SELECT i FROM n)";
+  const std::string key = "(100000000 + i)";
+  const std::string date = database.postgres() ? "DATE '2015-01-01' + (i % 3000)"
+                                               : "strftime('%Y/%m/%d', '2015-01-01', "
+                                                 "'+' || (i % 3000) || ' days')";
+  const std::string stamp =
+      database.postgres() ? "TIMESTAMP '2016-07-04 09:08:07'" : "'2016/07/04 09:08:07'";
+  const std::vector<std::string> fills = {
+      "INSERT INTO CBASE (CUBS_STORE_NO, CUBS_UNIQUE_KEY, CUBS_KANA_MEI, CUBS_FAMILY_KEY, "
+      "CUBS_FAMILY_KBN, CUBS_DATA_FLG, CUBS_NEWBST_COMING, CUBS_UPD_DATE) SELECT '001', " +
+          key + ", 'ﾔﾏﾀﾞ', " + key + ", '1', 0, " + date + ", " + stamp + numbers,
+      "INSERT INTO CMENTE_T (MTRN_STORE_NO, MTRN_HT_KBN, MTRN_UNIQUE_KEY, MTRN_KBN) SELECT "
+      "'001', 1, " +
+          key + ", 1" + numbers,
+      "INSERT INTO CGLASBS (GLS_STORE_NO, GLS_UNIQUE_KEY, GLS_HISTORY_NO) SELECT '001', " + key +
+          ", 1" + numbers,
+      "INSERT INTO CGLASDTL (GLS_STORE_NO, GLS_UNIQUE_KEY, GLS_HISTORY_NO) SELECT '001', " + key +
+          ", 1" + numbers,
+      "INSERT INTO CCNTBS (CNT_STORE_NO, CNT_UNIQUE_KEY, CNT_HISTORY_NO) SELECT '001', " + key +
+          ", 1" + numbers,
+      "INSERT INTO CCNTDTL (CNT_STORE_NO, CNT_UNIQUE_KEY, CNT_HISTORY_NO) SELECT '001', " + key +
+          ", 1" + numbers,
+      "INSERT INTO CHOCHOBS (HOC_STORE_NO, HOC_UNIQUE_KEY, HOC_HISTORY_NO) SELECT '001', " + key +
+          ", 1" + numbers,
+      "INSERT INTO CHOCHODTL (HOCD_STORE_NO, HOCD_UNIQUE_KEY, HOCD_HISTORY_NO) SELECT '001', " +
+          key + ", 1" + numbers,
+      "INSERT INTO CSALE (CSALE_STORE_NO, CSALE_UNIQUE_KEY, CSALE_KIND, CSALE_HISTORY_NO) SELECT "
+      "'001', " +
+          key + ", 1, 1" + numbers,
+      "INSERT INTO CSYOKN (CMNT_STORE_NO, CMNT_UNIQUE_KEY, CMNT_COMMENT_1) SELECT '001', " + key +
+          ", 'コメント'" + numbers,
+  };
+  for (const std::string& fill : fills) {
+    raw.Begin();
+    raw.Run(fill);
+    raw.Commit();
+  }
+  raw.Run(database.postgres() ? "ANALYZE" : "ANALYZE");
+}
+
+// ---------------------------------------------------------------------------
+
+struct Options {
+  int64_t customers = -1;
+  int rounds = 2;
+  uint64_t seed = 1;
+  bool sqlite = true;
+  bool postgres = true;
+  std::string only;  // run only this kind (for profiling): a-text, b-raw or a-shapes
+  std::vector<int64_t> scale;
+};
+
+Options Parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto next = [&]() -> std::string {
+      if (i + 1 >= argc) Die(arg + " needs a value");
+      return argv[++i];
+    };
+    if (arg == "--customers") {
+      o.customers = std::stoll(next());
+    } else if (arg == "--rounds") {
+      o.rounds = std::stoi(next());
+    } else if (arg == "--seed") {
+      o.seed = std::stoull(next());
+    } else if (arg == "--no-sqlite") {
+      o.sqlite = false;
+    } else if (arg == "--no-pg") {
+      o.postgres = false;
+    } else if (arg == "--only") {
+      o.only = next();
+    } else if (arg == "--scale") {
+      std::stringstream list(next());
+      for (std::string k; std::getline(list, k, ',');) o.scale.push_back(std::stoll(k));
+    } else {
+      Die("unknown argument " + arg + " (see the comment at the top of bench/import_bench.cc)");
+    }
+  }
+  return o;
+}
+
+void PrintRun(const char* db, const char* kind, int round, const Result& r) {
+  std::printf(
+      "%-10s %-9s round %d: %6lld customers in %7.3f s  %8.1f customers/s  %9.0f "
+      "statements/s  (cpu %7.3f s, %8.1f customers/cpu-s)\n",
+      db, kind, round, static_cast<long long>(r.customers), r.seconds, r.CustomersPerSecond(),
+      r.StatementsPerSecond(), r.cpu_seconds, r.CustomersPerCpuSecond());
+  std::fflush(stdout);
+}
+
+void Add(Result& total, const Result& r) {
+  total.customers += r.customers;
+  total.statements += r.statements;
+  total.seconds += r.seconds;
+  total.cpu_seconds += r.cpu_seconds;
+}
+
+void ImportRuns(const Target& target, const Options& o) {
+  const char* db = target.postgres ? "PostgreSQL" : "SQLite";
+  const int64_t n = o.customers > 0 ? o.customers : 2000;
+  Result text_total, raw_total, shapes_total;
+  auto wanted = [&](const char* kind) { return o.only.empty() || o.only == kind; };
+  for (int round = 1; round <= o.rounds; ++round) {
+    if (wanted("a-text")) {
+      Database database(target, "a_text");
+      const Result r = RunComponent(database, false, o.seed, 0, n);
+      PrintRun(db, "A-text", round, r);
+      Add(text_total, r);
+    }
+    if (wanted("b-raw")) {
+      Database database(target, "b_raw");
+      const Result r = RunRaw(database, target.dir, o.seed, n);
+      PrintRun(db, "B-raw", round, r);
+      Add(raw_total, r);
+    }
+    if (wanted("a-shapes")) {
+      Database database(target, "a_shapes");
+      const Result r = RunComponent(database, true, o.seed, 0, n);
+      PrintRun(db, "A-shapes", round, r);
+      Add(shapes_total, r);
+    }
+  }
+  if (!o.only.empty()) return;
+  std::printf(
+      "%-10s summary: B-raw %.1f customers/s (%.0f statements/s), A-text %.1f/s, A-shapes "
+      "%.1f/s; A-text/B-raw %.3f, A-shapes/B-raw %.3f\n",
+      db, raw_total.CustomersPerSecond(), raw_total.StatementsPerSecond(),
+      text_total.CustomersPerSecond(), shapes_total.CustomersPerSecond(),
+      text_total.CustomersPerSecond() / raw_total.CustomersPerSecond(),
+      shapes_total.CustomersPerSecond() / raw_total.CustomersPerSecond());
+  std::printf(
+      "%-10s by CPU time: B-raw %.1f customers/cpu-s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
+      "%.3f, A-shapes/B-raw %.3f\n\n",
+      db, raw_total.CustomersPerCpuSecond(), text_total.CustomersPerCpuSecond(),
+      shapes_total.CustomersPerCpuSecond(),
+      text_total.CustomersPerCpuSecond() / raw_total.CustomersPerCpuSecond(),
+      shapes_total.CustomersPerCpuSecond() / raw_total.CustomersPerCpuSecond());
+  std::fflush(stdout);
+}
+
+void ScaleRuns(const Target& target, const Options& o) {
+  const char* db = target.postgres ? "PostgreSQL" : "SQLite";
+  const int64_t n = o.customers > 0 ? o.customers : 1000;
+  double first = 0;
+  for (const int64_t stored : o.scale) {
+    Database database(target, "scale");
+    const auto fill_start = Clock::now();
+    BulkFill(database, stored);
+    const double fill = std::chrono::duration<double>(Clock::now() - fill_start).count();
+    const Result r = RunComponent(database, true, o.seed, 0, n);
+    const double per_customer = r.seconds / static_cast<double>(r.customers) * 1e6;
+    if (first == 0) first = per_customer;
+    std::printf(
+        "%-10s %8lld stored (filled in %6.1f s): %6lld customers, %7.1f us/customer "
+        "(%6.1f customers/s), %.2f x the first\n",
+        db, static_cast<long long>(stored), fill, static_cast<long long>(r.customers), per_customer,
+        r.CustomersPerSecond(), per_customer / first);
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options o = Parse(argc, argv);
+  try {
+    Target sqlite_target;
+    sqlite_target.dir =
+        fs::temp_directory_path() / ("kvt710-import-bench-" + std::to_string(getpid()));
+    fs::create_directories(sqlite_target.dir);
+    std::vector<Target> targets;
+    if (o.sqlite) targets.push_back(sqlite_target);
+    const char* pg = std::getenv("KVT710_TEST_PG");
+    if (o.postgres && pg != nullptr && *pg != '\0') {
+      Target t = sqlite_target;
+      t.postgres = true;
+      t.admin = pg;
+      targets.push_back(t);
+    }
+    for (const Target& target : targets) {
+      if (o.scale.empty()) {
+        ImportRuns(target, o);
+      } else {
+        ScaleRuns(target, o);
+      }
+    }
+    fs::remove_all(sqlite_target.dir);
+  } catch (const Error& e) {
+    Die(e.description());
+  }
+  return 0;
+}
