@@ -1,10 +1,10 @@
 #include "cli/show.h"
 
 #include <cctype>
-#include <cmath>
 #include <iostream>
 
 #include "cli/common.h"
+#include "cli/json_values.h"
 #include "platform/db/connection.h"
 #include "sql/KVT710H1.h"
 
@@ -21,28 +21,6 @@ const std::vector<CustomerTable>& CustomerTables() {
   return tables;
 }
 
-nlohmann::ordered_json FieldJson(const Variant& value) {
-  using T = Variant::Type;
-  switch (value.type()) {
-    case T::kEmpty:
-    case T::kMissing:
-    case T::kNull:
-      return nullptr;
-    case T::kBoolean:
-      return value.ToBool();
-    case T::kInteger:
-    case T::kLong:
-      return value.ToLong();
-    case T::kDouble: {
-      const double d = value.ToDouble();
-      if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9e15)
-        return static_cast<int64_t>(d);
-      return d;
-    }
-    default:
-      return value.ToString();
-  }
-}
 
 nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) {
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
@@ -53,7 +31,7 @@ nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) 
     for (const std::string& name : names) {
       std::string column = name;
       for (char& c : column) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      row[column] = FieldJson(recordset->Field(name));
+      row[column] = ToJson(recordset->Field(name));
     }
     rows.push_back(std::move(row));
   }
