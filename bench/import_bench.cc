@@ -3,6 +3,7 @@
 // straight through the database's own client library, in the same process.
 //
 //   import_bench [--customers N] [--rounds R] [--seed S] [--no-sqlite] [--no-pg]
+//                [--raw-one-connection] [--pipeline]
 //   import_bench --scale 1000,10000,100000 [--customers N] [--no-pg]
 //   import_bench --only a-text|b-raw|a-shapes ...   (one kind of run, for profiling)
 //
@@ -17,7 +18,12 @@
 //   B  the raw baseline: per customer BEGIN, the same texts - the existence
 //      checks (Select Count(*) ...), the DELETEs of Execute (or the UPDATE of
 //      DelExecute) and the queued statements - each prepared, run and
-//      finalized (SQLite) or sent with PQexec (PostgreSQL), COMMIT.
+//      finalized (SQLite) or sent with PQexec (PostgreSQL), COMMIT. The
+//      existence checks run on a second connection, as the component runs
+//      them on its own connection (--raw-one-connection: on the same one).
+//      --pipeline adds, on PostgreSQL, "B-pipe": the same with the writes
+//      sent in one libpq pipeline; "B-prep": the writes as prepared
+//      statements of their shapes (values as text); "B-prep-pipe": both.
 // Only the per-customer database work is timed; making the documents and,
 // for B, the texts is not. Prints customers/s and statements/s per run and
 // the ratios A-text/B and A-shapes/B over all rounds.
@@ -45,6 +51,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -59,6 +66,7 @@
 #include "platform/db/postgres/pg_conninfo.h"
 #include "platform/db/product_schema.h"
 #include "platform/db/sqlite/date_collation.h"
+#include "platform/db/statement.h"
 #include "platform/settings/settings.h"
 
 namespace {
@@ -189,12 +197,114 @@ class RawConnection {
       Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_) + ": " + sql.substr(0, 200));
     PQclear(result);
   }
+  // PostgreSQL: sends the texts in one pipeline (extended protocol, one
+  // sync at the end) and reads their results.
+  void RunPipelined(const std::vector<std::string>& texts, size_t first) {
+    if (PQenterPipelineMode(pg_) != 1) Die("cannot enter pipeline mode");
+    for (size_t i = first; i < texts.size(); ++i) {
+      if (PQsendQueryParams(pg_, texts[i].c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+        Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+    }
+    if (PQpipelineSync(pg_) != 1) Die("cannot sync the pipeline");
+    for (size_t i = first; i < texts.size(); ++i) {
+      while (PGresult* result = PQgetResult(pg_)) {
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+          Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_) + ": " + texts[i].substr(0, 200));
+        PQclear(result);
+      }
+    }
+    PGresult* sync = PQgetResult(pg_);
+    if (PQresultStatus(sync) != PGRES_PIPELINE_SYNC) Die("the pipeline did not sync");
+    PQclear(sync);
+    if (PQexitPipelineMode(pg_) != 1) Die("cannot leave pipeline mode");
+  }
+  // PostgreSQL: runs shaped statements as prepared statements of their
+  // shapes (prepared on first use, kept), values as text; in one pipeline
+  // when `pipelined`. Unshaped ones run as text.
+  void RunPrepared(const std::vector<kvt710::db::Statement>& statements, bool pipelined) {
+    if (pipelined && PQenterPipelineMode(pg_) != 1) Die("cannot enter pipeline mode");
+    size_t sent = 0;
+    for (const kvt710::db::Statement& s : statements) {
+      if (!s.has_shape()) {
+        if (pipelined) {
+          if (PQsendQueryParams(pg_, s.text().c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) !=
+              1)
+            Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+          ++sent;
+        } else {
+          Run(s.text());
+        }
+        continue;
+      }
+      std::string shape;
+      s.ShapeInto(shape, true);
+      auto found = prepared_.find(shape);
+      if (found == prepared_.end()) {
+        const std::string name = "raw_" + std::to_string(prepared_.size());
+        if (pipelined) {
+          if (PQsendPrepare(pg_, name.c_str(), shape.c_str(), 0, nullptr) != 1)
+            Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+          ++sent;
+        } else {
+          PGresult* r = PQprepare(pg_, name.c_str(), shape.c_str(), 0, nullptr);
+          if (PQresultStatus(r) != PGRES_COMMAND_OK)
+            Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+          PQclear(r);
+        }
+        found = prepared_.emplace(shape, name).first;
+      }
+      std::vector<std::string> values(s.value_count());
+      std::vector<const char*> pointers(s.value_count(), nullptr);
+      for (size_t i = 0; i < s.value_count(); ++i) {
+        const std::string_view literal = s.value(i);
+        switch (kvt710::db::KindOf(literal)) {
+          case kvt710::db::LiteralKind::kNull:
+            continue;
+          case kvt710::db::LiteralKind::kText:
+            values[i] = kvt710::db::Unquoted(literal);
+            break;
+          default:
+            values[i] = std::string(kvt710::db::ParseBareNumber(literal).signed_text);
+        }
+        pointers[i] = values[i].c_str();
+      }
+      const int n = static_cast<int>(pointers.size());
+      if (pipelined) {
+        if (PQsendQueryPrepared(pg_, found->second.c_str(), n, pointers.data(), nullptr, nullptr,
+                                0) != 1)
+          Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+        ++sent;
+      } else {
+        PGresult* r =
+            PQexecPrepared(pg_, found->second.c_str(), n, pointers.data(), nullptr, nullptr, 0);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK)
+          Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+        PQclear(r);
+      }
+    }
+    if (!pipelined) return;
+    if (PQpipelineSync(pg_) != 1) Die("cannot sync the pipeline");
+    for (size_t i = 0; i < sent; ++i) {
+      while (PGresult* result = PQgetResult(pg_)) {
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+          Die(std::string("PostgreSQL: ") + PQerrorMessage(pg_));
+        PQclear(result);
+      }
+    }
+    PGresult* sync = PQgetResult(pg_);
+    if (PQresultStatus(sync) != PGRES_PIPELINE_SYNC) Die("the pipeline did not sync");
+    PQclear(sync);
+    if (PQexitPipelineMode(pg_) != 1) Die("cannot leave pipeline mode");
+  }
   void Begin() { Run(sqlite_ != nullptr ? "BEGIN IMMEDIATE" : "BEGIN"); }
   void Commit() { Run("COMMIT"); }
 
  private:
   sqlite3* sqlite_ = nullptr;
   PGconn* pg_ = nullptr;
+  std::unordered_map<std::string, std::string> prepared_;  // shape -> statement name
 };
 
 // ---------------------------------------------------------------------------
@@ -317,6 +427,8 @@ class TextRecorder {
       : batch_(NewBatch(database.connection_string())), trace_(trace) {}
 
   KVT710C3& batch() { return *batch_; }
+  // How many of the last customer's texts are existence checks (the first ones).
+  size_t checks() const { return checks_; }
 
   std::vector<std::string> Texts(Customer& customer) {
     fs::remove(trace_);
@@ -326,37 +438,70 @@ class TextRecorder {
     std::vector<std::string> texts;
     std::ifstream in(trace_);
     for (std::string line; std::getline(in, line);) texts.push_back(json::parse(line).at("sql"));
+    checks_ = texts.size();
     static const char* const kHistory[][2] = {
         {"CGLASBS", "GLS_UNIQUE_KEY"},  {"CGLASDTL", "GLS_UNIQUE_KEY"},
         {"CCNTBS", "CNT_UNIQUE_KEY"},   {"CCNTDTL", "CNT_UNIQUE_KEY"},
         {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
         {"CSYOKN", "CMNT_UNIQUE_KEY"},  {"CSALE", "CSALE_UNIQUE_KEY"}};
+    writes_.clear();
     if (customer.deleting) {
-      texts.push_back("Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = " + customer.key);
+      writes_.emplace_back("Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = " +
+                           customer.key);
     } else {
-      for (const auto& h : kHistory)
-        texts.push_back(std::string("Delete From ") + h[0] + " Where " + h[1] + "=" + customer.key);
+      for (const auto& h : kHistory) {
+        kvt710::db::Statement d;
+        d.AppendText(std::string("Delete From ") + h[0] + " Where " + h[1] + "=");
+        d.AppendValue(customer.key);
+        writes_.push_back(std::move(d));
+      }
     }
-    for (const std::string& text : batch_->Queue()->items()) texts.push_back(text);
+    const kvt710::StatementQueue& queue = *batch_->Queue();
+    for (int32_t q = 1; q <= queue.Count(); ++q) writes_.push_back(queue.Statement(q));
+    for (const kvt710::db::Statement& w : writes_) texts.push_back(w.text());
     return texts;
   }
+  // The writes of the last customer with their shapes.
+  const std::vector<kvt710::db::Statement>& writes() const { return writes_; }
 
  private:
   std::shared_ptr<KVT710C3> batch_;
   fs::path trace_;
+  size_t checks_ = 0;
+  std::vector<kvt710::db::Statement> writes_;
+};
+
+enum class RawMode {
+  kTwoConnections,    // existence checks on a second connection, as the component runs them
+  kOneConnection,     // everything on one connection
+  kPipeline,          // PostgreSQL: as kTwoConnections, the writes sent in one pipeline
+  kPrepared,          // PostgreSQL: as kTwoConnections, the writes prepared by shape
+  kPreparedPipeline,  // PostgreSQL: both
 };
 
 // B: the raw baseline over the same customers.
-Result RunRaw(const Database& database, const fs::path& scratch, uint64_t seed, int64_t count) {
+Result RunRaw(const Database& database, const fs::path& scratch, uint64_t seed, int64_t count,
+              RawMode mode) {
   RawConnection raw(database);
+  std::optional<RawConnection> checks;
+  if (mode != RawMode::kOneConnection) checks.emplace(database);
+  RawConnection& check = checks ? *checks : raw;
   TextRecorder recorder(database, scratch / "texts.jsonl");
   Result result;
   for (int64_t i = 0; i < count; ++i) {
     Customer customer = MakeCustomer(recorder.batch(), seed, i);
     const std::vector<std::string> texts = recorder.Texts(customer);
+    const size_t writes = recorder.checks();  // the existence checks come first
     const Timer start;
     raw.Begin();
-    for (const std::string& text : texts) raw.Run(text);
+    for (size_t t = 0; t < writes; ++t) check.Run(texts[t]);
+    if (mode == RawMode::kPipeline) {
+      raw.RunPipelined(texts, writes);
+    } else if (mode == RawMode::kPrepared || mode == RawMode::kPreparedPipeline) {
+      raw.RunPrepared(recorder.writes(), mode == RawMode::kPreparedPipeline);
+    } else {
+      for (size_t t = writes; t < texts.size(); ++t) raw.Run(texts[t]);
+    }
     raw.Commit();
     result.Add(start);
     ++result.customers;
@@ -422,6 +567,8 @@ struct Options {
   bool sqlite = true;
   bool postgres = true;
   std::string only;  // run only this kind (for profiling): a-text, b-raw or a-shapes
+  bool raw_one_connection = false;
+  bool pipeline = false;
   std::vector<int64_t> scale;
 };
 
@@ -443,6 +590,10 @@ Options Parse(int argc, char** argv) {
       o.sqlite = false;
     } else if (arg == "--no-pg") {
       o.postgres = false;
+    } else if (arg == "--raw-one-connection") {
+      o.raw_one_connection = true;
+    } else if (arg == "--pipeline") {
+      o.pipeline = true;
     } else if (arg == "--only") {
       o.only = next();
     } else if (arg == "--scale") {
@@ -474,7 +625,7 @@ void Add(Result& total, const Result& r) {
 void ImportRuns(const Target& target, const Options& o) {
   const char* db = target.postgres ? "PostgreSQL" : "SQLite";
   const int64_t n = o.customers > 0 ? o.customers : 2000;
-  Result text_total, raw_total, shapes_total;
+  Result text_total, raw_total, shapes_total, pipe_totals[3];
   auto wanted = [&](const char* kind) { return o.only.empty() || o.only == kind; };
   for (int round = 1; round <= o.rounds; ++round) {
     if (wanted("a-text")) {
@@ -485,9 +636,22 @@ void ImportRuns(const Target& target, const Options& o) {
     }
     if (wanted("b-raw")) {
       Database database(target, "b_raw");
-      const Result r = RunRaw(database, target.dir, o.seed, n);
+      const Result r =
+          RunRaw(database, target.dir, o.seed, n,
+                 o.raw_one_connection ? RawMode::kOneConnection : RawMode::kTwoConnections);
       PrintRun(db, "B-raw", round, r);
       Add(raw_total, r);
+    }
+    if (o.pipeline && target.postgres) {
+      const std::pair<RawMode, const char*> kinds[] = {{RawMode::kPipeline, "B-pipe"},
+                                                       {RawMode::kPrepared, "B-prep"},
+                                                       {RawMode::kPreparedPipeline, "B-prep-pipe"}};
+      for (size_t k = 0; k < std::size(kinds); ++k) {
+        Database database(target, "b_pipe");
+        const Result r = RunRaw(database, target.dir, o.seed, n, kinds[k].first);
+        PrintRun(db, kinds[k].second, round, r);
+        Add(pipe_totals[k], r);
+      }
     }
     if (wanted("a-shapes")) {
       Database database(target, "a_shapes");
@@ -495,6 +659,15 @@ void ImportRuns(const Target& target, const Options& o) {
       PrintRun(db, "A-shapes", round, r);
       Add(shapes_total, r);
     }
+  }
+  if (pipe_totals[0].customers > 0) {
+    std::printf(
+        "%-10s pipeline: B-pipe %.1f customers/s = %.3f x B-raw; B-prep %.1f/s, B-prep-pipe "
+        "%.1f/s = %.3f x B-prep\n",
+        db, pipe_totals[0].CustomersPerSecond(),
+        pipe_totals[0].CustomersPerSecond() / raw_total.CustomersPerSecond(),
+        pipe_totals[1].CustomersPerSecond(), pipe_totals[2].CustomersPerSecond(),
+        pipe_totals[2].CustomersPerSecond() / pipe_totals[1].CustomersPerSecond());
   }
   if (!o.only.empty()) return;
   std::printf(

@@ -1,46 +1,84 @@
+#include <cstring>
+
 #include "sql/table.h"
 
 namespace kvt710::sql {
+namespace {
+
+// Writes the pieces of a statement into a text of the exact size at once:
+// the writers build a few thousand statements a second, one piece at a time.
+class Writer {
+ public:
+  explicit Writer(size_t size, size_t values) : text_(size, '\0'), out_(text_.data()) {
+    spans_.reserve(values);
+  }
+  void Text(std::string_view piece) {
+    std::memcpy(out_, piece.data(), piece.size());
+    out_ += piece.size();
+  }
+  void Char(char c) { *out_++ = c; }
+  void Value(std::string_view literal) {
+    spans_.push_back(
+        {static_cast<uint32_t>(out_ - text_.data()), static_cast<uint32_t>(literal.size())});
+    Text(literal);
+  }
+  db::Statement Finish() {
+    text_.resize(static_cast<size_t>(out_ - text_.data()));
+    return db::Statement(std::move(text_), std::move(spans_));
+  }
+
+ private:
+  std::string text_;
+  char* out_;
+  std::vector<db::Statement::Span> spans_;
+};
+
+constexpr std::string_view kInsert = "Insert Into ";
+constexpr std::string_view kValues = ") Values ( ";
+constexpr std::string_view kUpdate = "Update ";
+constexpr std::string_view kSet = " Set ";
+constexpr std::string_view kWhere = " Where ";
+constexpr std::string_view kAnd = " And ";
+
+}  // namespace
 
 db::Statement BuildInsert(const std::string& table, const std::vector<Value>& row) {
-  db::Statement statement;
-  size_t size = table.size() + 26;
+  size_t size = kInsert.size() + table.size() + 1 + kValues.size() + 1;
   for (const Value& v : row) size += v.column->size() + v.literal.size() + 2;
-  statement.Reserve(size, row.size());
-  statement.AppendText("Insert Into ");
-  statement.AppendText(table);
-  statement.AppendText('(');
+  Writer w(size, row.size());
+  w.Text(kInsert);
+  w.Text(table);
+  w.Char('(');
   for (size_t i = 0; i < row.size(); ++i) {
-    if (i > 0) statement.AppendText(',');
-    statement.AppendText(*row[i].column);
+    if (i > 0) w.Char(',');
+    w.Text(*row[i].column);
   }
-  statement.AppendText(") Values ( ");
+  w.Text(kValues);
   for (size_t i = 0; i < row.size(); ++i) {
-    if (i > 0) statement.AppendText(',');
-    statement.AppendValue(row[i].literal);
+    if (i > 0) w.Char(',');
+    w.Value(row[i].literal);
   }
-  statement.AppendText(')');
-  return statement;
+  w.Char(')');
+  return w.Finish();
 }
 
 db::Statement BuildUpdate(const std::string& table, const std::vector<Value>& row,
                           const std::vector<Value>& where, const std::vector<size_t>& order) {
-  db::Statement statement;
-  size_t size = table.size() + 16;
+  size_t size = kUpdate.size() + table.size() + kSet.size();
   for (const Value& v : row) size += v.column->size() + v.literal.size() + 2;
-  for (const Value& v : where) size += v.column->size() + v.literal.size() + 6;
-  statement.Reserve(size, row.size() + where.size());
-  statement.AppendText("Update ");
-  statement.AppendText(table);
-  statement.AppendText(" Set ");
+  for (const Value& v : where) size += kWhere.size() + v.column->size() + v.literal.size() + 1;
+  Writer w(size, row.size() + where.size());
+  w.Text(kUpdate);
+  w.Text(table);
+  w.Text(kSet);
   bool first = true;
   auto add = [&](const Value& v) {
     if (!v.in_update) return;
-    if (!first) statement.AppendText(',');
+    if (!first) w.Char(',');
     first = false;
-    statement.AppendText(*v.column);
-    statement.AppendText('=');
-    statement.AppendValue(v.literal);
+    w.Text(*v.column);
+    w.Char('=');
+    w.Value(v.literal);
   };
   if (order.empty()) {
     for (const Value& v : row) add(v);
@@ -48,12 +86,12 @@ db::Statement BuildUpdate(const std::string& table, const std::vector<Value>& ro
     for (size_t index : order) add(row.at(index));
   }
   for (size_t i = 0; i < where.size(); ++i) {
-    statement.AppendText(i == 0 ? " Where " : " And ");
-    statement.AppendText(*where[i].column);
-    statement.AppendText('=');
-    statement.AppendValue(where[i].literal);
+    w.Text(i == 0 ? kWhere : kAnd);
+    w.Text(*where[i].column);
+    w.Char('=');
+    w.Value(where[i].literal);
   }
-  return statement;
+  return w.Finish();
 }
 
 }  // namespace kvt710::sql

@@ -22,9 +22,18 @@ namespace kvt710::db {
 
 class Statement {
  public:
+  // Where a value lies in the text: its first byte and its length.
+  struct Span {
+    uint32_t offset;
+    uint32_t length;
+  };
+
   Statement() = default;
   // A statement without a shape: it runs as its text.
   explicit Statement(std::string text) : text_(std::move(text)) {}
+  // A statement whose values lie at `values` in `text`, in order and apart.
+  Statement(std::string text, std::vector<Span> values)
+      : text_(std::move(text)), values_(std::move(values)) {}
 
   // Building: fixed text (keywords, names, separators) and literal values.
   void Reserve(size_t text_size, size_t values) {
@@ -59,10 +68,6 @@ class Statement {
   friend std::ostream& operator<<(std::ostream& out, const Statement& s) { return out << s.text_; }
 
  private:
-  struct Span {
-    uint32_t offset;
-    uint32_t length;
-  };
   std::string text_;
   std::vector<Span> values_;
 };

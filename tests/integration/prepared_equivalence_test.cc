@@ -388,7 +388,8 @@ class PreparedEquivalence : public ::testing::TestWithParam<Backend> {
     try {
       auto rs = side.caller->OpenRecordset(
           pg ? "Select count(*) As N From pg_prepared_statements"
-             : "Select count(*) As N From sqlite_stmt Where sql Not Like 'Select%'",
+             : "Select count(*) As N From sqlite_stmt Where sql Like '%?%' And sql Not Like "
+               "'%sqlite_stmt%'",
           db::CursorType::kStatic, db::LockType::kReadOnly);
       return static_cast<int64_t>(rs->Field("N").ToDouble());
     } catch (const Error&) {
