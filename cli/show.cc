@@ -21,7 +21,6 @@ const std::vector<CustomerTable>& CustomerTables() {
   return tables;
 }
 
-
 nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) {
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   auto recordset = connection.OpenRecordset(sql, db::CursorType::kStatic, db::LockType::kReadOnly);

@@ -10,7 +10,6 @@
 #include <nlohmann/json.hpp>
 
 namespace kvt710 {
-class Variant;
 namespace db {
 class Connection;
 }
@@ -25,10 +24,6 @@ struct CustomerTable {
 
 // CBASE, CMENTE_T and the eight history tables.
 const std::vector<CustomerTable>& CustomerTables();
-
-// The value of a database field as JSON: null, a number, a boolean, or text
-// (dates as yyyy/mm/dd, times as yyyy/mm/dd hh:mm:ss).
-nlohmann::ordered_json FieldJson(const Variant& value);
 
 // Every row of `sql` as an object (upper-cased column -> value), in column order.
 nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql);
