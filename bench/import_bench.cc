@@ -690,7 +690,7 @@ void ImportRuns(const Target& target, const Options& o) {
 void ScaleRuns(const Target& target, const Options& o) {
   const char* db = target.postgres ? "PostgreSQL" : "SQLite";
   const int64_t n = o.customers > 0 ? o.customers : 1000;
-  double first = 0;
+  double first = 0, first_cpu = 0;
   for (const int64_t stored : o.scale) {
     Database database(target, "scale");
     const auto fill_start = Clock::now();
@@ -698,12 +698,15 @@ void ScaleRuns(const Target& target, const Options& o) {
     const double fill = std::chrono::duration<double>(Clock::now() - fill_start).count();
     const Result r = RunComponent(database, true, o.seed, 0, n);
     const double per_customer = r.seconds / static_cast<double>(r.customers) * 1e6;
+    const double cpu_per_customer = r.cpu_seconds / static_cast<double>(r.customers) * 1e6;
     if (first == 0) first = per_customer;
+    if (first_cpu == 0) first_cpu = cpu_per_customer;
     std::printf(
         "%-10s %8lld stored (filled in %6.1f s): %6lld customers, %7.1f us/customer "
-        "(%6.1f customers/s), %.2f x the first\n",
+        "(%6.1f customers/s), %.2f x the first; cpu %7.1f us/customer, %.2f x the first\n",
         db, static_cast<long long>(stored), fill, static_cast<long long>(r.customers), per_customer,
-        r.CustomersPerSecond(), per_customer / first);
+        r.CustomersPerSecond(), per_customer / first, cpu_per_customer,
+        cpu_per_customer / first_cpu);
     std::fflush(stdout);
   }
 }

@@ -17,8 +17,11 @@ void Statement::ShapeInto(std::string& out, bool numbered) const {
   for (const Span& span : values_) {
     out.append(text_, copied, span.offset - copied);
     if (numbered) {
+      char digits[24];
+      size_t d = sizeof digits;
+      for (size_t k = ++n; k > 0; k /= 10) digits[--d] = static_cast<char>('0' + k % 10);
       out += '$';
-      out += std::to_string(++n);
+      out.append(digits + d, sizeof digits - d);
     } else {
       out += '?';
     }
