@@ -13,7 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-std::string Dump(const json& value) {
+template <class Json>
+std::string Dump(const Json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
@@ -40,14 +41,18 @@ class Script {
       result = {{"ok", false}, {"error", ErrorJson(e)}};
     }
     // "ok" first, as the step table shows it.
-    json ordered = {{"ok", result["ok"]}};
+    nlohmann::ordered_json ordered;
+    ordered["ok"] = result["ok"];
     for (auto& [key, value] : result.items())
       if (key != "ok") ordered[key] = value;
     Print(ordered);
     return ok;
   }
 
-  void Print(const json& line) { out_ << Dump(line) << std::endl; }
+  template <class Json>
+  void Print(const Json& line) {
+    out_ << Dump(line) << std::endl;
+  }
 
  private:
   json Run(const json& step) {
@@ -138,7 +143,7 @@ class Script {
 int RunScript(std::istream& in, std::ostream& out) {
   Script script(out);
   auto listening = ListenForReports([&script](const Report& r) {
-    script.Print({{"report", ReportJson(r)}});
+    script.Print(json{{"report", ReportJson(r)}});
   });
   int failed = 0;
   std::string line;

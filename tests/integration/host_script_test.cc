@@ -64,9 +64,11 @@ TEST(HostScript, SameOutputAndStatementTextsOnEachDatabase) {
           R"("result":{"array":[["001"],[1203],["O'Neill asked for thin frames"],[null]],"lbounds":[0,0]})"),
       std::string::npos)
       << sqlite.output;
-  EXPECT_NE(sqlite.output.find(R"("report":{"code":"11015","source":"KVT710C3.SetSYOKANData")"),
-            std::string::npos)
+  EXPECT_NE(sqlite.output.find(R"({"report":{"code":"11015",)"), std::string::npos)
       << sqlite.output;
+  EXPECT_NE(sqlite.output.find(R"("source":"KVT710C3.SetSYOKANData"}})"), std::string::npos)
+      << sqlite.output;
+  EXPECT_NE(sqlite.output.find(R"({"ok":false,"error":{)"), std::string::npos) << sqlite.output;
   for (Backend backend : testing_support::TestBackends()) {
     if (backend == Backend::kSQLite) continue;
     ScriptRun other = RunOn(backend);
