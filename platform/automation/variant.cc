@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
 
 namespace kvt710 {
@@ -167,7 +168,7 @@ std::optional<DateTime> ParseDate(std::string_view text) {
 }
 
 // Days from 1970-01-01 of a proleptic Gregorian date, and back.
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+constexpr int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const int64_t yoe = y - era * 400;
@@ -192,7 +193,7 @@ void CivilFromDays(int64_t z, DateTime* out) {
 
 // Automation's date serial: days since 1899-12-30, the time as a fraction of
 // a day whose sign follows the day count (-1.25 is 1899-12-29 06:00).
-const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+constexpr int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 
 double DateToSerial(const DateTime& d) {
   const int64_t days = DaysFromCivil(d.year, d.month, d.day) - kEpochDays;
@@ -278,17 +279,6 @@ std::string FormatDate(const DateTime& d) {
   return buf;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // Round half to even, then check the range of the integer type.
 template <class Int>
 Int RoundToInt(double value) {
@@ -316,59 +306,28 @@ Variant Variant::Null() {
 }
 
 Variant Variant::Boolean(bool value) {
-  Variant v;
-  v.type_ = Type::kBoolean;
-  v.value_.emplace<bool>(value);
-  return v;
+  return Make(Type::kBoolean, value);
 }
-
 Variant Variant::Integer(int16_t value) {
-  Variant v;
-  v.type_ = Type::kInteger;
-  v.value_.emplace<int16_t>(value);
-  return v;
+  return Make(Type::kInteger, value);
 }
-
 Variant Variant::Long(int32_t value) {
-  Variant v;
-  v.type_ = Type::kLong;
-  v.value_.emplace<int32_t>(value);
-  return v;
+  return Make(Type::kLong, value);
 }
-
 Variant Variant::Double(double value) {
-  Variant v;
-  v.type_ = Type::kDouble;
-  v.value_.emplace<double>(value);
-  return v;
+  return Make(Type::kDouble, value);
 }
-
 Variant Variant::Date(DateTime value) {
-  Variant v;
-  v.type_ = Type::kDate;
-  v.value_.emplace<DateTime>(value);
-  return v;
+  return Make(Type::kDate, value);
 }
-
 Variant Variant::String(std::string value) {
-  Variant v;
-  v.type_ = Type::kString;
-  v.value_.emplace<std::string>(std::move(value));
-  return v;
+  return Make(Type::kString, std::move(value));
 }
-
 Variant Variant::Object(std::shared_ptr<Dispatch> value) {
-  Variant v;
-  v.type_ = Type::kObject;
-  v.value_.emplace<std::shared_ptr<Dispatch>>(std::move(value));
-  return v;
+  return Make(Type::kObject, std::move(value));
 }
-
 Variant Variant::Array(std::shared_ptr<SafeArray> value) {
-  Variant v;
-  v.type_ = Type::kArray;
-  v.value_.emplace<std::shared_ptr<SafeArray>>(std::move(value));
-  return v;
+  return Make(Type::kArray, std::move(value));
 }
 
 const std::string& Variant::string_ref() const {
@@ -463,8 +422,8 @@ bool Variant::ToBool() const {
       return std::get<bool>(value_);
     case Type::kString: {
       std::string_view s = TrimBlanks(std::get<std::string>(value_));
-      if (EqualsIgnoreCase(s, "True")) return true;
-      if (EqualsIgnoreCase(s, "False")) return false;
+      if (NamesEqual(s, "True")) return true;
+      if (NamesEqual(s, "False")) return false;
       return ToDouble() != 0;
     }
     default:

@@ -27,8 +27,19 @@ struct DateTime {
 
 class Variant {
  public:
-  enum class Type { kEmpty, kMissing, kNull, kBoolean, kInteger, kLong, kDouble, kDate, kString,
-                    kObject, kArray };
+  enum class Type {
+    kEmpty,
+    kMissing,
+    kNull,
+    kBoolean,
+    kInteger,
+    kLong,
+    kDouble,
+    kDate,
+    kString,
+    kObject,
+    kArray
+  };
 
   Variant() = default;  // Empty
   static Variant Missing();
@@ -67,6 +78,14 @@ class Variant {
   friend bool operator==(const Variant& a, const Variant& b);
 
  private:
+  template <class T>
+  static Variant Make(Type type, T value) {
+    Variant v;
+    v.type_ = type;
+    v.value_.template emplace<T>(std::move(value));
+    return v;
+  }
+
   Type type_ = Type::kEmpty;
   std::variant<std::monostate, bool, int16_t, int32_t, double, DateTime, std::string,
                std::shared_ptr<Dispatch>, std::shared_ptr<SafeArray>>

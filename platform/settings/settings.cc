@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
 
 namespace kvt710 {
@@ -28,17 +29,6 @@ std::string_view TrimBlanks(std::string_view s) {
   while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
   while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool KeysEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // One line of the file as stored, without its "\n".
@@ -190,7 +180,7 @@ const Settings::Value* Settings::FindInMemory(const std::string& section,
                                               const std::string& key) const {
   std::string_view wanted = TrimBlanks(key);
   for (const Value& v : values_)
-    if (v.section == section && KeysEqual(v.key, wanted)) return &v;
+    if (v.section == section && NamesEqual(v.key, wanted)) return &v;
   return nullptr;
 }
 
@@ -204,7 +194,8 @@ std::optional<std::string> Settings::Find(const std::string& section,
   if (file_.empty()) return std::nullopt;
   std::string_view wanted = TrimBlanks(key);
   for (const Line& line : LoadLines(file_)) {
-    if (line.kind == Line::Kind::kEntry && line.section == section && KeysEqual(line.key, wanted)) {
+    if (line.kind == Line::Kind::kEntry && line.section == section &&
+        NamesEqual(line.key, wanted)) {
       return line.value;
     }
   }
@@ -260,7 +251,7 @@ void Settings::Set(const std::string& section, const std::string& key,
   std::optional<size_t> replace, insert_after;
   for (size_t i = 0; i < lines.size() && !replace; ++i) {
     if (lines[i].kind == Line::Kind::kEntry && lines[i].section == section &&
-        KeysEqual(lines[i].key, name)) {
+        NamesEqual(lines[i].key, name)) {
       replace = i;
     }
   }
