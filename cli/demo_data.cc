@@ -6,6 +6,9 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/automation/variant.h"
+#include "sql/KVT710H1.h"
+
 namespace kvt710::cli {
 namespace {
 
@@ -49,30 +52,14 @@ class Rng {
   uint64_t state_;
 };
 
-// Days since 1970-01-01 and back (proleptic Gregorian).
+// Day numbers for spacing visits and birthdays: automation's date serial,
+// through Variant's own calendar conversion.
 int64_t Days(int y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  return static_cast<int64_t>(Variant::Date(DateTime{y, m, d}).ToDouble());
 }
 
 std::string DateText(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  const int64_t y = yoe + era * 400 + (m <= 2);
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d/%02d/%02d", static_cast<int>(y), static_cast<int>(m),
-                static_cast<int>(d));
-  return text;
+  return sql::FormatDate(Variant::Double(static_cast<double>(days)).ToDate());
 }
 
 // The generated shop's "today" and opening day: the data do not depend on the clock.
