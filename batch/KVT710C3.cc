@@ -131,14 +131,24 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   const std::string source = "KVT710C3.Execute";
   RequirePlainKey(UniqueKey, source);
   auto caller = RequireCaller(caller_, source);
-  // Shaped, so that each DELETE is prepared once per connection.
+  // The DELETEs are shaped too, so that each is prepared once per connection;
+  // all statements go together, in one round trip where the database can.
+  std::vector<db::Statement> deletes;
+  deletes.reserve(std::size(kHistoryTables));
   for (const HistoryTable& h : kHistoryTables) {
-    db::Statement statement;
+    db::Statement& statement = deletes.emplace_back();
     statement.AppendText(std::string("Delete From ") + h.table + " Where " + h.key + "=");
     statement.AppendValue(UniqueKey);
-    caller->Execute(statement);
   }
-  RunQueue(*caller);
+  std::vector<const db::Statement*> all;
+  all.reserve(deletes.size() + (queue_ ? static_cast<size_t>(queue_->Count()) : 0));
+  for (const db::Statement& statement : deletes) all.push_back(&statement);
+  if (queue_) {
+    const int32_t count = queue_->Count();
+    for (int32_t position = 1; position <= count; ++position)
+      all.push_back(&queue_->Statement(position));
+  }
+  caller->ExecuteAll(all);
   return 0;
 }
 

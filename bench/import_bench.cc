@@ -26,7 +26,8 @@
 //      statements of their shapes (values as text); "B-prep-pipe": both.
 // Only the per-customer database work is timed; making the documents and,
 // for B, the texts is not. Prints customers/s and statements/s per run and
-// the ratios A-text/B and A-shapes/B over all rounds.
+// the ratios A-text/B and A-shapes/B over all rounds, of the best rounds, and
+// by the CPU time of the benchmark's thread.
 //
 // --scale K1,K2,...: for each K a fresh database is bulk-filled with K
 // customers (a master, a maintenance and one row in each history table,
@@ -298,6 +299,8 @@ class RawConnection {
     PQclear(sync);
     if (PQexitPipelineMode(pg_) != 1) Die("cannot leave pipeline mode");
   }
+  // PostgreSQL: runs a text whose failure does not matter.
+  void TryRun(const std::string& sql) { PQclear(PQexec(pg_, sql.c_str())); }
   void Begin() { Run(sqlite_ != nullptr ? "BEGIN IMMEDIATE" : "BEGIN"); }
   void Commit() { Run("COMMIT"); }
 
@@ -555,7 +558,15 @@ void BulkFill(const Database& database, int64_t count) {
     raw.Run(fill);
     raw.Commit();
   }
-  raw.Run(database.postgres() ? "ANALYZE" : "ANALYZE");
+  raw.Run(database.postgres() ? "ANALYZE CBASE, CMENTE_T, CGLASBS, CGLASDTL, CCNTBS, CCNTDTL, "
+                                "CHOCHOBS, CHOCHODTL, CSALE, CSYOKN"
+                              : "ANALYZE");
+  // The fill's log is not the measured customers' work.
+  if (database.postgres()) {
+    raw.TryRun("CHECKPOINT");  // needs the right to; without it the server's own schedule holds
+  } else {
+    raw.Run("PRAGMA wal_checkpoint(TRUNCATE)");
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -615,17 +626,24 @@ void PrintRun(const char* db, const char* kind, int round, const Result& r) {
   std::fflush(stdout);
 }
 
-void Add(Result& total, const Result& r) {
+// All rounds of one kind of run, and its best round (on a machine shared
+// with other work the best round is the nearest to an unloaded one).
+struct Total : Result {
+  double best = 0;
+};
+
+void Add(Total& total, const Result& r) {
   total.customers += r.customers;
   total.statements += r.statements;
   total.seconds += r.seconds;
   total.cpu_seconds += r.cpu_seconds;
+  total.best = std::max(total.best, r.CustomersPerSecond());
 }
 
 void ImportRuns(const Target& target, const Options& o) {
   const char* db = target.postgres ? "PostgreSQL" : "SQLite";
   const int64_t n = o.customers > 0 ? o.customers : 2000;
-  Result text_total, raw_total, shapes_total, pipe_totals[3];
+  Total text_total, raw_total, shapes_total, pipe_totals[3];
   auto wanted = [&](const char* kind) { return o.only.empty() || o.only == kind; };
   for (int round = 1; round <= o.rounds; ++round) {
     if (wanted("a-text")) {
@@ -668,6 +686,11 @@ void ImportRuns(const Target& target, const Options& o) {
         pipe_totals[0].CustomersPerSecond() / raw_total.CustomersPerSecond(),
         pipe_totals[1].CustomersPerSecond(), pipe_totals[2].CustomersPerSecond(),
         pipe_totals[2].CustomersPerSecond() / pipe_totals[1].CustomersPerSecond());
+    std::printf(
+        "%-10s pipeline, best rounds: B-raw %.1f, B-pipe %.1f, B-prep %.1f, B-prep-pipe %.1f "
+        "customers/s; B-prep-pipe/B-prep %.3f\n",
+        db, raw_total.best, pipe_totals[0].best, pipe_totals[1].best, pipe_totals[2].best,
+        pipe_totals[2].best / pipe_totals[1].best);
   }
   if (!o.only.empty()) return;
   std::printf(
@@ -677,6 +700,11 @@ void ImportRuns(const Target& target, const Options& o) {
       text_total.CustomersPerSecond(), shapes_total.CustomersPerSecond(),
       text_total.CustomersPerSecond() / raw_total.CustomersPerSecond(),
       shapes_total.CustomersPerSecond() / raw_total.CustomersPerSecond());
+  std::printf(
+      "%-10s best rounds: B-raw %.1f customers/s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
+      "%.3f, A-shapes/B-raw %.3f\n",
+      db, raw_total.best, text_total.best, shapes_total.best, text_total.best / raw_total.best,
+      shapes_total.best / raw_total.best);
   std::printf(
       "%-10s by CPU time: B-raw %.1f customers/cpu-s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
       "%.3f, A-shapes/B-raw %.3f\n\n",

@@ -44,6 +44,22 @@ class Backend {
   // keep the shape prepared and bind the values; by default, and for any
   // value it cannot bind as the text would, it runs the text.
   virtual void ExecuteShaped(const Statement& statement) { Execute(statement.text()); }
+  // Runs statements in order, each as ExecuteShaped (when `shaped` and it has
+  // a shape) or as its text, stopping at the first failure: `*done` is then
+  // the number that succeeded. A backend may send them together when that
+  // keeps these semantics (PostgreSQL: in a pipeline inside a transaction,
+  // where a failure aborts the transaction anyway).
+  virtual void ExecuteAll(const std::vector<const Statement*>& statements, bool shaped,
+                          size_t* done) {
+    for (*done = 0; *done < statements.size(); ++*done) {
+      const Statement& s = *statements[*done];
+      if (shaped && s.has_shape()) {
+        ExecuteShaped(s);
+      } else {
+        Execute(s.text());
+      }
+    }
+  }
   // Runs one statement with bound values (placeholders as Placeholder()
   // writes them) and returns the number of rows changed.
   virtual int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) = 0;

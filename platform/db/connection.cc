@@ -219,6 +219,26 @@ void Connection::Execute(const Statement& statement) {
   });
 }
 
+void Connection::ExecuteAll(const std::vector<const Statement*>& statements) {
+  size_t done = 0;
+  try {
+    Backend& backend = this->backend();
+    bool shaped = prepared_shapes_;
+    for (const Statement* s : statements)
+      if (s->text().find('\0') != std::string::npos) shaped = false;
+    backend.ExecuteAll(statements, shaped, &done);
+  } catch (const std::exception&) {
+    // The statements that ran, then the one that failed, as Execute traces them.
+    for (size_t i = 0; i < done && i < statements.size(); ++i) Trace(statements[i]->text(), true);
+    if (done < statements.size()) {
+      const std::string& failed = statements[done]->text();
+      Guarded(&failed, [] { throw; });
+    }
+    Guarded(nullptr, [] { throw; });
+  }
+  for (const Statement* s : statements) Trace(s->text(), true);
+}
+
 int64_t Connection::ExecuteCount(const std::string& sql) {
   return Guarded(&sql, [&] { return backend().ExecuteBound(sql, {}); });
 }

@@ -57,6 +57,10 @@ class Connection : public Dispatch, public std::enable_shared_from_this<Connecti
   // Runs one statement, through its prepared shape when it has one and
   // prepared shapes are on; traced and failing exactly as its text would.
   void Execute(const Statement& statement);
+  // Runs statements in order as Execute runs each, stopping at the first
+  // failure, which is thrown; each statement that ran is traced. On
+  // PostgreSQL inside a transaction they go to the server in one pipeline.
+  void ExecuteAll(const std::vector<const Statement*>& statements);
   // False when the connection string turned prepared shapes off.
   bool prepared_shapes() const { return prepared_shapes_; }
   // The same, returning the number of rows the statement changed (ADO's

@@ -440,6 +440,81 @@ TEST_P(PreparedEquivalence, EveryWriterStoresTheSameValuesAndTypesBothWays) {
   }
 }
 
+// A customer master row with nothing but its keys.
+BaseDataParams MinimalCustomer(const std::string& key) {
+  BaseDataParams p;
+  p.StoreCd = "001";
+  p.UniqueKey = key;
+  for (StringArray BaseDataParams::*array :
+       {&BaseDataParams::BuyFlg, &BaseDataParams::C_FREE, &BaseDataParams::C_Free17,
+        &BaseDataParams::C_Free18, &BaseDataParams::C_Free19, &BaseDataParams::EventFlg})
+    p.*array = SafeArray::OfStrings(1, std::vector<std::string>(16));
+  return p;
+}
+
+// Execute inside a host transaction: on PostgreSQL, once every shape is
+// prepared, its statements go in one pipeline. Both ways it runs them in
+// order, stops at the first failure, raises it, and traces what ran.
+TEST_P(PreparedEquivalence, ExecuteInATransactionStopsAtTheFirstFailure) {
+  testing_support::TempDir dir;
+  const std::string trace = (dir / "trace.jsonl").string();
+  for (Side* side : {&on_, &off_}) {
+    KVT710C3& batch = *side->batch;
+    db::Connection& caller = *side->caller;
+    // Customer 1 prepares the shapes; customer 2 inserts its master row twice.
+    ASSERT_EQ(batch.SetBaseData(MinimalCustomer("1")), 0);
+    ASSERT_EQ(batch.SetSYOKANData({"001", "1", "first", ""}), 0);
+    caller.BeginTrans();
+    ASSERT_EQ(batch.Execute("1"), 0);
+    caller.CommitTrans();
+
+    batch.Initialize();
+    ASSERT_EQ(batch.SetBaseData(MinimalCustomer("2")), 0);
+    ASSERT_EQ(batch.SetBaseData(MinimalCustomer("2")), 0);
+    ASSERT_EQ(batch.SetSYOKANData({"001", "2", "never", ""}), 0);
+    std::filesystem::remove(trace);
+    caller.BeginTrans();
+    {
+      testing_support::ScopedEnv env("KVT710_TRACE_SQL", trace);
+      try {
+        batch.Execute("2");
+        ADD_FAILURE() << "a second master row for one key was accepted";
+      } catch (const Error& e) {
+        const std::string d = e.description();
+        EXPECT_TRUE(d.find("duplicate key") != std::string::npos ||
+                    d.find("UNIQUE constraint failed") != std::string::npos)
+            << d;
+      }
+    }
+    EXPECT_EQ(caller.errors().list().size(), 1u);
+    caller.errors().Clear();
+    caller.RollbackTrans();
+
+    std::ifstream in(trace);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 10u) << "8 DELETEs, the first INSERT, the failed one";
+    EXPECT_EQ(lines[0], R"({"sql":"Delete From CGLASBS Where GLS_UNIQUE_KEY=2","ok":true})");
+    EXPECT_EQ(lines[8].rfind(R"({"sql":"Insert Into CBASE()", 0), 0u);
+    EXPECT_NE(lines[8].find(R"("ok":true)"), std::string::npos);
+    EXPECT_EQ(lines[9].rfind(R"({"sql":"Insert Into CBASE()", 0), 0u);
+    EXPECT_NE(lines[9].find(R"("ok":false)"), std::string::npos);
+
+    // The connection goes on: the same customer, written once, in a transaction.
+    batch.Initialize();
+    ASSERT_EQ(batch.SetBaseData(MinimalCustomer("2")), 0);
+    ASSERT_EQ(batch.SetSYOKANData({"001", "2", "second", ""}), 0);
+    caller.BeginTrans();
+    ASSERT_EQ(batch.Execute("2"), 0);
+    caller.CommitTrans();
+  }
+  for (Side* side : {&on_, &off_}) {
+    EXPECT_EQ(side->database.Column("Select CMNT_COMMENT_1 From CSYOKN Order By 1"),
+              (std::vector<std::string>{"first", "second"}));
+    EXPECT_EQ(side->database.Scalar("Select Count(*) From CBASE"), "2");
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, PreparedEquivalence,
                          ::testing::ValuesIn(testing_support::TestBackends()),
                          testing_support::BackendName);

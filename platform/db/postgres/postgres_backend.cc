@@ -219,38 +219,85 @@ class PostgresBackend final : public Backend {
   // constant would convert the same way; otherwise the text runs.
   void ExecuteShaped(const Statement& statement) override {
     PGconn* conn = Connected();
-    const size_t count = statement.value_count();
-    if (texts_.size() < count) texts_.resize(count);
-    pointers_.assign(count, nullptr);
-    bares_.assign(count, BareNumber{});
-    for (size_t i = 0; i < count; ++i) {
-      const std::string_view literal = statement.value(i);
-      switch (KindOf(literal)) {
-        case LiteralKind::kNull:
-          break;
-        case LiteralKind::kText:
-          texts_[i] = Unquoted(literal);
-          pointers_[i] = texts_[i].c_str();
-          break;
-        case LiteralKind::kNumber:
-          bares_[i] = ParseBareNumber(literal);
-          if (!bares_[i].valid) return Execute(statement.text());
-          texts_[i].assign(bares_[i].signed_text);
-          pointers_[i] = texts_[i].c_str();
-          break;
-        case LiteralKind::kInvalid:
-          return Execute(statement.text());
-      }
-    }
+    if (!BindValues(statement)) return Execute(statement.text());
     const PreparedShape* shape = Prepared(conn, statement);
-    if (shape == nullptr || shape->types.size() != count) return Execute(statement.text());
-    for (size_t i = 0; i < count; ++i) {
-      if (bares_[i].valid && !TakesBareNumber(shape->types[i], bares_[i]))
-        return Execute(statement.text());
-    }
-    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(count),
+    if (shape == nullptr || !TakesValues(*shape)) return Execute(statement.text());
+    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(pointers_.size()),
                                     pointers_.data(), nullptr, nullptr, 0));
     Check(conn, result);
+  }
+
+  // Inside a transaction, with every shape already prepared, the statements
+  // go to the server in one pipeline: one round trip instead of one each. A
+  // failure aborts the transaction, and the server skips the statements
+  // after it, as running them one by one would stop there.
+  void ExecuteAll(const std::vector<const Statement*>& statements, bool shaped,
+                  size_t* done) override {
+    PGconn* conn = Connected();
+    *done = 0;
+    if (statements.size() < 2 || statements.size() > kShapeCacheSize / 2 ||
+        PQtransactionStatus(conn) != PQTRANS_INTRANS)
+      return Backend::ExecuteAll(statements, shaped, done);
+    for (const Statement* s : statements) {
+      // Refused one by one, where the refusal stops the run.
+      if (s->text().find('\0') != std::string::npos)
+        return Backend::ExecuteAll(statements, shaped, done);
+    }
+    std::vector<const PreparedShape*> shapes(statements.size(), nullptr);
+    for (size_t i = 0; i < statements.size(); ++i) {
+      if (!shaped || !statements[i]->has_shape()) continue;
+      statements[i]->ShapeInto(shape_key_, true);
+      const auto found = shape_index_.find(shape_key_);
+      if (found == shape_index_.end()) return Backend::ExecuteAll(statements, shaped, done);
+      shapes_.splice(shapes_.begin(), shapes_, found->second);
+      shapes[i] = &*found->second;
+    }
+
+    if (PQenterPipelineMode(conn) != 1) return Backend::ExecuteAll(statements, shaped, done);
+    bool sent = true;
+    for (size_t i = 0; i < statements.size() && sent; ++i) {
+      const Statement& s = *statements[i];
+      if (shapes[i] != nullptr && BindValues(s) && TakesValues(*shapes[i])) {
+        sent =
+            PQsendQueryPrepared(conn, shapes[i]->name.c_str(), static_cast<int>(pointers_.size()),
+                                pointers_.data(), nullptr, nullptr, 0) == 1;
+      } else {
+        sent = PQsendQueryParams(conn, s.text().c_str(), 0, nullptr, nullptr, nullptr, nullptr,
+                                 0) == 1;
+      }
+    }
+    if (sent) sent = PQpipelineSync(conn) == 1;
+    std::optional<ProviderFailure> failure;
+    if (!sent) failure = StatementFailure(nullptr, conn);
+    // Every statement's results, then the sync; the first failure is kept.
+    size_t ran = 0;
+    bool synced = false;
+    for (int nulls = 0; sent && !synced && nulls < 2;) {
+      ResultPtr result(PQgetResult(conn));
+      if (!result) {
+        // A statement's results end with a null; two in a row: nothing more comes.
+        if (++nulls == 2 && !failure) failure = StatementFailure(nullptr, conn);
+        continue;
+      }
+      nulls = 0;
+      switch (PQresultStatus(result.get())) {
+        case PGRES_PIPELINE_SYNC:
+          synced = true;
+          break;
+        case PGRES_COMMAND_OK:
+        case PGRES_TUPLES_OK:
+        case PGRES_EMPTY_QUERY:
+          if (!failure) ++ran;
+          break;
+        case PGRES_PIPELINE_ABORTED:
+          break;
+        default:
+          if (!failure) failure = StatementFailure(result.get(), conn);
+      }
+    }
+    PQexitPipelineMode(conn);
+    *done = ran;
+    if (failure) throw *failure;
   }
 
   std::unique_ptr<RowCursor> Query(const std::string& sql) override {
@@ -358,11 +405,50 @@ class PostgresBackend final : public Backend {
     }
   }
 
+  // Fills pointers_ (and texts_, bares_) with the statement's values as
+  // text; false when a value is no literal that the rules write.
+  bool BindValues(const Statement& statement) {
+    const size_t count = statement.value_count();
+    if (texts_.size() < count) texts_.resize(count);
+    pointers_.assign(count, nullptr);
+    bares_.assign(count, BareNumber{});
+    for (size_t i = 0; i < count; ++i) {
+      const std::string_view literal = statement.value(i);
+      switch (KindOf(literal)) {
+        case LiteralKind::kNull:
+          break;
+        case LiteralKind::kText:
+          texts_[i] = Unquoted(literal);
+          pointers_[i] = texts_[i].c_str();
+          break;
+        case LiteralKind::kNumber:
+          bares_[i] = ParseBareNumber(literal);
+          if (!bares_[i].valid) return false;
+          texts_[i].assign(bares_[i].signed_text);
+          pointers_[i] = texts_[i].c_str();
+          break;
+        case LiteralKind::kInvalid:
+          return false;
+      }
+    }
+    return true;
+  }
+
   struct PreparedShape {
     std::string shape;  // with $1, $2, ... as placeholders
     std::string name;
     std::vector<Oid> types;  // as the server inferred them
   };
+
+  // True when the shape takes the values bound as the text would: the
+  // right count, and each bare number where the server reads it alike.
+  bool TakesValues(const PreparedShape& shape) const {
+    if (shape.types.size() != pointers_.size()) return false;
+    for (size_t i = 0; i < pointers_.size(); ++i) {
+      if (bares_[i].valid && !TakesBareNumber(shape.types[i], bares_[i])) return false;
+    }
+    return true;
+  }
 
   // The server-side prepared statement of the statement's shape, prepared
   // and described on first use; nullptr when the shape does not prepare
