@@ -31,6 +31,11 @@ bool IsBlankLine(const std::string& line) {
   return line.find_first_not_of(" \t\r") == std::string::npos;
 }
 
+// Editors may start a UTF-8 file with a byte-order mark; it is no part of the first line.
+void DropByteOrderMark(std::string& line) {
+  if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+}
+
 // The members that the import runs itself around a customer's calls.
 bool IsRunByImport(const std::string& method) {
   return NamesEqual(method, "Initialize") || NamesEqual(method, "Execute") ||
@@ -263,8 +268,10 @@ std::optional<int64_t> CountCustomerLines(const std::string& file) {
   if (!in) return std::nullopt;
   int64_t count = 0;
   std::string line;
-  while (std::getline(in, line))
+  for (bool first = true; std::getline(in, line); first = false) {
+    if (first) DropByteOrderMark(line);
     if (!IsBlankLine(line)) ++count;
+  }
   return count;
 }
 
@@ -274,7 +281,7 @@ ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& re
   int64_t line_number = 0, done = 0;
   const bool rejects_on_terminal = &rejects == &std::cerr;
   while (std::getline(in, line)) {
-    ++line_number;
+    if (++line_number == 1) DropByteOrderMark(line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (IsBlankLine(line)) continue;
     std::ostringstream reject;

@@ -98,7 +98,8 @@ std::string SummaryLine(const ImportCounts& counts);
 // The number of customer lines (not blank) in a file; nullopt when unreadable.
 std::optional<int64_t> CountCustomerLines(const std::string& file);
 
-// Imports every line of `in`. Rejected lines go to `rejects`. Returns the counts.
+// Imports every line of `in` (a byte-order mark before the first is skipped).
+// Rejected lines go to `rejects`. Returns the counts.
 ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& rejects,
                           Progress* progress);
 
