@@ -1,6 +1,8 @@
 #include "platform/db/connection.h"
 
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -136,6 +138,18 @@ bool TakePreparedOption(ConnectionParameters& params) {
               "The connection string's Prepared Statements value must be true or false", kSource);
 }
 
+// For crash tests only: KVT710_TEST_KILL_AFTER_STATEMENTS=k makes the process
+// SIGKILL itself right after the k-th statement run on any connection
+// (transaction statements included). Read once.
+void CountStatementForCrashTests() {
+  static const long long kill_after = [] {
+    const char* value = std::getenv("KVT710_TEST_KILL_AFTER_STATEMENTS");
+    return value != nullptr ? std::strtoll(value, nullptr, 10) : 0LL;
+  }();
+  static std::atomic<long long> run{0};
+  if (kill_after > 0 && ++run == kill_after) std::raise(SIGKILL);
+}
+
 Error AsError(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr)
     return Error(kvt710::err::kOutOfMemory, "Out of memory", kSource);
@@ -254,14 +268,17 @@ std::shared_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
 
 void Connection::BeginTrans() {
   Guarded(nullptr, [&] { backend().Begin(); });
+  CountStatementForCrashTests();
 }
 
 void Connection::CommitTrans() {
   Guarded(nullptr, [&] { backend().Commit(); });
+  CountStatementForCrashTests();
 }
 
 void Connection::RollbackTrans() {
   Guarded(nullptr, [&] { backend().Rollback(); });
+  CountStatementForCrashTests();
 }
 
 int32_t Connection::State() const {
@@ -294,6 +311,11 @@ void Connection::RecordFailure(const Error& error) {
 }
 
 void Connection::Trace(const std::string& sql, bool ok) const {
+  WriteTrace(sql, ok);
+  CountStatementForCrashTests();
+}
+
+void Connection::WriteTrace(const std::string& sql, bool ok) {
   const char* path = std::getenv("KVT710_TRACE_SQL");
   if (path == nullptr || *path == '\0') return;
   const std::string line =

@@ -9,6 +9,8 @@
 //
 // Tracing: when KVT710_TRACE_SQL names a file, every command text sent to a
 // database is appended to it as one JSON line {"sql": TEXT, "ok": BOOL}.
+// Crash tests: KVT710_TEST_KILL_AFTER_STATEMENTS=k kills the process
+// (SIGKILL) right after the k-th statement, transaction statements included.
 //
 // Prepared shapes: a statement that knows its shape runs through the
 // backend's cache of prepared statements with its values bound, storing what
@@ -86,12 +88,14 @@ class Connection : public Dispatch, public std::enable_shared_from_this<Connecti
   Backend& backend();
   // Records a failure in Errors() and traces it; used by recordsets.
   void RecordFailure(const Error& error);
+  // Traces a statement that ran (ok or failed); every statement passes here.
   void Trace(const std::string& sql, bool ok) const;
 
   Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
 
  private:
   Connection();
+  static void WriteTrace(const std::string& sql, bool ok);
   template <class F>
   auto Guarded(const std::string* sql, F&& body) -> decltype(body());
 
