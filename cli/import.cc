@@ -9,11 +9,13 @@
 #include <iomanip>
 #include <iostream>
 #include <sstream>
+#include <thread>
 
 #include "batch/KVT710C3.h"
 #include "cli/common.h"
 #include "cli/json_values.h"
 #include "platform/db/connection.h"
+#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
 
@@ -59,7 +61,8 @@ struct Importer::Failure {
   Error error;
 };
 
-Importer::Importer(const std::string& connection_string) : started_(Clock::now()) {
+Importer::Importer(const std::string& connection_string)
+    : started_(Clock::now()), jitter_(static_cast<uint32_t>(::getpid())) {
   host_ = OpenDatabase(connection_string);
   try {
     host_->OpenRecordset("Select Count(*) As CNT From CBASE", db::CursorType::kStatic,
@@ -128,35 +131,105 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
     return write_reject();
   }
 
-  host_->errors().Clear();
-  try {
-    host_->BeginTrans();
-  } catch (const Error& e) {
-    throw CommandError{kExitDatabase, "Cannot begin a transaction: " + e.description()};
+  // A customer that meets a conflict with another writer runs again from its
+  // BEGIN; a full or lost database stops the import once the customer is written.
+  for (int attempt = 1;; ++attempt) {
+    reports_.clear();
+    errors = json::array();
+    host_->errors().Clear();
+    db::FailureKind failure = db::FailureKind::kOther;
+    bool began = false, committing = false;
+    try {
+      host_->BeginTrans();
+      began = true;
+      Run(document, key);
+      const bool deleting = document.value("delete", false);
+      const int64_t queued = batch_->Queue() ? batch_->Queue()->Count() : 0;
+      committing = true;
+      host_->CommitTrans();
+      ++counts_.imported;
+      counts_.retries += attempt - 1;
+      counts_.statements += queued + (deleting ? 1 : 8);
+      return true;
+    } catch (const Failure& f) {
+      add_error(f.call, f.error);
+    } catch (const Error& e) {
+      add_error(!began ? "BeginTrans" : committing ? "CommitTrans" : "import", e);
+    }
+    failure = FailureOfCustomer();
+    if (began) {
+      try {
+        host_->RollbackTrans();
+      } catch (const Error& e) {
+        // After a failed commit there may be no transaction left to roll back.
+        if (!committing) {
+          add_error("RollbackTrans", e);
+          failure = db::FailureKind::kUnavailable;
+        }
+      }
+    }
+    if (host_->State() != db::kStateOpen) failure = db::FailureKind::kUnavailable;
+    const bool conflict =
+        failure == db::FailureKind::kTransient || failure == db::FailureKind::kUniqueViolation;
+    if (conflict && attempt < kMaxAttempts) {
+      // A short, growing, jittered pause lets the other writer finish.
+      std::this_thread::sleep_for(
+          std::chrono::milliseconds((10 << (attempt - 1)) + jitter_() % 10));
+      continue;
+    }
+    if (attempt > 1) reject["attempts"] = attempt;
+    counts_.retries += attempt - 1;
+    write_reject();
+    if (failure == db::FailureKind::kStorageFull || failure == db::FailureKind::kUnavailable)
+      throw CommandError{kExitDatabase, StopMessage(line_number, failure, errors)};
+    return false;
   }
-  bool committing = false;
-  try {
-    Run(document, key);
-    const bool deleting = document.value("delete", false);
-    const int64_t queued = batch_->Queue() ? batch_->Queue()->Count() : 0;
-    committing = true;
-    host_->CommitTrans();
-    ++counts_.imported;
-    counts_.statements += queued + (deleting ? 1 : 8);
-    return true;
-  } catch (const Failure& failure) {
-    add_error(failure.call, failure.error);
-  } catch (const Error& e) {
-    add_error(committing ? "CommitTrans" : "import", e);
-  }
-  try {
-    host_->RollbackTrans();
-  } catch (const Error& e) {
-    // After a failed commit there may be no transaction left to roll back.
-    if (!committing)
-      throw CommandError{kExitDatabase, "Cannot roll back a rejected customer: " + e.description()};
-  }
-  return write_reject();
+}
+
+db::FailureKind Importer::FailureOfCustomer() const {
+  // The most serious kind among the host connection's errors and those that
+  // the reports carried (a writer's report empties its connection's list).
+  auto rank = [](db::FailureKind kind) {
+    switch (kind) {
+      case db::FailureKind::kUnavailable:
+        return 4;
+      case db::FailureKind::kStorageFull:
+        return 3;
+      case db::FailureKind::kTransient:
+        return 2;
+      case db::FailureKind::kUniqueViolation:
+        return 1;
+      case db::FailureKind::kOther:
+        break;
+    }
+    return 0;
+  };
+  db::FailureKind worst = db::FailureKind::kOther;
+  auto consider = [&](const db::ProviderError& error) {
+    const db::FailureKind kind = db::ClassifyFailure(error);
+    if (rank(kind) > rank(worst)) worst = kind;
+  };
+  for (const db::ProviderError& error : host_->errors().list()) consider(error);
+  for (const Report& report : reports_)
+    for (const ReportedProviderError& e : report.errors)
+      consider(db::ProviderError{e.number, e.description, e.sqlstate, e.source});
+  return worst;
+}
+
+std::string Importer::StopMessage(int64_t line_number, db::FailureKind failure,
+                                  const json& errors) const {
+  std::string reason;
+  if (!errors.empty()) reason = errors.back().value("description", "");
+  std::ostringstream text;
+  text << "The import stopped at line " << line_number << ": "
+       << (failure == db::FailureKind::kStorageFull ? "the database is full"
+                                                    : "the database cannot be reached")
+       << (reason.empty() ? "" : " (" + reason + ")") << ". " << counts_.imported
+       << " customers were imported and " << counts_.rejected << " rejected, this one among them. "
+       << (failure == db::FailureKind::kStorageFull ? "Make room and run"
+                                                    : "When the database is back, run")
+       << " the import again: customers imported before are stored again unchanged.";
+  return text.str();
 }
 
 void Importer::Run(const json& document, const std::string& key) {
@@ -260,6 +333,7 @@ std::string SummaryLine(const ImportCounts& counts) {
   line << "imported " << counts.imported << ", rejected " << counts.rejected << ", "
        << counts.statements << " statements in " << std::fixed << std::setprecision(2)
        << counts.seconds << " s (" << std::setprecision(1) << rate << " customers/s)";
+  if (counts.retries > 0) line << ", " << counts.retries << " retries";
   return line.str();
 }
 
@@ -285,7 +359,16 @@ ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& re
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (IsBlankLine(line)) continue;
     std::ostringstream reject;
-    if (!importer.Import(line, line_number, reject)) {
+    bool stored = false;
+    try {
+      stored = importer.Import(line, line_number, reject);
+    } catch (const CommandError&) {
+      // The customer in flight is in the rejects before the import stops.
+      if (progress) progress->Finish();
+      rejects << reject.str() << std::flush;
+      throw;
+    }
+    if (!stored) {
       if (progress && rejects_on_terminal) progress->Finish();
       rejects << reject.str() << std::flush;
     }
@@ -318,7 +401,14 @@ int ImportCommand(const std::string& file, const std::optional<std::string>& db,
   if (terminal && file != "-") total = CountCustomerLines(file);
   Importer importer(connection_string);
   Progress progress(total, terminal);
-  ImportCounts counts = ImportStream(importer, in, rejects, &progress);
+  ImportCounts counts;
+  try {
+    counts = ImportStream(importer, in, rejects, &progress);
+  } catch (const CommandError&) {
+    // How far it got, then the reason on standard error.
+    out << SummaryLine(importer.counts()) << "\n" << std::flush;
+    throw;
+  }
   progress.Finish();
   out << SummaryLine(counts) << "\n";
   if (counts.rejected > 0)

@@ -18,6 +18,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,8 @@ class KVT710C3;
 struct Report;
 namespace db {
 class Connection;
-}
+enum class FailureKind;
+}  // namespace db
 
 namespace cli {
 
@@ -36,6 +38,7 @@ struct ImportCounts {
   int64_t imported = 0;
   int64_t rejected = 0;
   int64_t statements = 0;  // statements run on the host connection for imported customers
+  int64_t retries = 0;     // customers run again after a conflict with another writer
   double seconds = 0;
 };
 
@@ -53,10 +56,15 @@ class Importer {
   // writes one JSON line to `rejects`:
   //   {"line":N,"key":K,"input":TEXT,"errors":[{"call":M,"number":..,"description":..,"source":..}],
   //    "reports":[...]}
-  // Throws CommandError (exit code 4) when the database fails so that no
-  // later customer could be imported either (a transaction cannot be begun
-  // or rolled back).
+  // A customer that fails on a conflict with another writer (busy, deadlock,
+  // serialization failure, a key stored since its existence check) runs
+  // again, up to kMaxAttempts times in all; the reject then has "attempts".
+  // Throws CommandError (exit code 4), after writing the customer to
+  // `rejects`, when the database is full or cannot be reached, so that no
+  // later customer could be imported either.
   bool Import(const std::string& line, int64_t line_number, std::ostream& rejects);
+
+  static constexpr int kMaxAttempts = 5;
 
   // Counts so far; seconds since construction.
   ImportCounts counts() const;
@@ -66,6 +74,10 @@ class Importer {
   // Runs one parsed document inside the open transaction; throws Failure.
   void Run(const nlohmann::json& document, const std::string& key);
   void Call(const std::string& method, const nlohmann::json& arguments);
+  // What the errors of the customer just failed say about running it again.
+  db::FailureKind FailureOfCustomer() const;
+  std::string StopMessage(int64_t line_number, db::FailureKind failure,
+                          const nlohmann::json& errors) const;
 
   std::shared_ptr<db::Connection> host_;
   std::shared_ptr<KVT710C3> batch_;
@@ -73,6 +85,7 @@ class Importer {
   std::vector<Report> reports_;  // reports of the customer being imported
   ImportCounts counts_;
   std::chrono::steady_clock::time_point started_;
+  std::minstd_rand jitter_;
 };
 
 // A progress line on standard error, redrawn at most a few times a second:
@@ -92,7 +105,8 @@ class Progress {
   std::chrono::steady_clock::time_point started_, last_;
 };
 
-// "imported 198, rejected 2, 3120 statements in 1.52 s (130.3 customers/s)"
+// "imported 198, rejected 2, 3120 statements in 1.52 s (130.3 customers/s)",
+// then ", 3 retries" when customers ran again.
 std::string SummaryLine(const ImportCounts& counts);
 
 // The number of customer lines (not blank) in a file; nullopt when unreadable.

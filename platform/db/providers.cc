@@ -32,6 +32,16 @@ std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
   return it->second();
 }
 
+FailureKind ClassifyFailure(const ProviderError& error) {
+  // Keyed by the source that each backend gives its failures.
+  static const std::map<std::string, FailureKind (*)(const ProviderError&)> classifiers = {
+      {"PostgreSQL", ClassifyPostgresFailure},
+      {"SQLite", ClassifySqliteFailure},
+  };
+  const auto it = classifiers.find(error.source);
+  return it == classifiers.end() ? FailureKind::kOther : it->second(error);
+}
+
 std::vector<std::string> ProviderNames() {
   std::vector<std::string> names;
   for (const auto& entry : Registry()) names.push_back(entry.first);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/db/backend.h"
+#include "platform/db/errors.h"
 
 namespace kvt710::db {
 
@@ -18,6 +19,11 @@ using BackendFactory = std::function<std::unique_ptr<Backend>()>;
 // Throws kvt710::Error 3706 "Provider cannot be found: <name>" when no backend
 // serves that provider.
 std::unique_ptr<Backend> CreateBackend(const std::string& provider);
+
+// How an entry of a connection's error list (or a report of one) bears on
+// retrying, as the backend named by its source classifies its codes;
+// kOther for an entry of no provider.
+FailureKind ClassifyFailure(const ProviderError& error);
 
 // The upper-cased names of the registered providers, sorted.
 std::vector<std::string> ProviderNames();

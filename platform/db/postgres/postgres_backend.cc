@@ -309,6 +309,17 @@ class PostgresBackend final : public Backend {
     return std::make_unique<PostgresCursor>(Run(sql, values));
   }
 
+  std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) override {
+    PGconn* conn = Connected();
+    if (!BindValues(statement)) return Query(statement.text());
+    const PreparedShape* shape = Prepared(conn, statement);
+    if (shape == nullptr || !TakesValues(*shape)) return Query(statement.text());
+    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(pointers_.size()),
+                                    pointers_.data(), nullptr, nullptr, 0));
+    Check(conn, result);
+    return std::make_unique<PostgresCursor>(std::move(result));
+  }
+
   void Begin() override { Run("BEGIN", {}); }
   void Commit() override { Run("COMMIT", {}); }
   void Rollback() override { Run("ROLLBACK", {}); }
@@ -500,6 +511,18 @@ class PostgresBackend final : public Backend {
 
 std::unique_ptr<Backend> NewPostgresBackend() {
   return std::make_unique<PostgresBackend>();
+}
+
+FailureKind ClassifyPostgresFailure(const ProviderError& error) {
+  const std::string& state = error.sqlstate;
+  // 40001 serialization failure, 40P01 deadlock, 55P03 lock not available.
+  if (state == "40001" || state == "40P01" || state == "55P03") return FailureKind::kTransient;
+  if (state == "23505") return FailureKind::kUniqueViolation;
+  if (state == "53100") return FailureKind::kStorageFull;
+  // Class 08: the connection; 57P01-57P03: the server shut down or is starting.
+  if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03")
+    return FailureKind::kUnavailable;
+  return FailureKind::kOther;
 }
 
 }  // namespace kvt710::db

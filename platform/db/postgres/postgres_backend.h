@@ -11,9 +11,12 @@
 #include <memory>
 
 #include "platform/db/backend.h"
+#include "platform/db/errors.h"
 
 namespace kvt710::db {
 
 std::unique_ptr<Backend> NewPostgresBackend();
+// Classifies a failure of this backend by its SQLSTATE.
+FailureKind ClassifyPostgresFailure(const ProviderError& error);
 
 }  // namespace kvt710::db

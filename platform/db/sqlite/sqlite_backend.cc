@@ -45,6 +45,19 @@ using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
   Fail(code, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
 }
 
+// The value of "Max Page Count": a whole number of pages, as digits.
+std::string PageCount(const std::string& value) {
+  std::string digits;
+  for (char c : value)
+    if (c != ' ') digits += c;
+  if (digits.empty() || digits.size() > 10 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    throw Error(kvt710::err::kBadConnectionString,
+                "The SQLite connection string's Max Page Count must be a whole number",
+                "ADODB.Connection");
+  return digits;
+}
+
 bool OnlyBlanks(const char* begin, const char* end) {
   for (const char* p = begin; p < end; ++p) {
     if (!std::isspace(static_cast<unsigned char>(*p))) return false;
@@ -130,28 +143,40 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Variant>& values) {
 
 class SqliteCursor : public RowCursor {
  public:
-  SqliteCursor(sqlite3* db, StmtHandle stmt) : db_(db), stmt_(std::move(stmt)) {
-    const int n = sqlite3_column_count(stmt_.get());
+  SqliteCursor(sqlite3* db, StmtHandle stmt) : SqliteCursor(db, stmt.get()) {
+    owned_ = std::move(stmt);
+  }
+  // Over a statement kept prepared by the backend: reset and unbound when
+  // the cursor goes, never finalized.
+  SqliteCursor(sqlite3* db, sqlite3_stmt* kept) : db_(db), stmt_(kept) {
+    const int n = sqlite3_column_count(stmt_);
     for (int i = 0; i < n; ++i) {
-      const char* name = sqlite3_column_name(stmt_.get(), i);
+      const char* name = sqlite3_column_name(stmt_, i);
       columns_.emplace_back(name != nullptr ? name : "");
     }
   }
+  ~SqliteCursor() override {
+    if (owned_) return;
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  SqliteCursor(const SqliteCursor&) = delete;
+  SqliteCursor& operator=(const SqliteCursor&) = delete;
 
   const std::vector<std::string>& columns() const override { return columns_; }
 
   bool Next(std::vector<Variant>& row) override {
     if (done_) return false;
-    const int rc = sqlite3_step(stmt_.get());
+    const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) {
       row.clear();
       for (int i = 0; i < static_cast<int>(columns_.size()); ++i)
-        row.push_back(ColumnValue(stmt_.get(), i));
+        row.push_back(ColumnValue(stmt_, i));
       return true;
     }
     done_ = true;
     if (rc == SQLITE_DONE) {
-      sqlite3_reset(stmt_.get());  // ends the statement's read transaction at once
+      sqlite3_reset(stmt_);  // ends the statement's read transaction at once
       return false;
     }
     FailFrom(db_, rc);
@@ -159,7 +184,8 @@ class SqliteCursor : public RowCursor {
 
  private:
   sqlite3* db_;
-  StmtHandle stmt_;
+  sqlite3_stmt* stmt_;
+  StmtHandle owned_;  // empty for a kept statement
   std::vector<std::string> columns_;
   bool done_ = false;
 };
@@ -204,6 +230,8 @@ class SqliteBackend : public Backend {
     try {
       if (!read_only && *path != ":memory:") Execute("PRAGMA journal_mode=WAL");
       Execute("PRAGMA synchronous=NORMAL");
+      if (const std::optional<std::string> pages = params.Find("Max Page Count"))
+        Execute("PRAGMA max_page_count=" + PageCount(*pages));
     } catch (...) {
       db_.reset();
       throw;
@@ -261,6 +289,12 @@ class SqliteBackend : public Backend {
     StmtHandle stmt = Prepare(sql);
     Bind(db_.get(), stmt.get(), values);
     return std::make_unique<SqliteCursor>(db_.get(), std::move(stmt));
+  }
+
+  std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) override {
+    sqlite3_stmt* stmt = PreparedShape(statement);
+    if (stmt == nullptr || !BindShaped(stmt, statement)) return Query(statement.text());
+    return std::make_unique<SqliteCursor>(db_.get(), stmt);
   }
 
   // Kept prepared: a bulk load begins and commits once a customer.
@@ -457,6 +491,30 @@ class SqliteBackend : public Backend {
 
 std::unique_ptr<Backend> NewSqliteBackend() {
   return std::make_unique<SqliteBackend>();
+}
+
+FailureKind ClassifySqliteFailure(const ProviderError& error) {
+  switch (error.number) {
+    case SQLITE_CONSTRAINT_PRIMARYKEY:
+    case SQLITE_CONSTRAINT_UNIQUE:
+      return FailureKind::kUniqueViolation;
+    default:
+      break;
+  }
+  switch (error.number & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return FailureKind::kTransient;
+    case SQLITE_FULL:
+      return FailureKind::kStorageFull;
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_CANTOPEN:
+      return FailureKind::kUnavailable;
+    default:
+      return FailureKind::kOther;
+  }
 }
 
 }  // namespace kvt710::db
