@@ -29,6 +29,18 @@ std::string Dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+// A parse error quotes the token it last read, which may be most of a huge
+// line: the line itself is in the rejects already, so the message keeps its start.
+std::string ParseErrorMessage(const json::exception& e) {
+  constexpr size_t kLongest = 300;
+  std::string message = std::string("Not a JSON line: ") + e.what();
+  if (message.size() <= kLongest) return message;
+  size_t cut = kLongest;
+  while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
+  message.resize(cut);
+  return message + "...";
+}
+
 bool IsBlankLine(const std::string& line) {
   return line.find_first_not_of(" \t\r") == std::string::npos;
 }
@@ -124,7 +136,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
     if (document.contains("delete") && !document["delete"].is_boolean())
       throw Error(err::kTypeMismatch, "\"delete\" is true or false");
   } catch (const json::exception& e) {
-    add_error("line", Error(err::kTypeMismatch, std::string("Not a JSON line: ") + e.what()));
+    add_error("line", Error(err::kTypeMismatch, ParseErrorMessage(e)));
     return write_reject();
   } catch (const Error& e) {
     add_error("line", e);
