@@ -113,9 +113,15 @@ db::Connection& KVT710C3::OpenOwnConnection() {
   return *own_;
 }
 
-int64_t KVT710C3::CountOnOwnConnection(const std::string& query) {
-  auto recordset =
-      OpenOwnConnection().OpenRecordset(query, db::CursorType::kStatic, db::LockType::kReadOnly);
+int64_t KVT710C3::CountOnOwnConnection(std::string_view query,
+                                       std::initializer_list<ConditionValue> where) {
+  db::Statement statement;
+  statement.AppendText(query);
+  for (const ConditionValue& condition : where) {
+    statement.AppendText(condition.text);
+    statement.AppendValue(condition.literal);
+  }
+  auto recordset = OpenOwnConnection().OpenRecordset(statement);
   return static_cast<int64_t>(recordset->Field("CNT").ToDouble());
 }
 

@@ -16,9 +16,11 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/statement_queue.h"
@@ -111,8 +113,15 @@ class KVT710C3 : public Dispatch {
   StatementQueue& EnsureQueue();
   // The own connection when it is open; throws otherwise.
   db::Connection& OpenOwnConnection();
-  // Runs "Select Count(*) As CNT ..." on the own connection.
-  int64_t CountOnOwnConnection(const std::string& query);
+  // One condition of an existence check: its text ("... Where COL=") and
+  // the literal compared.
+  struct ConditionValue {
+    std::string_view text;
+    std::string_view literal;
+  };
+  // Runs "Select Count(*) As CNT From T" followed by its conditions on the
+  // own connection; its shape is prepared once, as the queued statements' are.
+  int64_t CountOnOwnConnection(std::string_view query, std::initializer_list<ConditionValue> where);
   void RunQueue(db::Connection& connection) const;
 
   // The late-bound members defined by master/ and history/.

@@ -28,8 +28,7 @@ using TextItems = std::initializer_list<std::pair<const char*, std::string P::*>
 // arrays, so their elements end up rendered in place.
 template <class P>
 void QueueInsert(StatementQueue& queue, const sql::Table<P>& table, const P& params) {
-  P copy = params;
-  queue.Append(sql::BuildInsert(table.name, sql::RenderRow(table, copy, LocalNow())));
+  queue.Append(sql::BuildInsert(table.name, sql::RenderRow(table, params, LocalNow())));
 }
 
 // A table, or a parameter list, made of runs joined in order.

@@ -214,8 +214,8 @@ int32_t KVT710C3::SetBaseData(const BaseDataParams& params) {
     StatementQueue& queue = EnsureQueue();
     const DateTime now = LocalNow();
     sql::Render(F::kKey, params.UniqueKey, "UniqueKey", now);  // before it enters the query
-    const int64_t count = CountOnOwnConnection(
-        "Select Count(*) As CNT From CBASE Where CUBS_UNIQUE_KEY=" + params.UniqueKey);
+    const int64_t count = CountOnOwnConnection("Select Count(*) As CNT From CBASE",
+                                               {{" Where CUBS_UNIQUE_KEY=", params.UniqueKey}});
 
     // The computed values come first: they fail before any array element is rendered.
     const std::string telkey = TelephoneKey(params.HomeTel);
@@ -224,9 +224,8 @@ int32_t KVT710C3::SetBaseData(const BaseDataParams& params) {
         member ? sql::Render(F::kKey, params.FamilyKey, "FamilyKey", now) : params.UniqueKey;
     const char* best_link = sql::Trim(params.Bestkey).empty() ? "Null" : "'1'";
 
-    // A copy of the texts; the arrays stay the caller's and are rendered in place.
-    P p = params;
-    std::vector<sql::Value> row = sql::RenderRow(BaseTable(), p, now);
+    // The arrays are the caller's and are rendered in place.
+    std::vector<sql::Value> row = sql::RenderRow(BaseTable(), params, now);
     const ComputedColumns& at = Computed();
     row[at.telkey].literal = telkey;
     row[at.family_key].literal = family_key;

@@ -77,12 +77,12 @@ int32_t KVT710C3::SetMENTEData(const MenteDataParams& params) {
     const std::string store = sql::Render(F::kQuotedUnchanged, params.StoreCd, "StoreCd", now);
     const std::string ht_kbn = sql::Render(F::kKey, params.HtKbn, "HtKbn", now);
     const std::string key = sql::Render(F::kKey, params.UniqueKey, "UniqueKey", now);
-    const int64_t count =
-        CountOnOwnConnection("Select Count(*) As CNT From CMENTE_T Where MTRN_STORE_NO=" + store +
-                             " And MTRN_HT_KBN=" + ht_kbn + " And MTRN_UNIQUE_KEY=" + key);
+    const int64_t count = CountOnOwnConnection("Select Count(*) As CNT From CMENTE_T",
+                                               {{" Where MTRN_STORE_NO=", store},
+                                                {" And MTRN_HT_KBN=", ht_kbn},
+                                                {" And MTRN_UNIQUE_KEY=", key}});
 
-    P p = params;
-    std::vector<sql::Value> row = sql::RenderRow(MenteTable(), p, now);
+    std::vector<sql::Value> row = sql::RenderRow(MenteTable(), params, now);
     if (count > 0) {
       // The row is selected by its three key columns, the first three of the table.
       const std::vector<sql::Value> where(row.begin(), row.begin() + 3);

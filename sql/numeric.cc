@@ -31,47 +31,70 @@ struct Decimal {
 // absurd exponent neither overflows nor allocates.
 constexpr int64_t kExponentLimit = 1'000'000'000;
 
-std::optional<Decimal> Parse(std::string_view text) {
+// A numeric text's pieces, found without copying: an optional sign, whole
+// digits (a separator may sit between two of them), an optional point with
+// digits, an optional exponent.
+struct Scan {
+  bool valid = false;
+  bool negative = false;
+  std::string_view whole;     // separators included
+  std::string_view fraction;  // after the point
+  int64_t exponent = 0;
+};
+
+Scan ScanNumeric(std::string_view text) {
   text = Trim(text);
   const size_t n = text.size();
   size_t i = 0;
-  Decimal d;
-  if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
-
-  std::string all;
-  int64_t whole_digits = 0;
+  Scan s;
+  if (i < n && (text[i] == '+' || text[i] == '-')) s.negative = text[i++] == '-';
+  const size_t whole_begin = i;
   while (i < n) {
     if (IsDigit(text[i])) {
-      all += text[i++];
-      ++whole_digits;
-    } else if (text[i] == ',' && whole_digits > 0 && i + 1 < n && IsDigit(text[i + 1])) {
+      ++i;
+    } else if (text[i] == ',' && i > whole_begin && i + 1 < n && IsDigit(text[i + 1])) {
       ++i;  // a separator sits between two digits
     } else {
       break;
     }
   }
+  s.whole = text.substr(whole_begin, i - whole_begin);
   if (i < n && text[i] == '.') {
-    ++i;
-    while (i < n && IsDigit(text[i])) all += text[i++];
+    const size_t fraction_begin = ++i;
+    while (i < n && IsDigit(text[i])) ++i;
+    s.fraction = text.substr(fraction_begin, i - fraction_begin);
   }
-  if (all.empty()) return std::nullopt;
+  if (s.whole.empty() && s.fraction.empty()) return s;
 
-  int64_t exponent = 0;
   if (i < n && (text[i] == 'E' || text[i] == 'e')) {
     ++i;
     bool negative = false;
     if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i >= n || !IsDigit(text[i])) return std::nullopt;
+    if (i >= n || !IsDigit(text[i])) return s;
     while (i < n && IsDigit(text[i]))
-      exponent = std::min(exponent * 10 + (text[i++] - '0'), kExponentLimit);
-    if (negative) exponent = -exponent;
+      s.exponent = std::min(s.exponent * 10 + (text[i++] - '0'), kExponentLimit);
+    if (negative) s.exponent = -s.exponent;
   }
-  if (i != n) return std::nullopt;
+  s.valid = i == n;
+  return s;
+}
 
+std::optional<Decimal> Parse(std::string_view text) {
+  const Scan s = ScanNumeric(text);
+  if (!s.valid) return std::nullopt;
+  std::string all;
+  all.reserve(s.whole.size() + s.fraction.size());
+  for (char c : s.whole)
+    if (c != ',') all += c;
+  const auto whole_digits = static_cast<int64_t>(all.size());
+  all += s.fraction;
+
+  Decimal d;
+  d.negative = s.negative;
   const size_t first = all.find_first_not_of('0');
   if (first == std::string::npos) return d;  // zero
   d.digits = all.substr(first);
-  d.point = whole_digits - static_cast<int64_t>(first) + exponent;
+  d.point = whole_digits - static_cast<int64_t>(first) + s.exponent;
   return d;
 }
 
@@ -130,6 +153,10 @@ std::string RoundedMagnitude(const Decimal& d, Tie tie) {
 }  // namespace
 
 bool IsNumeric(std::string_view text) {
+  const Scan s = ScanNumeric(text);
+  if (!s.valid) return false;
+  // Fewer than 300 digits and no exponent cannot pass DBL_MAX.
+  if (s.exponent == 0 && s.whole.size() < 300) return true;
   std::optional<Decimal> d = Parse(text);
   return d && IsFinite(*d);
 }

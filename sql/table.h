@@ -88,9 +88,10 @@ void AddElementColumns(std::vector<Column<P>>& columns, const std::string& prefi
   }
 }
 
-// Renders one value of `params`. Array elements are written back rendered.
+// Renders one value of `params`. Array elements are written back rendered:
+// the arrays are the caller's, shared, so the texts of `params` stay as given.
 template <class P>
-std::string RenderSource(const Column<P>& column, P& params, const DateTime& now) {
+std::string RenderSource(const Column<P>& column, const P& params, const DateTime& now) {
   const Source<P>& s = column.source;
   using K = typename Source<P>::Kind;
   switch (s.kind) {
@@ -117,7 +118,7 @@ std::string RenderSource(const Column<P>& column, P& params, const DateTime& now
 
 // Renders every column of `table` in column order.
 template <class P>
-std::vector<Value> RenderRow(const Table<P>& table, P& params, const DateTime& now) {
+std::vector<Value> RenderRow(const Table<P>& table, const P& params, const DateTime& now) {
   std::vector<Value> row;
   row.reserve(table.columns.size());
   for (const Column<P>& column : table.columns) {

@@ -67,6 +67,11 @@ class Backend {
   virtual std::unique_ptr<RowCursor> Query(const std::string& sql) = 0;
   virtual std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
                                                 const std::vector<Variant>& values) = 0;
+  // Runs a query that knows its shape, as ExecuteShaped runs a statement: the
+  // rows are those of its text. By default the text runs.
+  virtual std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) {
+    return Query(statement.text());
+  }
 
   virtual void Begin() = 0;
   virtual void Commit() = 0;

@@ -262,8 +262,14 @@ std::shared_ptr<Recordset> Connection::OpenRecordset(const std::string& sql, Cur
   // The lock type decides: read-only gives the in-memory recordset, any
   // other the updatable one (which traces the texts it sends itself).
   if (lock == LockType::kReadOnly)
-    return Guarded(&sql, [&] { return OpenStaticRecordset(shared_from_this(), sql); });
+    return Guarded(&sql,
+                   [&] { return OpenStaticRecordset(shared_from_this(), Statement(sql), false); });
   return Guarded(nullptr, [&] { return OpenUpdatableRecordset(shared_from_this(), sql); });
+}
+
+std::shared_ptr<Recordset> Connection::OpenRecordset(const Statement& query) {
+  return Guarded(&query.text(),
+                 [&] { return OpenStaticRecordset(shared_from_this(), query, prepared_shapes_); });
 }
 
 void Connection::BeginTrans() {

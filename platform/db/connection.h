@@ -73,6 +73,10 @@ class Connection : public Dispatch, public std::enable_shared_from_this<Connecti
   // and lets the current row be changed (Fields + Update).
   std::shared_ptr<Recordset> OpenRecordset(const std::string& sql, CursorType cursor,
                                            LockType lock);
+  // A static, read-only recordset of a query that knows its shape: prepared
+  // once per connection, as Execute runs statements, unless prepared shapes
+  // are off.
+  std::shared_ptr<Recordset> OpenRecordset(const Statement& query);
 
   void BeginTrans();
   void CommitTrans();

@@ -145,9 +145,11 @@ class RecordsetBase : public Recordset {
 // Every row in memory; navigation only.
 class StaticRecordset : public RecordsetBase {
  public:
-  StaticRecordset(std::shared_ptr<Connection> connection, const std::string& sql)
+  StaticRecordset(std::shared_ptr<Connection> connection, const Statement& query, bool shaped)
       : RecordsetBase(std::move(connection)) {
-    std::unique_ptr<RowCursor> cursor = connection_->backend().Query(sql);
+    Backend& backend = connection_->backend();
+    std::unique_ptr<RowCursor> cursor =
+        shaped && query.has_shape() ? backend.QueryShaped(query) : backend.Query(query.text());
     columns_ = cursor->columns();
     std::vector<Variant> row;
     while (cursor->Next(row)) rows_.push_back(row);
@@ -491,8 +493,8 @@ Variant GetRows(Recordset& r) {
 }  // namespace
 
 std::shared_ptr<Recordset> OpenStaticRecordset(std::shared_ptr<Connection> connection,
-                                               const std::string& sql) {
-  return std::make_shared<StaticRecordset>(std::move(connection), sql);
+                                               const Statement& query, bool shaped) {
+  return std::make_shared<StaticRecordset>(std::move(connection), query, shaped);
 }
 
 std::shared_ptr<Recordset> OpenUpdatableRecordset(std::shared_ptr<Connection> connection,

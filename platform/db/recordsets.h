@@ -8,9 +8,10 @@
 
 namespace kvt710::db {
 
-// Reads every row of `sql` at once; read-only. Failures go to the caller.
+// Reads every row of `query` at once, through its prepared shape when
+// `shaped`; read-only. Failures go to the caller.
 std::shared_ptr<Recordset> OpenStaticRecordset(std::shared_ptr<Connection> connection,
-                                               const std::string& sql);
+                                               const Statement& query, bool shaped);
 
 // "SELECT cols FROM TABLE [WHERE cond]" over a table with a one-column key:
 // reads the rows in pages ordered by the key, never all at once, and saves
