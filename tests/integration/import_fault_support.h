@@ -78,6 +78,21 @@ inline Snapshot TakeSnapshot(db::Connection& connection) {
   return tables;
 }
 
+// The rows that only one of two snapshots holds, for a failure message.
+inline std::string SnapshotDifference(const Snapshot& left, const Snapshot& right) {
+  std::string text;
+  for (const auto& [table, rows] : left) {
+    const auto found = right.find(table);
+    const std::vector<std::string> other =
+        found == right.end() ? std::vector<std::string>() : found->second;
+    for (const std::string& row : rows)
+      if (!std::binary_search(other.begin(), other.end(), row)) text += "- " + row + "\n";
+    for (const std::string& row : other)
+      if (!std::binary_search(rows.begin(), rows.end(), row)) text += "+ " + row + "\n";
+  }
+  return text;
+}
+
 inline Snapshot TakeSnapshot(const TestDatabase& database) {
   return TakeSnapshot(*database.Connect());
 }
