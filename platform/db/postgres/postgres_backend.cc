@@ -218,13 +218,7 @@ class PostgresBackend final : public Backend {
   // server inferred them. A bare number goes only where the text's numeric
   // constant would convert the same way; otherwise the text runs.
   void ExecuteShaped(const Statement& statement) override {
-    PGconn* conn = Connected();
-    if (!BindValues(statement)) return Execute(statement.text());
-    const PreparedShape* shape = Prepared(conn, statement);
-    if (shape == nullptr || !TakesValues(*shape)) return Execute(statement.text());
-    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(pointers_.size()),
-                                    pointers_.data(), nullptr, nullptr, 0));
-    Check(conn, result);
+    if (!RunShaped(statement)) Execute(statement.text());
   }
 
   // Inside a transaction, with every shape already prepared, the statements
@@ -310,13 +304,8 @@ class PostgresBackend final : public Backend {
   }
 
   std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) override {
-    PGconn* conn = Connected();
-    if (!BindValues(statement)) return Query(statement.text());
-    const PreparedShape* shape = Prepared(conn, statement);
-    if (shape == nullptr || !TakesValues(*shape)) return Query(statement.text());
-    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(pointers_.size()),
-                                    pointers_.data(), nullptr, nullptr, 0));
-    Check(conn, result);
+    ResultPtr result = RunShaped(statement);
+    if (!result) return Query(statement.text());
     return std::make_unique<PostgresCursor>(std::move(result));
   }
 
@@ -371,6 +360,19 @@ class PostgresBackend final : public Backend {
 
   // Runs one statement through the extended protocol, values bound as text
   // with their types left to the server.
+  // Runs a statement through its prepared shape and returns its checked
+  // result; null, with nothing sent, when the statement must run as text.
+  ResultPtr RunShaped(const Statement& statement) {
+    PGconn* conn = Connected();
+    if (!BindValues(statement)) return nullptr;
+    const PreparedShape* shape = Prepared(conn, statement);
+    if (shape == nullptr || !TakesValues(*shape)) return nullptr;
+    ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(pointers_.size()),
+                                    pointers_.data(), nullptr, nullptr, 0));
+    Check(conn, result);
+    return result;
+  }
+
   ResultPtr Run(const std::string& sql, const std::vector<Variant>& values) {
     PGconn* conn = Connected();
     RefuseNul(sql, "command text");
