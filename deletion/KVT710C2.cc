@@ -1,10 +1,13 @@
 #include "deletion/KVT710C2.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "deletion/deletion_statements.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
+#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "sql/KVT710H1.h"
 
@@ -13,6 +16,25 @@ namespace {
 
 constexpr int32_t kStatusError = -1;  // emDB_Status values
 constexpr int32_t kStatusNormal = 0;
+
+// How often a call that lost a race with another user of the same customers
+// is run in all; the first retry waits kRetryPause, each further one twice as
+// long as the one before.
+constexpr int kAttempts = 6;
+constexpr std::chrono::milliseconds kRetryPause{20};
+
+// True when one of the errors recorded from `first` on says that another
+// user got in the way: a busy or locked database, a serialization failure or
+// deadlock, or a row changed since it was read.
+bool LostRace(const db::Errors& errors, size_t first) {
+  const std::vector<db::ProviderError>& list = errors.list();
+  for (size_t i = first; i < list.size(); ++i) {
+    if (list[i].number == db::kErrRowChanged ||
+        db::ClassifyFailure(list[i]) == db::FailureKind::kTransient)
+      return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -70,7 +92,7 @@ emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int1
     if (!std::isfinite(db_UniqueKey)) return emRetError;
     SetHtKindFromArea();
     const int32_t marked =
-        funcDeleteCBaseProc(deletion::SelectionByKey(db_UniqueKey), false, in_TranseFlg, in_UpdFlg);
+        MarkRetrying(deletion::SelectionByKey(db_UniqueKey), false, in_TranseFlg, in_UpdFlg);
     return marked < 0 ? emRetError : marked == 0 ? emRetNoData : emRetDelete;
   } catch (...) {
     return emRetError;
@@ -81,9 +103,20 @@ int32_t KVT710C2::DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd
   try {
     if (hStoreCd && hStoreCd->IsMissing()) hStoreCd.reset();
     SetHtKindFromArea();
-    return funcDeleteCBaseProc(deletion::SelectionByDate(lg_YMD, hStoreCd), true, 0, 0);
+    return MarkRetrying(deletion::SelectionByDate(lg_YMD, hStoreCd), true, 0, 0);
   } catch (...) {
     return -1;
+  }
+}
+
+int32_t KVT710C2::MarkRetrying(const std::string& selection, bool all_rows, int16_t transe_flag,
+                               int16_t upd_flag) {
+  for (int attempt = 1;; ++attempt) {
+    const size_t errors_before = Connection().errors().list().size();
+    const int32_t result = funcDeleteCBaseProc(selection, all_rows, transe_flag, upd_flag);
+    if (result >= 0 || attempt == kAttempts || !LostRace(Connection().errors(), errors_before))
+      return result;
+    std::this_thread::sleep_for(kRetryPause * (1 << (attempt - 1)));
   }
 }
 

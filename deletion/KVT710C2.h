@@ -8,7 +8,11 @@
 // finds a customer is one transaction of that connection: every mark and
 // maintenance row of the call is committed together or rolled back. The
 // customers are read through an updatable recordset that pages by key, so a
-// sweep never holds all of them in memory.
+// sweep never holds all of them in memory. Several services may work on one
+// database at once: a call that meets another's changes or locks (a row
+// marked since it was read, a busy database, a deadlock) rolls back and runs
+// again from a fresh selection, a few times at most, so each customer is
+// marked and counted by exactly one call.
 //
 // Failures are reported to no one: they show only as the results (-1) and
 // DBStatus; no exception leaves the typed members. Used by the thread that
@@ -63,6 +67,11 @@ class KVT710C2 : public Dispatch {
   bool funcDBConnect();
   // The connection; an unopened one takes its place when it is empty.
   db::Connection& Connection();
+  // funcDeleteCBaseProc, run again from a fresh selection when it failed
+  // because another user changed or locked the same rows at the same time
+  // (each attempt is its own transaction, and a failed one changed nothing).
+  int32_t MarkRetrying(const std::string& selection, bool all_rows, int16_t transe_flag,
+                       int16_t upd_flag);
   int32_t funcDeleteCBaseProc(const std::string& selection, bool all_rows, int16_t transe_flag,
                               int16_t upd_flag);
   bool funcMenteTrnWrite(double key, const std::string& store, const std::string& kana,
