@@ -4,6 +4,9 @@
 // nothing of it is stored, the import stops with exit code 4 saying where,
 // and a second run completes the rest. The tests start a server of their
 // own (scripts/pg-test-server), since they restart it.
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -170,6 +173,47 @@ TEST_F(ImportServerFaults, ACustomerInFlightWhenTheServerGoesIsRejectedAndTheRer
     const Snapshot after = TakeSnapshot(database);
     EXPECT_TRUE(after == complete) << testing_support::SnapshotDifference(complete, after);
   }
+}
+
+TEST_F(ImportServerFaults, AServerRestartedBetweenCustomersStopsTheImportAtTheNextOne) {
+  TempDir dir;
+  const std::string feed_file = (dir / "feed").string(),
+                    rejects_file = (dir / "rejects.jsonl").string();
+  ASSERT_EQ(mkfifo(feed_file.c_str(), 0600), 0);
+  TestDatabase database(Backend::kPostgreSQL);
+  Kvt710Process import({"import", "-", "--db", Durable(database), "--rejects", rejects_file}, {},
+                       feed_file);
+  {
+    // The import may stop before it reads all that is written.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    std::ofstream feed(feed_file);
+    feed << DemoLines(0, 10) << std::flush;
+    for (int i = 0; i < 300 && database.Scalar("Select Count(*) From CBASE") != "10"; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(database.Scalar("Select Count(*) From CBASE"), "10");
+    Restart("fast");
+    feed << DemoLines(10, 20) << std::flush;
+    feed.close();
+    std::signal(SIGPIPE, previous);
+  }
+  EXPECT_EQ(import.Wait(), 4) << import.err();
+  EXPECT_NE(import.err().find("stopped at line 11"), std::string::npos) << import.err();
+  const std::vector<std::string> rejected =
+      testing_support::TextLines(testing_support::ReadText(rejects_file));
+  ASSERT_EQ(rejected.size(), 1u);
+  EXPECT_EQ(json::parse(rejected[0])["line"], 11);
+
+  TestDatabase first_ten(Backend::kPostgreSQL), all(Backend::kPostgreSQL);
+  ImportInProcess(first_ten.connection_string(), DemoLines(0, 10));
+  ImportInProcess(all.connection_string(), DemoLines(0, 20));
+  EXPECT_TRUE(TakeSnapshot(database) == TakeSnapshot(first_ten));
+  Kvt710Process again({"import", "-", "--db", database.connection_string()}, {}, [&] {
+    const std::string file = (dir / "all.jsonl").string();
+    std::ofstream(file) << DemoLines(0, 20);
+    return file;
+  }());
+  EXPECT_EQ(again.Wait(), 0) << again.err();
+  EXPECT_TRUE(TakeSnapshot(database) == TakeSnapshot(all));
 }
 
 }  // namespace
