@@ -174,12 +174,20 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       try {
         host_->RollbackTrans();
       } catch (const Error& e) {
-        // After a failed commit there may be no transaction left to roll back.
-        if (!committing) {
+        // After a failed commit, or a failure that ended the transaction
+        // (SQLite's full disk does), there is nothing left to roll back; a
+        // rollback that fails otherwise leaves the connection unusable.
+        const auto* provider = dynamic_cast<const db::ProviderFailure*>(&e);
+        if (host_->State() != db::kStateOpen ||
+            (provider != nullptr &&
+             db::ClassifyFailure(provider->detail()) == db::FailureKind::kUnavailable)) {
           add_error("RollbackTrans", e);
           failure = db::FailureKind::kUnavailable;
         }
       }
+    } else if (failure != db::FailureKind::kTransient) {
+      // A database that will not begin a transaction cannot take later customers either.
+      failure = db::FailureKind::kUnavailable;
     }
     if (host_->State() != db::kStateOpen) failure = db::FailureKind::kUnavailable;
     const bool conflict =
@@ -232,11 +240,11 @@ db::FailureKind Importer::FailureOfCustomer() const {
 std::string Importer::StopMessage(int64_t line_number, db::FailureKind failure,
                                   const json& errors) const {
   std::string reason;
-  if (!errors.empty()) reason = errors.back().value("description", "");
+  if (!errors.empty()) reason = errors.front().value("description", "");
   std::ostringstream text;
   text << "The import stopped at line " << line_number << ": "
        << (failure == db::FailureKind::kStorageFull ? "the database is full"
-                                                    : "the database cannot be reached")
+                                                    : "the database cannot be used")
        << (reason.empty() ? "" : " (" + reason + ")") << ". " << counts_.imported
        << " customers were imported and " << counts_.rejected << " rejected, this one among them. "
        << (failure == db::FailureKind::kStorageFull ? "Make room and run"

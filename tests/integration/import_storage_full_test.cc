@@ -53,7 +53,9 @@ TEST(ImportStorageFull, StopsAtTheCustomerThatFillsTheFileAndKeepsEveryEarlierOn
   EXPECT_NE(reject.dump().find("database or disk is full"), std::string::npos) << reject.dump();
   EXPECT_NE(full.err().find("stopped at line " + std::to_string(line)), std::string::npos)
       << full.err();
+  EXPECT_NE(full.err().find("the database is full"), std::string::npos) << full.err();
   EXPECT_NE(full.err().find("import again"), std::string::npos) << full.err();
+  EXPECT_EQ(reject["errors"].size(), 1u) << "only the cause: " << reject["errors"].dump();
   EXPECT_NE(full.out().find("imported " + std::to_string(line - 1) + ", rejected 1, "),
             std::string::npos)
       << full.out();
