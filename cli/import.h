@@ -10,7 +10,8 @@
 // "delete" is true), commit. A call that returns -1, an Execute that raises,
 // a malformed line, an unknown method or parameter: the customer is rolled
 // back and written to the rejects with its errors and the reports that
-// arrived, and the import goes on.
+// arrived, and the import goes on. A conflict with another writer runs the
+// customer again; a full or unreachable database stops the import.
 #pragma once
 
 #include <chrono>
