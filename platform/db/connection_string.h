@@ -14,7 +14,7 @@ namespace kvt710::db {
 struct ConnectionParameters {
   std::string provider;  // upper-cased provider name, such as "SQLITE" or "POSTGRESQL"
   std::vector<std::pair<std::string, std::string>> values;  // keys as written, in order
-  std::string uri;  // the whole URI when the string was one
+  std::string uri;                                          // the whole URI when the string was one
 
   // The value of `key` (case-insensitive; blanks around keys ignored).
   std::optional<std::string> Find(const std::string& key) const;
