@@ -10,6 +10,7 @@
 #include "cli/import.h"
 #include "cli/kvt710_process.h"
 #include "cli/show.h"
+#include "import_fault_support.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
 #include "test_support.h"
@@ -24,38 +25,12 @@ using testing_support::ScopedSettings;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
 
-constexpr uint64_t kSeed = 1;
+constexpr uint64_t kSeed = testing_support::kFaultSeed;
+using testing_support::DemoLines;
 
-std::string DemoLines(int64_t from, int64_t to) {
-  std::string lines;
-  for (int64_t i = from; i < to; ++i) lines += cli::DemoCustomerLine(kSeed, i) + "\n";
-  return lines;
-}
-
-bool IsTimestampColumn(const std::string& column) {
-  auto ends_with = [&](const std::string& tail) {
-    return column.size() >= tail.size() &&
-           column.compare(column.size() - tail.size(), tail.size(), tail) == 0;
-  };
-  return ends_with("_UPD_DATE") || ends_with("_UPDATE") || ends_with("_UPD_DATETIME");
-}
-
-// Every row of the ten tables, timestamps left out, sorted: what two
-// databases must agree on.
-std::map<std::string, std::vector<std::string>> Snapshot(const TestDatabase& database) {
-  auto connection = database.Connect();
-  std::map<std::string, std::vector<std::string>> tables;
-  for (const cli::CustomerTable& table : cli::CustomerTables()) {
-    std::vector<std::string>& rows = tables[table.name];
-    for (auto& row : cli::Rows(*connection, std::string("Select * From ") + table.name)) {
-      nlohmann::ordered_json kept = nlohmann::ordered_json::object();
-      for (auto& [column, value] : row.items())
-        if (!IsTimestampColumn(column)) kept[column] = value;
-      rows.push_back(kept.dump());
-    }
-    std::sort(rows.begin(), rows.end());
-  }
-  return tables;
+// Every row of the ten tables, timestamps left out, sorted.
+testing_support::Snapshot Snapshot(const TestDatabase& database) {
+  return testing_support::TakeSnapshot(database);
 }
 
 cli::ImportCounts Import(const TestDatabase& database, const std::string& lines,
