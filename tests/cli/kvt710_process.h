@@ -1,14 +1,17 @@
 // Runs the kvt710 binary of this build as a separate process, for tests of
-// what a person at the terminal sees: output, exit status, files written.
+// what a person at the terminal sees (output, exit status, files written)
+// and for tests that run several at once or kill one.
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
@@ -20,44 +23,85 @@ struct CommandResult {
   std::string out, err;
 };
 
+inline std::string ReadText(const std::string& file) {
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A kvt710 process started in the background; its output goes to files.
+class Kvt710Process {
+ public:
+  // Starts kvt710 ARGS... with `env` added to this process's environment and
+  // `input_file` (or /dev/null) on standard input.
+  Kvt710Process(const std::vector<std::string>& args,
+                const std::vector<std::pair<std::string, std::string>>& env = {},
+                const std::string& input_file = "/dev/null")
+      : out_file_((dir_ / "out").string()), err_file_((dir_ / "err").string()) {
+    std::vector<std::string> argv_text = {KVT710_BINARY};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    pid_ = fork();
+    if (pid_ == 0) {
+      for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+      std::vector<char*> argv;
+      for (std::string& a : argv_text) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      const int in = open(input_file.c_str(), O_RDONLY);
+      const int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int err = open(err_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (in < 0 || out < 0 || err < 0) _exit(127);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(err, 2);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+  ~Kvt710Process() {
+    if (pid_ > 0 && !waited_) {
+      kill(pid_, SIGKILL);
+      Wait();
+    }
+  }
+  Kvt710Process(const Kvt710Process&) = delete;
+  Kvt710Process& operator=(const Kvt710Process&) = delete;
+
+  // Waits for the end; the exit code, or -signal when a signal ended it.
+  int Wait() {
+    if (!waited_) {
+      int status = 0;
+      if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+      }
+      waited_ = true;
+    }
+    return exit_code_;
+  }
+  std::string out() const { return ReadText(out_file_); }
+  std::string err() const { return ReadText(err_file_); }
+
+ private:
+  TempDir dir_;
+  std::string out_file_, err_file_;
+  pid_t pid_ = -1;
+  bool waited_ = false;
+  int exit_code_ = -1000;
+};
+
 // kvt710 ARGS... with `input` on standard input; the environment is this
-// process's (ScopedEnv and ScopedSettings apply).
+// process's (ScopedEnv and ScopedSettings apply). The exit code is negative
+// (minus the signal) when a signal ended the process.
 inline CommandResult RunKvt710(const std::vector<std::string>& args,
                                const std::string& input = {}) {
   TempDir dir;
-  const std::string in_file = (dir / "in").string(), out_file = (dir / "out").string(),
-                    err_file = (dir / "err").string();
+  const std::string in_file = (dir / "in").string();
   std::ofstream(in_file) << input;
-  std::vector<std::string> argv_text = {KVT710_BINARY};
-  argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
+  Kvt710Process process(args, {}, in_file);
   CommandResult result;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int in = open(in_file.c_str(), O_RDONLY);
-    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0) _exit(127);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-    result.exit_code = WEXITSTATUS(status);
-  auto read = [](const std::string& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  };
-  result.out = read(out_file);
-  result.err = read(err_file);
+  result.exit_code = process.Wait();
+  result.out = process.out();
+  result.err = process.err();
   return result;
 }
 

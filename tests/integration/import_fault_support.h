@@ -1,24 +1,16 @@
-// Helpers of the import fault tests: demo customer lines, a snapshot of all
-// ten tables, and kvt710 processes started with an environment of their own
-// and waited for later, so that several can run at once or be killed.
+// Helpers of the import tests: demo customer lines and a snapshot of all ten
+// tables (kvt710 processes: cli/kvt710_process.h).
 #pragma once
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fcntl.h>
 #include <algorithm>
-#include <chrono>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "cli/demo_data.h"
+#include "cli/kvt710_process.h"
 #include "cli/show.h"
 #include "platform/db/connection.h"
 #include "test_support.h"
@@ -35,13 +27,6 @@ inline std::string DemoLines(int64_t from, int64_t to) {
   std::string lines;
   for (int64_t i = from; i < to; ++i) lines += DemoLine(i);
   return lines;
-}
-
-inline std::string ReadText(const std::string& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 inline std::vector<std::string> TextLines(const std::string& text) {
@@ -96,64 +81,5 @@ inline std::string SnapshotDifference(const Snapshot& left, const Snapshot& righ
 inline Snapshot TakeSnapshot(const TestDatabase& database) {
   return TakeSnapshot(*database.Connect());
 }
-
-// A kvt710 process started in the background; its output goes to files.
-class Kvt710Process {
- public:
-  // Starts kvt710 ARGS... with `env` added to this process's environment and
-  // `input_file` (or /dev/null) on standard input.
-  Kvt710Process(const std::vector<std::string>& args,
-                const std::vector<std::pair<std::string, std::string>>& env = {},
-                const std::string& input_file = "/dev/null")
-      : out_file_((dir_ / "out").string()), err_file_((dir_ / "err").string()) {
-    std::vector<std::string> argv_text = {KVT710_BINARY};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    pid_ = fork();
-    if (pid_ == 0) {
-      for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-      std::vector<char*> argv;
-      for (std::string& a : argv_text) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      const int in = open(input_file.c_str(), O_RDONLY);
-      const int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int err = open(err_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (in < 0 || out < 0 || err < 0) _exit(127);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(err, 2);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~Kvt710Process() {
-    if (pid_ > 0 && !waited_) {
-      kill(pid_, SIGKILL);
-      Wait();
-    }
-  }
-  Kvt710Process(const Kvt710Process&) = delete;
-  Kvt710Process& operator=(const Kvt710Process&) = delete;
-
-  // Waits for the end; the exit code, or -signal when a signal ended it.
-  int Wait() {
-    if (!waited_) {
-      int status = 0;
-      if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-      }
-      waited_ = true;
-    }
-    return exit_code_;
-  }
-  std::string out() const { return ReadText(out_file_); }
-  std::string err() const { return ReadText(err_file_); }
-
- private:
-  TempDir dir_;
-  std::string out_file_, err_file_;
-  pid_t pid_ = -1;
-  bool waited_ = false;
-  int exit_code_ = -1000;
-};
 
 }  // namespace kvt710::testing_support
