@@ -3,7 +3,7 @@
 // straight through the database's own client library, in the same process.
 //
 //   import_bench [--customers N] [--rounds R] [--seed S] [--no-sqlite] [--no-pg]
-//                [--raw-one-connection] [--pipeline]
+//                [--raw-one-connection] [--pipeline] [--raw-prepared]
 //   import_bench --scale 1000,10000,100000 [--customers N] [--no-pg]
 //   import_bench --only a-text|b-raw|a-shapes ...   (one kind of run, for profiling)
 //
@@ -24,6 +24,9 @@
 //      --pipeline adds, on PostgreSQL, "B-pipe": the same with the writes
 //      sent in one libpq pipeline; "B-prep": the writes as prepared
 //      statements of their shapes (values as text); "B-prep-pipe": both.
+//      --raw-prepared adds, on SQLite, "B-prep": the writes as prepared
+//      statements of their shapes, kept, each value bound as its literal
+//      plainly reads - the ceiling of what prepared shapes can reach.
 // Only the per-customer database work is timed; making the documents and,
 // for B, the texts is not. Prints customers/s and statements/s per run and
 // the ratios A-text/B and A-shapes/B over all rounds, of the best rounds, and
@@ -174,6 +177,7 @@ class RawConnection {
     if (PQstatus(pg_) != CONNECTION_OK) Die("cannot connect to PostgreSQL");
   }
   ~RawConnection() {
+    for (auto& [shape, stmt] : sqlite_prepared_) sqlite3_finalize(stmt);
     if (sqlite_ != nullptr) sqlite3_close_v2(sqlite_);
     if (pg_ != nullptr) PQfinish(pg_);
   }
@@ -224,6 +228,7 @@ class RawConnection {
   // shapes (prepared on first use, kept), values as text; in one pipeline
   // when `pipelined`. Unshaped ones run as text.
   void RunPrepared(const std::vector<kvt710::db::Statement>& statements, bool pipelined) {
+    if (sqlite_ != nullptr) return RunPreparedSqlite(statements);
     if (pipelined && PQenterPipelineMode(pg_) != 1) Die("cannot enter pipeline mode");
     size_t sent = 0;
     for (const kvt710::db::Statement& s : statements) {
@@ -307,7 +312,55 @@ class RawConnection {
  private:
   sqlite3* sqlite_ = nullptr;
   PGconn* pg_ = nullptr;
+  // SQLite: the statements by their shapes, prepared on first use and kept;
+  // each value bound as the plain reading of its literal (text, integer,
+  // real, NULL). Unshaped ones run as text.
+  void RunPreparedSqlite(const std::vector<kvt710::db::Statement>& statements) {
+    using kvt710::db::LiteralKind;
+    for (const kvt710::db::Statement& s : statements) {
+      if (!s.has_shape()) {
+        Run(s.text());
+        continue;
+      }
+      std::string shape;
+      s.ShapeInto(shape);
+      sqlite3_stmt*& stmt = sqlite_prepared_[shape];
+      if (stmt == nullptr &&
+          sqlite3_prepare_v3(sqlite_, shape.data(), static_cast<int>(shape.size()),
+                             SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK)
+        Die(std::string("SQLite: ") + sqlite3_errmsg(sqlite_));
+      std::vector<std::string> texts(s.value_count());
+      for (size_t i = 0; i < s.value_count(); ++i) {
+        const std::string_view literal = s.value(i);
+        const int at = static_cast<int>(i) + 1;
+        const LiteralKind kind = kvt710::db::KindOf(literal);
+        if (kind == LiteralKind::kNull) {
+          sqlite3_bind_null(stmt, at);
+        } else if (kind == LiteralKind::kText) {
+          texts[i] = kvt710::db::Unquoted(literal);
+          sqlite3_bind_text(stmt, at, texts[i].data(), static_cast<int>(texts[i].size()),
+                            SQLITE_STATIC);
+        } else {
+          const auto number = kvt710::db::ParseBareNumber(literal);
+          texts[i] = std::string(number.signed_text);
+          if (number.integer && number.token.size() < 19) {
+            sqlite3_bind_int64(stmt, at, std::stoll(texts[i]));
+          } else {
+            sqlite3_bind_double(stmt, at, std::strtod(texts[i].c_str(), nullptr));
+          }
+        }
+      }
+      int rc;
+      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+      }
+      if (rc != SQLITE_DONE) Die(std::string("SQLite: ") + sqlite3_errmsg(sqlite_));
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+    }
+  }
+
   std::unordered_map<std::string, std::string> prepared_;  // shape -> statement name
+  std::unordered_map<std::string, sqlite3_stmt*> sqlite_prepared_;
 };
 
 // ---------------------------------------------------------------------------
@@ -478,7 +531,7 @@ enum class RawMode {
   kTwoConnections,    // existence checks on a second connection, as the component runs them
   kOneConnection,     // everything on one connection
   kPipeline,          // PostgreSQL: as kTwoConnections, the writes sent in one pipeline
-  kPrepared,          // PostgreSQL: as kTwoConnections, the writes prepared by shape
+  kPrepared,          // as kTwoConnections, the writes prepared by shape
   kPreparedPipeline,  // PostgreSQL: both
 };
 
@@ -579,6 +632,7 @@ struct Options {
   bool postgres = true;
   std::string only;  // run only this kind (for profiling): a-text, b-raw or a-shapes
   bool raw_one_connection = false;
+  bool raw_prepared = false;
   bool pipeline = false;
   std::vector<int64_t> scale;
 };
@@ -603,6 +657,8 @@ Options Parse(int argc, char** argv) {
       o.postgres = false;
     } else if (arg == "--raw-one-connection") {
       o.raw_one_connection = true;
+    } else if (arg == "--raw-prepared") {
+      o.raw_prepared = true;
     } else if (arg == "--pipeline") {
       o.pipeline = true;
     } else if (arg == "--only") {
@@ -660,6 +716,12 @@ void ImportRuns(const Target& target, const Options& o) {
       PrintRun(db, "B-raw", round, r);
       Add(raw_total, r);
     }
+    if (o.raw_prepared && !target.postgres) {
+      Database database(target, "b_prep");
+      const Result r = RunRaw(database, target.dir, o.seed, n, RawMode::kPrepared);
+      PrintRun(db, "B-prep", round, r);
+      Add(pipe_totals[1], r);
+    }
     if (o.pipeline && target.postgres) {
       const std::pair<RawMode, const char*> kinds[] = {{RawMode::kPipeline, "B-pipe"},
                                                        {RawMode::kPrepared, "B-prep"},
@@ -677,6 +739,16 @@ void ImportRuns(const Target& target, const Options& o) {
       PrintRun(db, "A-shapes", round, r);
       Add(shapes_total, r);
     }
+  }
+  if (pipe_totals[1].customers > 0 && !target.postgres) {
+    std::printf(
+        "%-10s prepared: B-prep %.1f customers/s = %.3f x B-raw (best rounds %.3f); "
+        "A-shapes/B-prep %.3f (best rounds %.3f)\n",
+        db, pipe_totals[1].CustomersPerSecond(),
+        pipe_totals[1].CustomersPerSecond() / raw_total.CustomersPerSecond(),
+        pipe_totals[1].best / raw_total.best,
+        shapes_total.CustomersPerSecond() / pipe_totals[1].CustomersPerSecond(),
+        shapes_total.best / pipe_totals[1].best);
   }
   if (pipe_totals[0].customers > 0) {
     std::printf(
