@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -210,25 +211,9 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
 db::FailureKind Importer::FailureOfCustomer() const {
   // The most serious kind among the host connection's errors and those that
   // the reports carried (a writer's report empties its connection's list).
-  auto rank = [](db::FailureKind kind) {
-    switch (kind) {
-      case db::FailureKind::kUnavailable:
-        return 4;
-      case db::FailureKind::kStorageFull:
-        return 3;
-      case db::FailureKind::kTransient:
-        return 2;
-      case db::FailureKind::kUniqueViolation:
-        return 1;
-      case db::FailureKind::kOther:
-        break;
-    }
-    return 0;
-  };
   db::FailureKind worst = db::FailureKind::kOther;
   auto consider = [&](const db::ProviderError& error) {
-    const db::FailureKind kind = db::ClassifyFailure(error);
-    if (rank(kind) > rank(worst)) worst = kind;
+    worst = std::max(worst, db::ClassifyFailure(error));
   };
   for (const db::ProviderError& error : host_->errors().list()) consider(error);
   for (const Report& report : reports_)

@@ -27,11 +27,12 @@ struct ProviderError {
   std::string source;       // the provider, such as "SQLite" or "PostgreSQL"
 };
 
-// How a failure bears on running the work that met it again.
+// How a failure bears on running the work that met it again. Declared from
+// the least to the most serious: of several failures, the greatest decides.
 enum class FailureKind {
   kOther,            // the statement or its data: running it again fails again
-  kTransient,        // busy, lock or serialization conflict, deadlock: run the transaction again
   kUniqueViolation,  // a key already stored, perhaps by a writer that committed since a check
+  kTransient,        // busy, lock or serialization conflict, deadlock: run the transaction again
   kStorageFull,      // the database or its disk is full
   kUnavailable,      // the connection is lost or the database cannot be used at all
 };
