@@ -260,17 +260,7 @@ class SqliteBackend : public Backend {
       Execute(statement.text());
       return;
     }
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) {
-      const std::string message = sqlite3_errmsg(db_.get());
-      sqlite3_reset(stmt);
-      sqlite3_clear_bindings(stmt);
-      Fail(rc, message);
-    }
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);  // the texts bound lie in the caller's statement
+    RunAndReset(stmt);
   }
 
   int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
@@ -362,15 +352,20 @@ class SqliteBackend : public Backend {
 
   void RunKept(StmtHandle& kept, const char* sql) {
     if (!kept) kept = Prepare(sql, SQLITE_PREPARE_PERSISTENT);
+    RunAndReset(kept.get());
+  }
+
+  // Runs a statement that stays prepared, then resets it and drops its
+  // bindings (bound texts lie in the caller's statement); the error message
+  // is taken before the reset.
+  void RunAndReset(sqlite3_stmt* stmt) {
     int rc;
-    while ((rc = sqlite3_step(kept.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE) {
-      const std::string message = sqlite3_errmsg(db_.get());
-      sqlite3_reset(kept.get());
-      Fail(rc, message);
-    }
-    sqlite3_reset(kept.get());
+    const std::string message = rc == SQLITE_DONE ? std::string() : sqlite3_errmsg(db_.get());
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (rc != SQLITE_DONE) Fail(rc, message);
   }
 
   // The cached prepared statement of the statement's shape, prepared on first
