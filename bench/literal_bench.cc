@@ -133,8 +133,9 @@ void BM_Statement(benchmark::State& state, const char* method, const sql::Table<
       next = 0;
       state.ResumeTiming();
     }
-    kvt710::db::Statement statement =
-        sql::BuildInsert(table().name, sql::RenderRow(table(), copies[next++], kNow));
+    sql::Row row;
+    sql::RenderRow(table(), copies[next++], kNow, row);
+    kvt710::db::Statement statement = sql::BuildInsert(table().name, row.values);
     bytes += static_cast<int64_t>(statement.text().size());
     benchmark::DoNotOptimize(statement);
   }
@@ -144,8 +145,9 @@ void BM_Statement(benchmark::State& state, const char* method, const sql::Table<
 void BM_Shape(benchmark::State& state) {
   const auto& list = kvt710::BaseParamList();
   kvt710::BaseDataParams p = Copies(list, Params(list, DemoArguments("SetBaseData")), 1)[0];
-  const kvt710::db::Statement statement =
-      sql::BuildInsert(kvt710::BaseTable().name, sql::RenderRow(kvt710::BaseTable(), p, kNow));
+  sql::Row row;
+  sql::RenderRow(kvt710::BaseTable(), p, kNow, row);
+  const kvt710::db::Statement statement = sql::BuildInsert(kvt710::BaseTable().name, row.values);
   std::string shape;
   for (auto _ : state) {
     statement.ShapeInto(shape);

@@ -28,7 +28,9 @@ using TextItems = std::initializer_list<std::pair<const char*, std::string P::*>
 // arrays, so their elements end up rendered in place.
 template <class P>
 void QueueInsert(StatementQueue& queue, const sql::Table<P>& table, const P& params) {
-  queue.Append(sql::BuildInsert(table.name, sql::RenderRow(table, params, LocalNow())));
+  sql::Row row;
+  sql::RenderRow(table, params, LocalNow(), row);
+  queue.Append(sql::BuildInsert(table.name, row.values));
 }
 
 // A table, or a parameter list, made of runs joined in order.

@@ -225,7 +225,9 @@ int32_t KVT710C3::SetBaseData(const BaseDataParams& params) {
     const char* best_link = sql::Trim(params.Bestkey).empty() ? "Null" : "'1'";
 
     // The arrays are the caller's and are rendered in place.
-    std::vector<sql::Value> row = sql::RenderRow(BaseTable(), params, now);
+    sql::Row rendered;
+    sql::RenderRow(BaseTable(), params, now, rendered);
+    std::vector<sql::Value>& row = rendered.values;
     const ComputedColumns& at = Computed();
     row[at.telkey].literal = telkey;
     row[at.family_key].literal = family_key;

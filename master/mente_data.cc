@@ -82,7 +82,9 @@ int32_t KVT710C3::SetMENTEData(const MenteDataParams& params) {
                                                 {" And MTRN_HT_KBN=", ht_kbn},
                                                 {" And MTRN_UNIQUE_KEY=", key}});
 
-    std::vector<sql::Value> row = sql::RenderRow(MenteTable(), params, now);
+    sql::Row rendered;
+    sql::RenderRow(MenteTable(), params, now, rendered);
+    const std::vector<sql::Value>& row = rendered.values;
     if (count > 0) {
       // The row is selected by its three key columns, the first three of the table.
       const std::vector<sql::Value> where(row.begin(), row.begin() + 3);

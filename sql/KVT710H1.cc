@@ -8,17 +8,23 @@
 
 namespace kvt710 {
 
+namespace {
+
+// `text` with every single quote doubled, appended to `out`.
+void AppendDoubled(std::string& out, std::string_view text) {
+  for (size_t quote = text.find('\''); quote != std::string_view::npos; quote = text.find('\'')) {
+    out.append(text.substr(0, quote + 1));
+    out += '\'';
+    text.remove_prefix(quote + 1);
+  }
+  out.append(text);
+}
+
+}  // namespace
+
 std::string funcSqlQuote(std::string_view text) {
   std::string result;
-  result.reserve(text.size() + 8);
-  size_t start = 0;
-  for (size_t quote = text.find('\''); quote != std::string_view::npos;
-       quote = text.find('\'', start)) {
-    result.append(text, start, quote - start);
-    result += "''";
-    start = quote + 1;
-  }
-  result.append(text, start);
+  AppendDoubled(result, text);
   return result;
 }
 
@@ -36,13 +42,11 @@ namespace {
 
 constexpr char kNull[] = "Null";
 
-std::string Quoted(std::string_view inner) {
-  std::string result;
-  result.reserve(inner.size() + 2);
-  result += '\'';
-  result += inner;
-  result += '\'';
-  return result;
+// 'text', its quotes doubled, appended to `out`.
+void AppendQuoted(std::string& out, std::string_view text) {
+  out += '\'';
+  AppendDoubled(out, text);
+  out += '\'';
 }
 
 // The value for an error message: short valid values only, so that a
@@ -103,55 +107,97 @@ bool IsValidText(std::string_view text) {
 }
 
 std::string Render(Form form, std::string_view value, std::string_view name, const DateTime& now) {
+  std::string out;
+  RenderTo(out, form, value, name, now);
+  return out;
+}
+
+void RenderTo(std::string& out, Form form, std::string_view value, std::string_view name,
+              const DateTime& now) {
   if (form != Form::kTimestamp && form != Form::kInteger && !IsValidText(value))
     throw Error(err::kInvalidCall, std::string(name) + " is not valid text (UTF-8 without NUL)");
 
+  // Trimming removes blanks only, so it commutes with the quote doubling.
   switch (form) {
     case Form::kKey:
       if (!IsPlainNumber(value)) Refuse(name, " must be a plain number", value);
-      return std::string(value);
+      out += value;
+      return;
     case Form::kQuotedUnchanged:
-      return Quoted(funcSqlQuote(value));
+      AppendQuoted(out, value);
+      return;
     case Form::kNumber:
-      return IsNumeric(value) ? WithoutSeparators(value) : kNull;
+      if (!IsNumeric(value)) break;
+      AppendWithoutSeparators(out, value);
+      return;
     case Form::kQuotedNumber:
-      return IsNumeric(value) ? Quoted(Trim(value)) : kNull;
+      if (!IsNumeric(value)) break;
+      AppendQuoted(out, Trim(value));  // a numeric text holds no quote
+      return;
     case Form::kWholeNumber:
-      return IsNumeric(value) ? WholeNumber(value) : kNull;
+      if (!IsNumeric(value)) break;
+      out += WholeNumber(value);
+      return;
     case Form::kText:
     case Form::kPlainText:
-      return IsBlank(value) ? kNull : Quoted(Trim(funcSqlQuote(value)));
+      if (IsBlank(value)) break;
+      AppendQuoted(out, Trim(value));
+      return;
     case Form::kDate: {
       const std::optional<DateTime> date = ParseDate(value);
-      return date ? Quoted(FormatDate(*date)) : kNull;
+      if (!date) break;
+      out += '\'';
+      AppendDate(out, *date);
+      out += '\'';
+      return;
     }
     case Form::kTimestamp:
-      return Quoted(FormatDateTime(now));
+      out += '\'';
+      AppendDateTime(out, now);
+      out += '\'';
+      return;
     case Form::kNumberOrZero:
-      return IsNumeric(value) ? WithoutSeparators(value) : "0";
+      if (IsNumeric(value)) {
+        AppendWithoutSeparators(out, value);
+      } else {
+        out += '0';
+      }
+      return;
     case Form::kUntrimmedPhone:
-      return IsBlank(value) ? kNull : Quoted(funcSqlQuote(value));
+      if (IsBlank(value)) break;
+      AppendQuoted(out, value);
+      return;
     case Form::kUntrimmedText:
-      return value.empty() ? kNull : Quoted(funcSqlQuote(value));
+      if (value.empty()) break;
+      AppendQuoted(out, value);
+      return;
     case Form::kMonthDay: {
       const std::optional<DateTime> date = ParseDate(value);
-      return date ? FormatMonthDay(*date) : kNull;
+      if (!date) break;
+      AppendMonthDay(out, *date);
+      return;
     }
     case Form::kSideCode: {
-      if (!IsNumeric(value)) return kNull;
+      if (!IsNumeric(value)) break;
       const std::optional<int32_t> rounded = ToLongHalfEven(value);
       if (!rounded) throw Error(err::kOverflow, std::string(name) + " overflows");
-      return *rounded >= 1 && *rounded <= 3 ? WithoutSeparators(value) : kNull;
+      if (*rounded < 1 || *rounded > 3) break;
+      AppendWithoutSeparators(out, value);
+      return;
     }
     case Form::kReserve:
-      if (value.empty()) return kNull;
+      if (value.empty()) break;
       if (!IsPlainNumber(value)) Refuse(name, " must be empty or a plain number", value);
-      return std::string(value);
+      out += value;
+      return;
     case Form::kInteger:
       if (!IsPlainNumber(value)) Refuse(name, " must be a whole number", value);
-      return std::string(value);
+      out += value;
+      return;
+    default:
+      throw Error(err::kInternal, "Unknown value form for " + std::string(name));
   }
-  throw Error(err::kInternal, "Unknown value form for " + std::string(name));
+  out += kNull;
 }
 
 }  // namespace sql

@@ -40,6 +40,7 @@ bool IsNumeric(std::string_view text);
 bool IsPlainNumber(std::string_view text);
 // The numeric text without its thousands separators (for bare literals).
 std::string WithoutSeparators(std::string_view numeric);
+void AppendWithoutSeparators(std::string& out, std::string_view numeric);
 
 // The date test: year (four digits), month and day separated by "/" or "-",
 // optionally followed by blanks and a time h:mm or h:mm:ss; blanks around
@@ -49,6 +50,10 @@ std::optional<DateTime> ParseDate(std::string_view text);
 std::string FormatDate(const DateTime& value);      // yyyy/mm/dd
 std::string FormatDateTime(const DateTime& value);  // yyyy/mm/dd hh:mm:ss
 std::string FormatMonthDay(const DateTime& value);  // MMDD
+// The same formats appended to `out`.
+void AppendDate(std::string& out, const DateTime& value);
+void AppendDateTime(std::string& out, const DateTime& value);
+void AppendMonthDay(std::string& out, const DateTime& value);
 
 // Number pattern "0": the nearest whole number, halves away from zero, no
 // separators, exponent resolved. REQUIRED: IsNumeric(numeric).
@@ -62,22 +67,22 @@ bool IsValidText(std::string_view text);
 
 // The value forms named by the table descriptions.
 enum class Form {
-  kKey,             // unchanged, but must be a plain number (else an error)
+  kKey,              // unchanged, but must be a plain number (else an error)
   kQuotedUnchanged,  // 'text' untrimmed, quotes doubled, no test
-  kNumber,          // numeric: bare as received (separators dropped), else Null
-  kQuotedNumber,    // numeric: 'trimmed', else Null
-  kWholeNumber,     // numeric: number pattern "0", bare, else Null
-  kText,            // not blank: 'trimmed, quotes doubled', else Null
-  kPlainText,       // same rendering as kText (quotes doubled too)
-  kDate,            // date test: 'yyyy/mm/dd', else Null
-  kTimestamp,       // 'yyyy/mm/dd hh:mm:ss' of the statement's clock; no source
-  kNumberOrZero,    // numeric: bare as received, else 0
-  kUntrimmedPhone,  // not blank: 'untrimmed, quotes doubled', else Null
-  kUntrimmedText,   // not empty: 'untrimmed, quotes doubled', else Null
-  kMonthDay,        // date test: MMDD bare, else Null
-  kSideCode,        // numeric, rounded half-even within 1..3: bare as received, else Null
-  kReserve,         // empty: Null; plain number: bare; anything else an error
-  kInteger,         // decimal text of a whole number (integer parameters)
+  kNumber,           // numeric: bare as received (separators dropped), else Null
+  kQuotedNumber,     // numeric: 'trimmed', else Null
+  kWholeNumber,      // numeric: number pattern "0", bare, else Null
+  kText,             // not blank: 'trimmed, quotes doubled', else Null
+  kPlainText,        // same rendering as kText (quotes doubled too)
+  kDate,             // date test: 'yyyy/mm/dd', else Null
+  kTimestamp,        // 'yyyy/mm/dd hh:mm:ss' of the statement's clock; no source
+  kNumberOrZero,     // numeric: bare as received, else 0
+  kUntrimmedPhone,   // not blank: 'untrimmed, quotes doubled', else Null
+  kUntrimmedText,    // not empty: 'untrimmed, quotes doubled', else Null
+  kMonthDay,         // date test: MMDD bare, else Null
+  kSideCode,         // numeric, rounded half-even within 1..3: bare as received, else Null
+  kReserve,          // empty: Null; plain number: bare; anything else an error
+  kInteger,          // decimal text of a whole number (integer parameters)
 };
 
 // Renders `value` in `form`. `name` names the parameter in error messages;
@@ -85,6 +90,9 @@ enum class Form {
 // must be refused (invalid text, a kKey or kReserve that is not a plain
 // number, a side code that overflows 32 bits).
 std::string Render(Form form, std::string_view value, std::string_view name, const DateTime& now);
+// The same literal appended to `out`; on a throw `out` may hold part of it.
+void RenderTo(std::string& out, Form form, std::string_view value, std::string_view name,
+              const DateTime& now);
 
 }  // namespace sql
 }  // namespace kvt710

@@ -1,5 +1,6 @@
 // The date test and the date formats. Separators are written as "/" and ":"
 // whatever the machine's regional settings.
+#include <charconv>
 #include <string>
 
 #include "sql/KVT710H1.h"
@@ -37,11 +38,13 @@ bool ReadChar(std::string_view text, size_t& pos, char c) {
   return true;
 }
 
-// `value` written in decimal with at least `width` digits.
-std::string Padded(int value, size_t width) {
-  std::string digits = std::to_string(value);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-  return digits;
+// `value` in decimal with at least `width` digits, appended to `out`.
+void AppendPadded(std::string& out, int value, size_t width) {
+  char digits[16];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+  const auto size = static_cast<size_t>(end - digits);
+  if (size < width) out.append(width - size, '0');
+  out.append(digits, size);
 }
 
 }  // namespace
@@ -78,17 +81,45 @@ std::optional<DateTime> ParseDate(std::string_view text) {
   return date;
 }
 
+void AppendDate(std::string& out, const DateTime& value) {
+  AppendPadded(out, value.year, 4);
+  out += '/';
+  AppendPadded(out, value.month, 2);
+  out += '/';
+  AppendPadded(out, value.day, 2);
+}
+
+void AppendDateTime(std::string& out, const DateTime& value) {
+  AppendDate(out, value);
+  out += ' ';
+  AppendPadded(out, value.hour, 2);
+  out += ':';
+  AppendPadded(out, value.minute, 2);
+  out += ':';
+  AppendPadded(out, value.second, 2);
+}
+
+void AppendMonthDay(std::string& out, const DateTime& value) {
+  AppendPadded(out, value.month, 2);
+  AppendPadded(out, value.day, 2);
+}
+
 std::string FormatDate(const DateTime& value) {
-  return Padded(value.year, 4) + '/' + Padded(value.month, 2) + '/' + Padded(value.day, 2);
+  std::string out;
+  AppendDate(out, value);
+  return out;
 }
 
 std::string FormatDateTime(const DateTime& value) {
-  return FormatDate(value) + ' ' + Padded(value.hour, 2) + ':' + Padded(value.minute, 2) + ':' +
-         Padded(value.second, 2);
+  std::string out;
+  AppendDateTime(out, value);
+  return out;
 }
 
 std::string FormatMonthDay(const DateTime& value) {
-  return Padded(value.month, 2) + Padded(value.day, 2);
+  std::string out;
+  AppendMonthDay(out, value);
+  return out;
 }
 
 }  // namespace kvt710::sql

@@ -176,13 +176,30 @@ bool IsPlainNumber(std::string_view text) {
 
 std::string WithoutSeparators(std::string_view numeric) {
   std::string result;
-  result.reserve(numeric.size());
-  for (char c : numeric)
-    if (c != ',') result += c;
+  AppendWithoutSeparators(result, numeric);
   return result;
 }
 
+void AppendWithoutSeparators(std::string& out, std::string_view numeric) {
+  for (size_t comma = numeric.find(','); comma != std::string_view::npos;
+       comma = numeric.find(',')) {
+    out.append(numeric.substr(0, comma));
+    numeric.remove_prefix(comma + 1);
+  }
+  out.append(numeric);
+}
+
 std::string WholeNumber(std::string_view numeric) {
+  // Most amounts are whole already: their digits without leading zeros.
+  const Scan s = ScanNumeric(numeric);
+  if (s.valid && s.fraction.empty() && s.exponent == 0 &&
+      s.whole.find(',') == std::string_view::npos) {
+    const size_t first = s.whole.find_first_not_of('0');
+    if (first == std::string_view::npos) return "0";
+    std::string whole = s.negative ? "-" : "";
+    whole += s.whole.substr(first);
+    return whole;
+  }
   const Decimal d = ParseNumeric(numeric);
   std::string magnitude = RoundedMagnitude(d, Tie::kAwayFromZero);
   if (d.negative && magnitude != "0") magnitude.insert(0, 1, '-');

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -72,8 +73,20 @@ struct Param {
 // A column with its rendered literal.
 struct Value {
   const std::string* column;
-  std::string literal;
+  std::string_view literal;
   bool in_update = true;
+};
+
+// A rendered row: one value per column, in column order. The literals live
+// in `buffer`; a writer may point a value at a literal that it keeps itself.
+// Neither copied nor moved, so that the values keep pointing into the buffer.
+struct Row {
+  Row() = default;
+  Row(const Row&) = delete;
+  Row& operator=(const Row&) = delete;
+
+  std::vector<Value> values;
+  std::string buffer;
 };
 
 // The sixteen (or n) columns prefix1..prefixN fed by elements 1..n of one array.
@@ -88,45 +101,65 @@ void AddElementColumns(std::vector<Column<P>>& columns, const std::string& prefi
   }
 }
 
-// Renders one value of `params`. Array elements are written back rendered:
-// the arrays are the caller's, shared, so the texts of `params` stay as given.
+// Renders one value of `params`, appended to `out`. Array elements are
+// written back rendered: the arrays are the caller's, shared, so the texts of
+// `params` stay as given.
 template <class P>
-std::string RenderSource(const Column<P>& column, const P& params, const DateTime& now) {
+void RenderSource(std::string& out, const Column<P>& column, const P& params, const DateTime& now) {
   const Source<P>& s = column.source;
   using K = typename Source<P>::Kind;
   switch (s.kind) {
     case K::kText:
-      return Render(column.form, params.*(s.text), column.name, now);
+      RenderTo(out, column.form, params.*(s.text), column.name, now);
+      return;
     case K::kNumber:
-      return std::to_string(params.*(s.number));
+      out += std::to_string(params.*(s.number));
+      return;
     case K::kElement:
     case K::kElement2: {
       const std::shared_ptr<SafeArray>& array = params.*(s.array);
       if (!array)
         throw Error(err::kSubscript, "Subscript out of range: no array for " + column.name);
       Variant& element = s.kind == K::kElement ? array->At(s.i) : array->At(s.i, s.j);
-      std::string rendered = Render(column.form, element.ToString(), column.name, now);
-      element = Variant::String(rendered);
-      return rendered;
+      const size_t start = out.size();
+      if (element.IsString()) {
+        RenderTo(out, column.form, element.string_ref(), column.name, now);
+      } else {
+        RenderTo(out, column.form, element.ToString(), column.name, now);
+      }
+      element = Variant::String(out.substr(start));
+      return;
     }
     case K::kNone:
     case K::kArray:
       break;
   }
-  return Render(column.form, {}, column.name, now);
+  RenderTo(out, column.form, {}, column.name, now);
 }
 
-// Renders every column of `table` in column order.
+// Renders every column of `table` in column order into `row`.
 template <class P>
-std::vector<Value> RenderRow(const Table<P>& table, const P& params, const DateTime& now) {
-  std::vector<Value> row;
-  row.reserve(table.columns.size());
+void RenderRow(const Table<P>& table, const P& params, const DateTime& now, Row& row) {
+  row.values.clear();
+  row.buffer.clear();
+  row.values.reserve(table.columns.size());
+  row.buffer.reserve(table.columns.size() * 12);  // most literals are short
+  std::vector<size_t> ends;
+  ends.reserve(table.columns.size());
   for (const Column<P>& column : table.columns) {
-    std::string literal = RenderSource(column, params, now);
-    bool in_update = !(column.update_skips_null && literal == "Null");
-    row.push_back({&column.name, std::move(literal), in_update});
+    RenderSource(row.buffer, column, params, now);
+    ends.push_back(row.buffer.size());
   }
-  return row;
+  // The buffer has stopped growing: the values can point into it now.
+  const std::string_view all = row.buffer;
+  size_t start = 0;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const Column<P>& column = table.columns[i];
+    const std::string_view literal = all.substr(start, ends[i] - start);
+    const bool in_update = !(column.update_skips_null && literal == "Null");
+    row.values.push_back({&column.name, literal, in_update});
+    start = ends[i];
+  }
 }
 
 // "Insert Into T(c1,c2,...) Values ( v1,v2,...)". The statement knows where

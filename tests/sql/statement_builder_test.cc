@@ -32,7 +32,9 @@ Table<P> MakeTable() {
 TEST(StatementBuilderTest, InsertAndUpdateText) {
   const Table<P> table = MakeTable();
   P params{"x", "1", "", -5, SafeArray::OfStrings(1, {"1", " "})};
-  const std::vector<Value> row = RenderRow(table, params, kNow);
+  Row rendered;
+  RenderRow(table, params, kNow, rendered);
+  const std::vector<Value>& row = rendered.values;
 
   EXPECT_EQ(BuildInsert(table.name, row),
             "Insert Into T(a,b,c,n,F1_X,F2_X,u) Values ( 'x',1,Null,-5,'1',Null,"
@@ -53,8 +55,9 @@ TEST(StatementBuilderTest, InsertAndUpdateText) {
 TEST(StatementBuilderTest, RefusedValueOrMissingElementStopsTheRow) {
   const Table<P> table = MakeTable();
   P params{"x", "1", "c", 0, SafeArray::OfStrings(0, {"a", "b"})};  // index 2 is missing
+  Row row;
   try {
-    RenderRow(table, params, kNow);
+    RenderRow(table, params, kNow, row);
     FAIL() << "an array without index 2 was accepted";
   } catch (const Error& e) {
     EXPECT_EQ(e.number(), err::kSubscript);
@@ -62,7 +65,7 @@ TEST(StatementBuilderTest, RefusedValueOrMissingElementStopsTheRow) {
   EXPECT_EQ(params.flags->At(1).ToString(), "'b'");  // rendered before the failure
 
   P no_array{"x", "1", "c", 0, nullptr};
-  EXPECT_THROW(RenderRow(table, no_array, kNow), Error);
+  EXPECT_THROW(RenderRow(table, no_array, kNow, row), Error);
   EXPECT_THROW(ColumnIndex(table, "zz"), Error);
 }
 
