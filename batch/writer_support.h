@@ -16,16 +16,17 @@ namespace kvt710 {
 
 template <class Body>
 int32_t KVT710C3::Guarded(const char* method, ErrorList list, Body&& body) {
-  std::string source = std::string("KVT710C3.") + method;
+  // The source is named only when something is reported: writers run by the thousand.
+  const auto source = [method] { return std::string("KVT710C3.") + method; };
   try {
     body();
     return 0;
   } catch (const Error& error) {
-    ReportCaught(error, "11015", list, source);
+    ReportCaught(error, "11015", list, source());
   } catch (const std::bad_alloc&) {
-    ReportCaught(Error(err::kOutOfMemory, "Out of memory", source), "11015", list, source);
+    ReportCaught(Error(err::kOutOfMemory, "Out of memory", source()), "11015", list, source());
   } catch (const std::exception& e) {
-    ReportCaught(Error(err::kInternal, e.what(), source), "11015", list, source);
+    ReportCaught(Error(err::kInternal, e.what(), source()), "11015", list, source());
   }
   return -1;
 }
