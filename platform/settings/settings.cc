@@ -9,6 +9,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string_view>
 #include <system_error>
 
@@ -100,11 +104,53 @@ ReadResult ReadFile(const std::filesystem::path& file, std::string* text, int* e
   return result;
 }
 
-std::vector<Line> LoadLines(const std::filesystem::path& file) {
+// The lines of a file as last read, with what identifies that version of it.
+struct CachedFile {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{}, changed{};
+  std::shared_ptr<const std::vector<Line>> lines;
+
+  bool Matches(const struct stat& st) const {
+    return device == st.st_dev && inode == st.st_ino && size == st.st_size &&
+           modified.tv_sec == st.st_mtim.tv_sec && modified.tv_nsec == st.st_mtim.tv_nsec &&
+           changed.tv_sec == st.st_ctim.tv_sec && changed.tv_nsec == st.st_ctim.tv_nsec;
+  }
+};
+
+// The file's lines. A lookup that finds the file as it was last read takes
+// the lines parsed then: one stat instead of a read and a parse, so that a
+// writer may look a parameter up for every customer. Any edit, in place or
+// by replacing the file, changes what stat reports and is read afresh.
+std::shared_ptr<const std::vector<Line>> LoadLines(const std::filesystem::path& file) {
+  static std::mutex mutex;
+  static std::map<std::filesystem::path, CachedFile> cache;
+  static const auto no_lines = std::make_shared<const std::vector<Line>>();
+  struct stat st {};
+  if (::stat(file.c_str(), &st) != 0) return no_lines;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    auto it = cache.find(file);
+    if (it != cache.end() && it->second.Matches(st)) return it->second.lines;
+  }
   std::string text;
   int error = 0;
-  if (ReadFile(file, &text, &error) != ReadResult::kRead) return {};
-  return ParseLines(text);
+  auto lines = std::make_shared<const std::vector<Line>>(
+      ReadFile(file, &text, &error) == ReadResult::kRead ? ParseLines(text) : std::vector<Line>());
+  // Kept only when the file was last written well before this read: file
+  // times are coarse, so a rewrite of the same size moments after the read
+  // could otherwise leave the stat unchanged. (Read after the stat: a change
+  // in between shows as a different stat next time.)
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::lock_guard<std::mutex> lock(mutex);
+  if (st.st_mtim.tv_sec + 2 < now.tv_sec) {
+    cache[file] = CachedFile{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, lines};
+  } else {
+    cache.erase(file);
+  }
+  return lines;
 }
 
 [[noreturn]] void ThrowFileError(const std::string& what, const std::filesystem::path& file,
@@ -151,7 +197,8 @@ bool HasLineBreak(std::string_view s) {
 std::filesystem::path Settings::DefaultPath(const std::string& app) {
   const char* explicit_file = std::getenv("KVT710_SETTINGS");
   if (explicit_file != nullptr && *explicit_file != '\0') return explicit_file;
-  std::filesystem::path base;
+  // Joined as text: a writer looks a system parameter up for every customer.
+  std::string base;
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && *xdg != '\0') {
     base = xdg;
@@ -161,9 +208,12 @@ std::filesystem::path Settings::DefaultPath(const std::string& app) {
       const passwd* entry = ::getpwuid(::getuid());
       home = entry != nullptr ? entry->pw_dir : ".";
     }
-    base = std::filesystem::path(home) / ".config";
+    base = home;
+    if (base.back() != '/') base += '/';
+    base += ".config";
   }
-  return base / app / "settings.ini";
+  if (base.back() != '/') base += '/';
+  return base + app + "/settings.ini";
 }
 
 Settings Settings::ForApp(const std::string& app) {
@@ -193,7 +243,8 @@ std::optional<std::string> Settings::Find(const std::string& section,
   if (const Value* v = FindInMemory(section, key)) return v->value;
   if (file_.empty()) return std::nullopt;
   std::string_view wanted = TrimBlanks(key);
-  for (const Line& line : LoadLines(file_)) {
+  const auto lines = LoadLines(file_);
+  for (const Line& line : *lines) {
     if (line.kind == Line::Kind::kEntry && line.section == section &&
         NamesEqual(line.key, wanted)) {
       return line.value;
@@ -205,7 +256,8 @@ std::optional<std::string> Settings::Find(const std::string& section,
 std::vector<std::pair<std::string, std::string>> Settings::List(const std::string& section) const {
   std::vector<std::pair<std::string, std::string>> entries;
   std::vector<bool> placed(values_.size(), false);
-  for (const Line& line : file_.empty() ? std::vector<Line>() : LoadLines(file_)) {
+  const auto lines = file_.empty() ? std::make_shared<const std::vector<Line>>() : LoadLines(file_);
+  for (const Line& line : *lines) {
     if (line.kind != Line::Kind::kEntry || line.section != section) continue;
     const Value* v = FindInMemory(section, line.key);
     if (v == nullptr) {

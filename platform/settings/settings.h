@@ -1,5 +1,6 @@
-// The per-user settings store: one INI file per application, read fresh on
-// every lookup so that an edit takes effect for the next object created.
+// The per-user settings store: one INI file per application. Every lookup
+// sees the file as it stands, so that an edit takes effect for the next
+// object created; a file unchanged since the last lookup is not parsed again.
 //
 // File: $KVT710_SETTINGS when set, otherwise
 // ${XDG_CONFIG_HOME:-$HOME/.config}/<application>/settings.ini.

@@ -1,7 +1,10 @@
 #include "platform/settings/settings.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <ctime>
 
 #include <fstream>
 #include <sstream>
@@ -104,6 +107,29 @@ TEST_F(SettingsTest, SetRewritesOneValueAndKeepsTheRest) {
 
   EXPECT_THROW(s.Set("A", "bad=key", "1"), Error);
   EXPECT_THROW(s.Set("A", "key", "two\nlines"), Error);
+}
+
+// A file that has not changed is not parsed again; every edit is still seen.
+TEST_F(SettingsTest, EditsAreSeenAtOnceThoughUnchangedFilesAreKept) {
+  const auto written_long_ago = [this] {
+    const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, file_.c_str(), times, 0), 0);
+  };
+  Settings s(file_);
+  Write("[PRW520\\SysParm]\n7050=12\n");
+  written_long_ago();
+  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "12");
+  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "12");
+
+  Write("[PRW520\\SysParm]\n7050=13\n");  // in place, same size
+  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "13");
+  Write("[PRW520\\SysParm]\n7050=14\n");  // again, within the same clock tick
+  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "14");
+  written_long_ago();
+  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "14");
+
+  fs::remove(file_);
+  EXPECT_EQ(s.Find(kSysParmSection, "7050"), std::nullopt);
 }
 
 TEST_F(SettingsTest, UnreadableFileReadsAsMissingButCannotBeSet) {
