@@ -41,9 +41,9 @@
 // SQLite files go to a fresh folder under $TMPDIR (WAL, synchronous NORMAL);
 // PostgreSQL runs when KVT710_TEST_PG holds a connection string, each run in
 // a schema of its own, dropped afterwards.
+#include <fcntl.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -62,6 +62,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/KVT710C3.h"
+#include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
 #include "platform/automation/dispatch.h"
@@ -427,20 +428,15 @@ int WriterCalls(KVT710C3& batch, Customer& customer) {
 
 // The start of one customer's timed work: wall-clock seconds and the
 // thread's CPU seconds (user and system); on a machine shared with other
-// work the CPU time is the steadier measure. The heap is settled first:
-// freeing the untimed document leaves the allocator's lists of small free
-// blocks full, and the first large allocation after that merges them all.
-// Where that lands (the component's first statement in A, the untimed
-// recording of the texts in B) must not decide the comparison.
+// work the CPU time is the steadier measure. The heap is settled first
+// (settle_heap.h): where the cost of freeing the untimed document lands (the
+// component's first statement in A, the untimed recording of the texts in
+// B) must not decide the comparison.
 struct Timer {
   Timer() {
-    SettleHeap();
+    kvt710::bench::SettleHeap();
     wall = Clock::now();
     cpu = Cpu();
-  }
-  static void SettleHeap() {
-    void* volatile block = std::malloc(64 * 1024);
-    std::free(block);
   }
   static double Cpu() {
     timespec t{};

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/KVT710C3.h"
+#include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
 #include "history/history_tables.h"
@@ -131,6 +132,7 @@ void BM_Statement(benchmark::State& state, const char* method, const sql::Table<
       state.PauseTiming();
       copies = Copies(list(), p, 1000);
       next = 0;
+      kvt710::bench::SettleHeap();
       state.ResumeTiming();
     }
     sql::Row row;
@@ -208,6 +210,7 @@ void BM_CustomerQueue(benchmark::State& state) {
       copies.assign(200, {});
       for (auto& copy : copies) copy = DeepCopy(customer);
       next = 0;
+      kvt710::bench::SettleHeap();
       state.ResumeTiming();
     }
     batch->Call("Initialize");
