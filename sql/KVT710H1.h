@@ -47,13 +47,12 @@ void AppendWithoutSeparators(std::string& out, std::string_view numeric);
 // allowed; a valid calendar date. nullopt when the test fails.
 std::optional<DateTime> ParseDate(std::string_view text);
 
-std::string FormatDate(const DateTime& value);      // yyyy/mm/dd
-std::string FormatDateTime(const DateTime& value);  // yyyy/mm/dd hh:mm:ss
-std::string FormatMonthDay(const DateTime& value);  // MMDD
-// The same formats appended to `out`.
-void AppendDate(std::string& out, const DateTime& value);
-void AppendDateTime(std::string& out, const DateTime& value);
-void AppendMonthDay(std::string& out, const DateTime& value);
+// The formats, appended to `out`.
+void AppendDate(std::string& out, const DateTime& value);      // yyyy/mm/dd
+void AppendDateTime(std::string& out, const DateTime& value);  // yyyy/mm/dd hh:mm:ss
+void AppendMonthDay(std::string& out, const DateTime& value);  // MMDD
+// The date format as a text of its own.
+std::string FormatDate(const DateTime& value);
 
 // Number pattern "0": the nearest whole number, halves away from zero, no
 // separators, exponent resolved. REQUIRED: IsNumeric(numeric).

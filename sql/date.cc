@@ -110,16 +110,4 @@ std::string FormatDate(const DateTime& value) {
   return out;
 }
 
-std::string FormatDateTime(const DateTime& value) {
-  std::string out;
-  AppendDateTime(out, value);
-  return out;
-}
-
-std::string FormatMonthDay(const DateTime& value) {
-  std::string out;
-  AppendMonthDay(out, value);
-  return out;
-}
-
 }  // namespace kvt710::sql
