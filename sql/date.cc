@@ -47,6 +47,15 @@ void AppendPadded(std::string& out, int value, size_t width) {
   out.append(digits, size);
 }
 
+// "a<separator>b<separator>c", a with at least `width` digits, b and c two.
+void AppendTriple(std::string& out, int a, size_t width, char separator, int b, int c) {
+  AppendPadded(out, a, width);
+  out += separator;
+  AppendPadded(out, b, 2);
+  out += separator;
+  AppendPadded(out, c, 2);
+}
+
 }  // namespace
 
 std::optional<DateTime> ParseDate(std::string_view text) {
@@ -82,21 +91,13 @@ std::optional<DateTime> ParseDate(std::string_view text) {
 }
 
 void AppendDate(std::string& out, const DateTime& value) {
-  AppendPadded(out, value.year, 4);
-  out += '/';
-  AppendPadded(out, value.month, 2);
-  out += '/';
-  AppendPadded(out, value.day, 2);
+  AppendTriple(out, value.year, 4, '/', value.month, value.day);
 }
 
 void AppendDateTime(std::string& out, const DateTime& value) {
   AppendDate(out, value);
   out += ' ';
-  AppendPadded(out, value.hour, 2);
-  out += ':';
-  AppendPadded(out, value.minute, 2);
-  out += ':';
-  AppendPadded(out, value.second, 2);
+  AppendTriple(out, value.hour, 2, ':', value.minute, value.second);
 }
 
 void AppendMonthDay(std::string& out, const DateTime& value) {
