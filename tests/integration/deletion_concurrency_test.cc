@@ -64,20 +64,8 @@ std::set<int> Due(int customers) {
   return keys;
 }
 
-// Every row of `query`, its fields joined by "|" ("NULL" for Null).
 std::vector<std::string> Rows(const TestDatabase& database, const std::string& query) {
-  auto rs =
-      database.Connect()->OpenRecordset(query, db::CursorType::kStatic, db::LockType::kReadOnly);
-  std::vector<std::string> rows;
-  for (; !rs->Eof(); rs->MoveNext()) {
-    std::string row;
-    for (const std::string& name : rs->FieldNames()) {
-      const Variant value = rs->Field(name);
-      row += (row.empty() ? "" : "|") + (value.IsNull() ? std::string("NULL") : value.ToString());
-    }
-    rows.push_back(row);
-  }
-  return rows;
+  return testing_support::Rows(*database.Connect(), query);
 }
 
 std::vector<std::string> Customers(const TestDatabase& database) {

@@ -41,19 +41,8 @@ class DeletionService : public ::testing::TestWithParam<Backend> {
         newest + ", '" + kOldUpdate + "')");
   }
 
-  // Every row of `query`, its fields joined by "|" ("NULL" for Null).
   std::vector<std::string> Rows(const std::string& query) const {
-    auto rs = connection_->OpenRecordset(query, db::CursorType::kStatic, db::LockType::kReadOnly);
-    std::vector<std::string> rows;
-    for (; !rs->Eof(); rs->MoveNext()) {
-      std::string row;
-      for (const std::string& name : rs->FieldNames()) {
-        const Variant value = rs->Field(name);
-        row += (row.empty() ? "" : "|") + (value.IsNull() ? std::string("NULL") : value.ToString());
-      }
-      rows.push_back(row);
-    }
-    return rows;
+    return testing_support::Rows(*connection_, query);
   }
 
   std::vector<std::string> Maintenance() const {

@@ -43,7 +43,8 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(name_.c_str());
 }
 
-ScopedSettings::ScopedSettings(const std::map<std::string, std::map<std::string, std::string>>& values)
+ScopedSettings::ScopedSettings(
+    const std::map<std::string, std::map<std::string, std::string>>& values)
     : file_(dir_ / "settings.ini"), env_("KVT710_SETTINGS", file_.string()) {
   std::ofstream(file_) << "";
   for (const auto& [section, entries] : values)
@@ -118,8 +119,8 @@ TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
   auto value = [&](const char* key) { return params.Find(key).value_or(""); };
   connection_string_ = "postgresql://" + PercentEncode(value("User ID")) + ":" +
                        PercentEncode(value("Password")) + "@" + value("Host") + ":" +
-                       value("Port") + "/" + value("Database") +
-                       "?options=-csearch_path%3D" + pg_schema_;
+                       value("Port") + "/" + value("Database") + "?options=-csearch_path%3D" +
+                       pg_schema_;
   auto setup = db::Connection::Create();
   setup->Open(admin);
   setup->Execute("CREATE SCHEMA " + pg_schema_);
@@ -156,6 +157,18 @@ std::vector<std::string> TestDatabase::Column(const std::string& query) const {
 std::string TestDatabase::Scalar(const std::string& query) const {
   auto values = Column(query);
   return values.empty() ? std::string("<no row>") : values.front();
+}
+
+std::vector<std::string> Rows(db::Connection& connection, const std::string& query) {
+  auto rs = connection.OpenRecordset(query, db::CursorType::kStatic, db::LockType::kReadOnly);
+  std::vector<std::string> rows;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    std::string row;
+    for (const std::string& name : rs->FieldNames())
+      row += (row.empty() ? "" : "|") + ValueText(rs->Field(name));
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 std::string ReadSourceFile(const std::string& relative_path) {

@@ -87,6 +87,9 @@ class TestDatabase {
   std::string pg_schema_;
 };
 
+// Every row of `query`, its fields joined by "|" ("NULL" for Null).
+std::vector<std::string> Rows(db::Connection& connection, const std::string& query);
+
 // The text of a file of the source tree (schema scripts, examples).
 std::string ReadSourceFile(const std::string& relative_path);
 
