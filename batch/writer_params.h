@@ -18,15 +18,14 @@ using StringArray = std::shared_ptr<SafeArray>;
 struct BaseDataParams {
   std::string StoreCd, UniqueKey, DenpyoNo, CustomerNo, KanaNm, KanjiNm, FamilyKey, FamilyKbn,
       FamilyCd, FamilyCnt, KaruteNo, C_Sex, C_Birthday, FirstVisit, HomeTel, PortableTel,
-      ConnectTel, ConnectKbn, ConnectRemarks, E_mail_Add, ZipCd, C_Address1, C_Address2,
-      C_Address3;
+      ConnectTel, ConnectKbn, ConnectRemarks, E_mail_Add, ZipCd, C_Address1, C_Address2, C_Address3;
   StringArray BuyFlg, C_FREE, C_Free17, C_Free18, C_Free19;  // indices 1 to 16
   std::string LicenseYear, NewestVisit, BuyTimes, FarDegree, NearDegree, CylDegree, GlassMoney,
       ContactMoney, OtherMoney, HochoMoney, DM_Flag, C_Remarks;
   StringArray EventFlg;  // indices 1 to 16
   std::string Bestkey, JpegPath, AreaCD;
   std::string Yobi1, Yobi2, Yobi3, Yobi4, Yobi5, Yobi6, AddressBarcode;  // optional
-  int32_t TranseFlg = 0;                                                  // optional
+  int32_t TranseFlg = 0;                                                 // optional
 };
 
 // SetMENTEData: a maintenance transaction (table CMENTE_T).
@@ -47,9 +46,9 @@ struct GlassesHeaderParams {
 
 // SetG_DTLData: a glasses measurement detail (table CGLASDTL).
 struct GlassesDetailParams {
-  std::string StoreCd, UniqueKey, HistoryNo, Kind, DenpyoNo, Sight1, Sight2, Sight3, S_1, C_1,
-      Ax_1, Add_1, P1_1, B1_1, Hen1_1, P_Way1_1, Pd_1, Npd_1, EyePoint_1, S_2, C_2, Ax_2, Add_2,
-      P1_2, B1_2, Hen1_2, P_Way1_2, Pd_2, Npd_2, EyePoint2;
+  std::string StoreCd, UniqueKey, HistoryNo, Kind, DenpyoNo, Sight1, Sight2, Sight3, S_1, C_1, Ax_1,
+      Add_1, P1_1, B1_1, Hen1_1, P_Way1_1, Pd_1, Npd_1, EyePoint_1, S_2, C_2, Ax_2, Add_2, P1_2,
+      B1_2, Hen1_2, P_Way1_2, Pd_2, Npd_2, EyePoint2;
   std::string TranseFlg;  // optional
 };
 

@@ -11,20 +11,20 @@ namespace kvt710 {
 
 // Well-known automation error numbers.
 namespace err {
-constexpr int32_t kInvalidCall = 5;          // invalid procedure call or argument
-constexpr int32_t kOverflow = 6;             // overflow
-constexpr int32_t kOutOfMemory = 7;          // out of memory
-constexpr int32_t kSubscript = 9;            // subscript out of range
-constexpr int32_t kTypeMismatch = 13;        // type mismatch
-constexpr int32_t kInternal = 51;            // internal error
-constexpr int32_t kFileAccess = 75;          // path/file access error
-constexpr int32_t kInvalidUseOfNull = 94;    // invalid use of Null
-constexpr int32_t kObjectRequired = 424;     // object required
-constexpr int32_t kCannotCreate = 429;       // object cannot be created
-constexpr int32_t kUnknownMember = 438;      // object doesn't support this property or method
-constexpr int32_t kNotOptional = 449;        // argument not optional
-constexpr int32_t kProvider = -2147467259;   // unspecified provider failure (E_FAIL)
-constexpr int32_t kConnectionClosed = 3704;  // operation not allowed when the object is closed
+constexpr int32_t kInvalidCall = 5;             // invalid procedure call or argument
+constexpr int32_t kOverflow = 6;                // overflow
+constexpr int32_t kOutOfMemory = 7;             // out of memory
+constexpr int32_t kSubscript = 9;               // subscript out of range
+constexpr int32_t kTypeMismatch = 13;           // type mismatch
+constexpr int32_t kInternal = 51;               // internal error
+constexpr int32_t kFileAccess = 75;             // path/file access error
+constexpr int32_t kInvalidUseOfNull = 94;       // invalid use of Null
+constexpr int32_t kObjectRequired = 424;        // object required
+constexpr int32_t kCannotCreate = 429;          // object cannot be created
+constexpr int32_t kUnknownMember = 438;         // object doesn't support this property or method
+constexpr int32_t kNotOptional = 449;           // argument not optional
+constexpr int32_t kProvider = -2147467259;      // unspecified provider failure (E_FAIL)
+constexpr int32_t kConnectionClosed = 3704;     // operation not allowed when the object is closed
 constexpr int32_t kBadConnectionString = 3706;  // provider cannot be found or string malformed
 }  // namespace err
 

@@ -3,7 +3,6 @@
 #include <mutex>
 #include <unordered_map>
 
-
 namespace kvt710 {
 
 namespace {

@@ -30,7 +30,7 @@ class SafeArray {
   static std::shared_ptr<SafeArray> OfStrings(int32_t lower, const std::vector<std::string>& items);
   // A two-dimensional array of strings, rows first, with the given lower bounds.
   static std::shared_ptr<SafeArray> OfStrings2(int32_t lower1, int32_t lower2,
-                                              const std::vector<std::vector<std::string>>& rows);
+                                               const std::vector<std::vector<std::string>>& rows);
 
   int dims() const { return static_cast<int>(dims_.size()); }
   // dim counts from 1 as automation's LBound/UBound do; 9 when out of range.

@@ -90,9 +90,8 @@ TEST(BatchCreation, RefusedConnectionIsReportedOnceWith11002) {
 
 TEST(BatchCreation, FailsWhenTheReporterCannotBeCreated) {
   ScopedSettings settings;
-  auto previous = ObjectRegistry::Default().Register("PRW520.PRW520C1", [] {
-    return std::shared_ptr<Dispatch>();
-  });
+  auto previous = ObjectRegistry::Default().Register("PRW520.PRW520C1",
+                                                     [] { return std::shared_ptr<Dispatch>(); });
   EXPECT_THROW(KVT710C3::Create(), Error);
   ObjectRegistry::Default().Register("PRW520.PRW520C1", previous);
 }
@@ -153,13 +152,14 @@ TEST_F(BatchRun, ExecuteDeletesTheHistoryThenRunsTheQueueInOrder) {
   ASSERT_EQ(batch_->SetSYOKANData(Comment("second")), 0);
   auto texts = Traced([&] { EXPECT_EQ(batch_->Execute("1203"), 0); });
   std::vector<std::string> expected;
-  for (const char* d :
-       {"Delete From CGLASBS Where GLS_UNIQUE_KEY=1203", "Delete From CGLASDTL Where GLS_UNIQUE_KEY=1203",
-        "Delete From CCNTBS Where CNT_UNIQUE_KEY=1203", "Delete From CCNTDTL Where CNT_UNIQUE_KEY=1203",
-        "Delete From CHOCHOBS Where HOC_UNIQUE_KEY=1203",
-        "Delete From CHOCHODTL Where HOCD_UNIQUE_KEY=1203",
-        "Delete From CSYOKN Where CMNT_UNIQUE_KEY=1203",
-        "Delete From CSALE Where CSALE_UNIQUE_KEY=1203"})
+  for (const char* d : {"Delete From CGLASBS Where GLS_UNIQUE_KEY=1203",
+                        "Delete From CGLASDTL Where GLS_UNIQUE_KEY=1203",
+                        "Delete From CCNTBS Where CNT_UNIQUE_KEY=1203",
+                        "Delete From CCNTDTL Where CNT_UNIQUE_KEY=1203",
+                        "Delete From CHOCHOBS Where HOC_UNIQUE_KEY=1203",
+                        "Delete From CHOCHODTL Where HOCD_UNIQUE_KEY=1203",
+                        "Delete From CSYOKN Where CMNT_UNIQUE_KEY=1203",
+                        "Delete From CSALE Where CSALE_UNIQUE_KEY=1203"})
     expected.push_back(std::string(R"({"sql":")") + d + R"(","ok":true})");
   ASSERT_EQ(texts.size(), 10u);
   EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 8), expected);
@@ -191,7 +191,8 @@ TEST_F(BatchRun, ExecuteRefusesBadKeysAndMissingConnectionBeforeRunningAnything)
 }
 
 TEST_F(BatchRun, FailingStatementLeavesNothingAfterHostRollback) {
-  caller_->Execute("Insert Into CSYOKN(CMNT_STORE_NO,CMNT_UNIQUE_KEY,CMNT_COMMENT_1) Values ('001',1203,'old')");
+  caller_->Execute(
+      "Insert Into CSYOKN(CMNT_STORE_NO,CMNT_UNIQUE_KEY,CMNT_COMMENT_1) Values ('001',1203,'old')");
   ASSERT_EQ(batch_->SetSYOKANData(Comment("new")), 0);
   ASSERT_EQ(batch_->SetSYOKANData({"001", "1203", "bad", "1"}), 0);
   caller_->Execute("Drop Table CSALE");  // the eighth DELETE now fails
@@ -210,16 +211,18 @@ TEST_F(BatchRun, DelExecuteMarksThenRunsTheQueueAndReportsAFailure) {
   ASSERT_EQ(batch_->SetSYOKANData(Comment("kept")), 0);
   auto texts = Traced([&] { EXPECT_EQ(batch_->DelExecute("1203"), 0); });
   ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0],
-            R"({"sql":"Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = 1203","ok":true})");
+  EXPECT_EQ(
+      texts[0],
+      R"({"sql":"Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = 1203","ok":true})");
   EXPECT_EQ(database_.Scalar("Select CUBS_DATA_FLG From CBASE"), "2");
 
   // The second queued statement fails: -1, one report, the first one stays.
   batch_->Initialize();
   ASSERT_EQ(batch_->SetSYOKANData(Comment("stays")), 0);
   ASSERT_EQ(batch_->SetSYOKANData({"001", "1203", "x", "1"}), 0);
-  caller_->Execute("Create Trigger refuse_x Before Insert On CSYOKN When NEW.CMNT_COMMENT_1 = 'x' "
-                   "Begin Select Raise(Abort, 'refused'); End");
+  caller_->Execute(
+      "Create Trigger refuse_x Before Insert On CSYOKN When NEW.CMNT_COMMENT_1 = 'x' "
+      "Begin Select Raise(Abort, 'refused'); End");
   ReportLog log;
   EXPECT_EQ(batch_->DelExecute("1203"), -1);
   ASSERT_EQ(log.reports.size(), 1u);
@@ -250,7 +253,8 @@ TEST(BatchLateBound, CommentThroughTheRegistry) {
                                           Variant::String("hello"), Variant::Missing()}),
             Variant::Long(0));
   EXPECT_EQ(batch->Call("Execute", {Variant::String("1203")}), Variant::Long(0));
-  EXPECT_EQ(database.Scalar("Select CMNT_COMMENT_1 From CSYOKN Where CMNT_UNIQUE_KEY=1203"), "hello");
+  EXPECT_EQ(database.Scalar("Select CMNT_COMMENT_1 From CSYOKN Where CMNT_UNIQUE_KEY=1203"),
+            "hello");
   try {
     batch->Call("SetSYOKANData", {Variant::String("001")});
     FAIL() << "a required argument was omitted";

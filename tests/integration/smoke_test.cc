@@ -17,8 +17,7 @@ TEST_P(SchemaTest, FreshDatabaseHasTheTenTablesEmpty) {
     EXPECT_EQ(database.Scalar(std::string("Select Count(*) As CNT From ") + table), "0") << table;
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest,
-                         ::testing::ValuesIn(testing_support::TestBackends()),
+INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest, ::testing::ValuesIn(testing_support::TestBackends()),
                          testing_support::BackendName);
 
 }  // namespace
