@@ -40,7 +40,9 @@ std::string funcVarToStr(const Variant& value) {
 namespace sql {
 namespace {
 
-constexpr char kNull[] = "Null";
+void AppendNull(std::string& out) {
+  out += "Null";
+}
 
 // 'text', its quotes doubled, appended to `out`.
 void AppendQuoted(std::string& out, std::string_view text) {
@@ -127,25 +129,25 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       AppendQuoted(out, value);
       return;
     case Form::kNumber:
-      if (!IsNumeric(value)) break;
+      if (!IsNumeric(value)) return AppendNull(out);
       AppendWithoutSeparators(out, value);
       return;
     case Form::kQuotedNumber:
-      if (!IsNumeric(value)) break;
+      if (!IsNumeric(value)) return AppendNull(out);
       AppendQuoted(out, Trim(value));  // a numeric text holds no quote
       return;
     case Form::kWholeNumber:
-      if (!IsNumeric(value)) break;
+      if (!IsNumeric(value)) return AppendNull(out);
       out += WholeNumber(value);
       return;
     case Form::kText:
     case Form::kPlainText:
-      if (IsBlank(value)) break;
+      if (IsBlank(value)) return AppendNull(out);
       AppendQuoted(out, Trim(value));
       return;
     case Form::kDate: {
       const std::optional<DateTime> date = ParseDate(value);
-      if (!date) break;
+      if (!date) return AppendNull(out);
       out += '\'';
       AppendDate(out, *date);
       out += '\'';
@@ -164,29 +166,29 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       }
       return;
     case Form::kUntrimmedPhone:
-      if (IsBlank(value)) break;
+      if (IsBlank(value)) return AppendNull(out);
       AppendQuoted(out, value);
       return;
     case Form::kUntrimmedText:
-      if (value.empty()) break;
+      if (value.empty()) return AppendNull(out);
       AppendQuoted(out, value);
       return;
     case Form::kMonthDay: {
       const std::optional<DateTime> date = ParseDate(value);
-      if (!date) break;
+      if (!date) return AppendNull(out);
       AppendMonthDay(out, *date);
       return;
     }
     case Form::kSideCode: {
-      if (!IsNumeric(value)) break;
+      if (!IsNumeric(value)) return AppendNull(out);
       const std::optional<int32_t> rounded = ToLongHalfEven(value);
       if (!rounded) throw Error(err::kOverflow, std::string(name) + " overflows");
-      if (*rounded < 1 || *rounded > 3) break;
+      if (*rounded < 1 || *rounded > 3) return AppendNull(out);
       AppendWithoutSeparators(out, value);
       return;
     }
     case Form::kReserve:
-      if (value.empty()) break;
+      if (value.empty()) return AppendNull(out);
       if (!IsPlainNumber(value)) Refuse(name, " must be empty or a plain number", value);
       out += value;
       return;
@@ -194,10 +196,8 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       if (!IsPlainNumber(value)) Refuse(name, " must be a whole number", value);
       out += value;
       return;
-    default:
-      throw Error(err::kInternal, "Unknown value form for " + std::string(name));
   }
-  out += kNull;
+  throw Error(err::kInternal, "Unknown value form for " + std::string(name));
 }
 
 }  // namespace sql
