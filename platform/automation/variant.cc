@@ -219,14 +219,14 @@ DateTime SerialToDate(double serial) {
   return d;
 }
 
-// The shortest text that reads back as the same Double, in automation's
-// shape: plain digits for exponents -5 < e < 15, otherwise "1.5E+20".
+// Automation's text of a Double: at most 15 significant digits (0.1 + 0.2 is
+// "0.3"), plain digits for exponents -5 < e < 15, otherwise "1.5E+20".
 std::string FormatDouble(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   if (value == 0) return "0";
   char buf[64];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
   std::string_view sci(buf, static_cast<size_t>(end - buf));
   bool negative = sci.front() == '-';
   if (negative) sci.remove_prefix(1);

@@ -34,7 +34,10 @@ TEST(VariantTest, ToStringFormsEachType) {
   EXPECT_EQ(Variant::Double(1e20).ToString(), "1E+20");
   EXPECT_EQ(Variant::Double(-1.5e300).ToString(), "-1.5E+300");
   EXPECT_EQ(Variant::Double(123456789012345).ToString(), "123456789012345");
-  EXPECT_EQ(Variant::Double(0.1 + 0.2).ToString(), "0.30000000000000004");
+  EXPECT_EQ(Variant::Double(0.1 + 0.2).ToString(), "0.3");
+  EXPECT_EQ(Variant::Double(1.0 / 3).ToString(), "0.333333333333333");
+  EXPECT_EQ(Variant::Double(123456789012345680.0).ToString(), "1.23456789012346E+17");
+  EXPECT_EQ(Variant::Double(999999999999999.9).ToString(), "1E+15");
   EXPECT_EQ(Variant::Date({2010, 1, 2}).ToString(), "2010/01/02");
   EXPECT_EQ(Variant::Date({2010, 1, 2, 3, 4, 5}).ToString(), "2010/01/02 03:04:05");
 
