@@ -107,24 +107,45 @@ const std::vector<sql::Param<HearingHeaderParams>>& HearingHeaderParamList() {
   return params;
 }
 
-// The 44 measurement elements are rendered in column order and written back
-// into the caller's arrays; a missing subscript fails the call.
+// The 44 measurement elements are rendered Kido(i, n) then Kodo(i, n), n
+// inside i, and written back into the caller's arrays; a missing subscript
+// fails the call and leaves the elements after it as they were.
+std::vector<size_t> MeasurementRenderOrder(const sql::Table<HearingDetailParams>& table) {
+  const size_t first = sql::ColumnIndex(table, "HOCD_KIDOR_1");
+  const size_t last = sql::ColumnIndex(table, "HOCD_KODOL_11");
+  std::vector<size_t> order;
+  for (size_t c = 0; c < first; ++c) order.push_back(c);
+  for (const char* side : {"R_", "L_"}) {
+    for (int n = 1; n <= 11; ++n) {
+      const std::string point = side + std::to_string(n);
+      order.push_back(sql::ColumnIndex(table, "HOCD_KIDO" + point));
+      order.push_back(sql::ColumnIndex(table, "HOCD_KODO" + point));
+    }
+  }
+  for (size_t c = last + 1; c < table.columns.size(); ++c) order.push_back(c);
+  return order;
+}
+
 const sql::Table<HearingDetailParams>& HearingDetailTable() {
   using P = HearingDetailParams;
   using S = sql::Source<P>;
   using F = sql::Form;
-  static const sql::Table<P> table = {
-      "CHOCHODTL",
-      history::Concat<sql::Column<P>>({
-          history::EntryKeyColumns<P>("HOCD_"),
-          {
-              {"HOCD_KIND1", F::kKey, S::Text(&P::Kind)},
-              {"HOCD_INQ_NO", F::kQuotedNumber, S::Text(&P::DenpyoNo)},
-          },
-          MeasurementColumns(),
-          ReserveColumns<P>("HOCD_"),
-      }),
-  };
+  static const sql::Table<P> table = [] {
+    sql::Table<P> t = {
+        "CHOCHODTL",
+        history::Concat<sql::Column<P>>({
+            history::EntryKeyColumns<P>("HOCD_"),
+            {
+                {"HOCD_KIND1", F::kKey, S::Text(&P::Kind)},
+                {"HOCD_INQ_NO", F::kQuotedNumber, S::Text(&P::DenpyoNo)},
+            },
+            MeasurementColumns(),
+            ReserveColumns<P>("HOCD_"),
+        }),
+    };
+    t.render_order = MeasurementRenderOrder(t);
+    return t;
+  }();
   return table;
 }
 

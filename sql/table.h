@@ -60,6 +60,9 @@ template <class P>
 struct Table {
   std::string name;
   std::vector<Column<P>> columns;
+  // The order in which the columns are rendered, when it is not column
+  // order: a failure leaves exactly the array elements before it rendered.
+  std::vector<size_t> render_order = {};
 };
 
 // One parameter of a writer, in call order, for the late-bound binding.
@@ -137,28 +140,29 @@ void RenderSource(std::string& out, const Column<P>& column, const P& params, co
   RenderTo(out, column.form, {}, column.name, now);
 }
 
-// Renders every column of `table` in column order into `row`.
+// Renders every column of `table` into `row`, in its render order; the
+// values are in column order.
 template <class P>
 void RenderRow(const Table<P>& table, const P& params, const DateTime& now, Row& row) {
+  const size_t n = table.columns.size();
   row.values.clear();
   row.buffer.clear();
-  row.values.reserve(table.columns.size());
-  row.buffer.reserve(table.columns.size() * 12);  // most literals are short
-  std::vector<size_t> ends;
-  ends.reserve(table.columns.size());
-  for (const Column<P>& column : table.columns) {
-    RenderSource(row.buffer, column, params, now);
-    ends.push_back(row.buffer.size());
+  row.values.reserve(n);
+  row.buffer.reserve(n * 12);  // most literals are short
+  std::vector<size_t> starts(n), ends(n);
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = table.render_order.empty() ? k : table.render_order[k];
+    starts[i] = row.buffer.size();
+    RenderSource(row.buffer, table.columns[i], params, now);
+    ends[i] = row.buffer.size();
   }
   // The buffer has stopped growing: the values can point into it now.
   const std::string_view all = row.buffer;
-  size_t start = 0;
-  for (size_t i = 0; i < table.columns.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     const Column<P>& column = table.columns[i];
-    const std::string_view literal = all.substr(start, ends[i] - start);
+    const std::string_view literal = all.substr(starts[i], ends[i] - starts[i]);
     const bool in_update = !(column.update_skips_null && literal == "Null");
     row.values.push_back({&column.name, literal, in_update});
-    start = ends[i];
   }
 }
 

@@ -305,15 +305,17 @@ TEST_F(HistoryWriters, HearingMeasurementsAreRenderedInTheCallersArrays) {
   EXPECT_EQ(p.Kido->At(0, 1).ToString(), "k0-1");
   EXPECT_EQ(p.Kodo->At(2, 0).ToString(), "d2-0");
 
-  // Point 11 missing: the call fails after the elements before it in column
-  // order (Kido(1, 1..10)) were rendered; Kodo is untouched.
+  // Kodo without point 11: Kido(i, n) and Kodo(i, n) are rendered in turn,
+  // n inside i, so the call fails at Kodo(1, 11) with row 2 of both untouched.
   const int32_t queued = Count();
-  p.Kido = Measurements("k", 1, 1, 10);
+  p.Kido = Measurements("k");
   p.Kodo = Measurements("d", 1, 1, 10);
   EXPECT_EQ(batch_->SetH_DTLData(p), -1);
   EXPECT_EQ(Count(), queued);
-  EXPECT_EQ(p.Kido->At(1, 10).ToString(), "'k1-10'");
-  EXPECT_EQ(p.Kodo->At(1, 1).ToString(), "d1-1");
+  EXPECT_EQ(p.Kido->At(1, 11).ToString(), "'k1-11'");
+  EXPECT_EQ(p.Kodo->At(1, 10).ToString(), "'d1-10'");
+  EXPECT_EQ(p.Kido->At(2, 1).ToString(), "k2-1");
+  EXPECT_EQ(p.Kodo->At(2, 1).ToString(), "d2-1");
 
   p.Kido = SafeArray::OfStrings(1, {"1", "2"});  // one dimension
   p.Kodo = Measurements("d");
