@@ -90,8 +90,10 @@ bool IsSqlLiteral(std::string_view value) {
 }
 
 bool IsBaseColumn(std::string_view name) {
+  // Blanks around a name are harmless in the statement, which sends it as received.
+  const std::string_view trimmed = sql::Trim(name);
   for (const auto& column : BaseTable().columns) {
-    if (NamesEqual(column.name, name)) return true;
+    if (NamesEqual(column.name, trimmed)) return true;
   }
   return false;
 }

@@ -27,7 +27,8 @@ std::string KeyText(double key);
 // or the word Null in any case.
 bool IsSqlLiteral(std::string_view value);
 
-// True when `name` is a column of CBASE (compared case-insensitively).
+// True when `name`, without blanks around it, is a column of CBASE (compared
+// case-insensitively). The statement sends the name as received.
 bool IsBaseColumn(std::string_view name);
 
 // The statement of `mode` for the pairs 0 to count - 1 of `names` and

@@ -81,10 +81,10 @@ TEST(FieldListSql, EveryValueMustBeOneLiteral) {
 
 TEST(FieldListSql, NamesMustBeColumnsOfTheCustomerMaster) {
   for (const char* ok : {"CUBS_KANA_MEI", "cubs_sex", "CUBS_FREE_17_16", "CUBS_EVENT_FLG_16",
-                         "CUBS_BUY16_FLG", "CUBS_TRANSE_FLG", "CUBS_UNIQUE_KEY"})
+                         "CUBS_BUY16_FLG", "CUBS_TRANSE_FLG", "CUBS_UNIQUE_KEY", " CUBS_SEX "})
     EXPECT_TRUE(IsBaseColumn(ok)) << ok;
   for (const char* bad : {"", "CUBS_FREE_17", "CUBS_EVENT_FLG_17", "MTRN_KBN",
-                          "CUBS_SEX,CUBS_DATA_FLG", "CUBS_SEX ", "CUBS_SEX=1", "1"})
+                          "CUBS_SEX,CUBS_DATA_FLG", "CUBS_SEX\t", "CUBS_SEX=1", "1"})
     EXPECT_FALSE(IsBaseColumn(bad)) << bad;
 
   // A refused name or value anywhere refuses the statement, naming the pair.
