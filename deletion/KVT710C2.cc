@@ -200,16 +200,20 @@ Variant KVT710C2::Invoke(std::string_view member, InvokeKind kind, std::vector<V
   using Self = KVT710C2;
   static const DispatchTable<Self> table({
       {"DBStatus", K::kPropertyGet, [](Self& s, Args&) { return Variant::Long(s.DBStatus()); }},
-      {"DeleteCBase", K::kMethod,
+      {"DeleteCBase",
+       K::kMethod,
        [](Self& s, Args& a) {
          return Variant::Long(s.DeleteCBase(a.Double(0), a.OptInteger(1, 0), a.OptInteger(2, 0)));
-       }},
-      {"DeleteCBaseYMD", K::kMethod,
+       },
+       {"db_UniqueKey", "in_TranseFlg", "in_UpdFlg"}},
+      {"DeleteCBaseYMD",
+       K::kMethod,
        [](Self& s, Args& a) {
          std::optional<Variant> store;
          if (a.Given(1)) store = a.Raw(1);
          return Variant::Long(s.DeleteCBaseYMD(a.Long(0), store));
-       }},
+       },
+       {"lg_YMD", "hStoreCd"}},
   });
   return GuardInvoke([&] { return table.Invoke(*this, member, kind, args); });
 }

@@ -39,6 +39,10 @@ bool NamesEqual(std::string_view a, std::string_view b) {
   return true;
 }
 
+void ThrowWrongArgCount(std::string_view) {
+  throw Error(err::kWrongArgCount, "Wrong number of arguments or invalid property assignment");
+}
+
 const Variant& Args::Required(size_t i) const {
   if (!Given(i)) {
     throw Error(err::kNotOptional, "Argument not optional: " + std::string(member_));

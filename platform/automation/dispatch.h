@@ -3,8 +3,9 @@
 // order; by-reference arguments are written back into `args`.
 //
 // Failures are thrown as kvt710::Error with automation's numbers: 438 for an
-// unknown member, 449 for a required argument that was omitted, 13 for an
-// argument that does not convert to its parameter's type.
+// unknown member, 449 for a required argument that was omitted, 450 for more
+// arguments than the member has parameters, 13 for an argument that does not
+// convert to its parameter's type.
 //
 // DispatchTable<T> turns a table of named members into an Invoke for the
 // typed class T: the late-bound binding of a class is one such table.
@@ -47,6 +48,9 @@ class Dispatch {
 
 // ASCII case-insensitive equality of member and field names.
 bool NamesEqual(std::string_view a, std::string_view b);
+
+// Error 450: a call with more arguments than `member` takes; nothing has run.
+[[noreturn]] void ThrowWrongArgCount(std::string_view member);
 
 // The arguments of one call, with automation's conversion to each parameter.
 class Args {
@@ -91,7 +95,8 @@ class DispatchTable {
     std::string name;
     InvokeKind kind;
     Handler handler;
-    // Parameter names in call order (methods that accept named arguments).
+    // Parameter names in call order: a call with more arguments is refused
+    // (a property assignment adds the assigned value).
     std::vector<std::string> parameters;
   };
 
@@ -109,6 +114,8 @@ class DispatchTable {
           (m.kind == InvokeKind::kPropertyGet && kind == InvokeKind::kMethod && args.empty()) ||
           (m.kind == InvokeKind::kPropertyPutRef && kind == InvokeKind::kPropertyPut);
       if (!kind_fits) continue;
+      const bool assigns = kind == InvokeKind::kPropertyPut || kind == InvokeKind::kPropertyPutRef;
+      if (args.size() > m.parameters.size() + (assigns ? 1 : 0)) ThrowWrongArgCount(m.name);
       Args wrapped(m.name, args);
       return m.handler(object, wrapped);
     }

@@ -23,6 +23,7 @@ constexpr int32_t kObjectRequired = 424;        // object required
 constexpr int32_t kCannotCreate = 429;          // object cannot be created
 constexpr int32_t kUnknownMember = 438;         // object doesn't support this property or method
 constexpr int32_t kNotOptional = 449;           // argument not optional
+constexpr int32_t kWrongArgCount = 450;         // wrong number of arguments
 constexpr int32_t kProvider = -2147467259;      // unspecified provider failure (E_FAIL)
 constexpr int32_t kConnectionClosed = 3704;     // operation not allowed when the object is closed
 constexpr int32_t kBadConnectionString = 3706;  // provider cannot be found or string malformed

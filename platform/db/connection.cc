@@ -337,6 +337,7 @@ void Connection::WriteTrace(const std::string& sql, bool ok) {
 Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
   if (NamesEqual(member, "Execute") && kind == InvokeKind::kMethod) {
     // Execute(sql, [recordsAffected], [options]): the count is by reference.
+    if (args.size() > 3) ThrowWrongArgCount("Execute");
     Args wrapped("Execute", args);
     const std::string sql = wrapped.String(0);
     const bool want_count = wrapped.Given(1);
@@ -370,11 +371,14 @@ Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector
          c.set_command_timeout(a.Long(a.size() - 1));
          return Variant();
        }},
-      {"Open", InvokeKind::kMethod,
+      // Options (ADO's fourth argument) has nothing to choose here.
+      {"Open",
+       InvokeKind::kMethod,
        [](Connection& c, Args& a) {
          c.Open(a.OptString(0), a.OptString(1), a.OptString(2));
          return Variant();
-       }},
+       },
+       {"ConnectionString", "UserID", "Password", "Options"}},
       {"BeginTrans", InvokeKind::kMethod,
        [](Connection& c, Args&) {
          c.BeginTrans();

@@ -46,8 +46,8 @@ Variant Errors::Invoke(std::string_view member, InvokeKind kind, std::vector<Var
   static const DispatchTable<Errors> table({
       {"Count", InvokeKind::kPropertyGet,
        [](Errors& e, Args&) { return Variant::Long(static_cast<int32_t>(e.list().size())); }},
-      {"Item", InvokeKind::kMethod, ItemAt},
-      {"", InvokeKind::kMethod, ItemAt},  // the default member: Errors(i)
+      {"Item", InvokeKind::kMethod, ItemAt, {"Index"}},
+      {"", InvokeKind::kMethod, ItemAt, {"Index"}},  // the default member: Errors(i)
       {"Clear", InvokeKind::kMethod,
        [](Errors& e, Args&) {
          e.Clear();

@@ -504,9 +504,11 @@ std::shared_ptr<Recordset> OpenUpdatableRecordset(std::shared_ptr<Connection> co
 
 Variant Recordset::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
   static const DispatchTable<Recordset> table({
-      {"Fields", InvokeKind::kMethod, FieldByArgument},
-      {"Collect", InvokeKind::kPropertyGet,
-       [](Recordset& r, Args& a) { return r.Field(a.String(0)); }},
+      {"Fields", InvokeKind::kMethod, FieldByArgument, {"Index"}},
+      {"Collect",
+       InvokeKind::kPropertyGet,
+       [](Recordset& r, Args& a) { return r.Field(a.String(0)); },
+       {"Index"}},
       {"BOF", InvokeKind::kPropertyGet,
        [](Recordset& r, Args&) { return Variant::Boolean(r.Bof()); }},
       {"EOF", InvokeKind::kPropertyGet,

@@ -67,11 +67,13 @@ class ErrorReporter : public Dispatch {
            self.SetErrObject(args.Object(args.size() - 1));
            return Variant();
          }},
-        {"DBERRDSP", InvokeKind::kMethod,
+        {"DBERRDSP",
+         InvokeKind::kMethod,
          [](ErrorReporter& self, Args& args) {
            self.DBERRDSP(args);
            return Variant();
-         }},
+         },
+         {"ErrCode", "Errors", "Reserved", "Source"}},
     });
     return table;
   }
@@ -127,13 +129,15 @@ class SystemParameters : public Dispatch {
  private:
   static const DispatchTable<SystemParameters>& Table() {
     static const DispatchTable<SystemParameters> table({
-        {"GetSysParm", InvokeKind::kMethod,
+        {"GetSysParm",
+         InvokeKind::kMethod,
          [](SystemParameters& self, Args& args) {
            std::optional<std::string> value =
                Settings::ForApp().Find(kSysParmSection, std::to_string(args.Long(0)));
            self.naiyo_ = value.value_or(std::string());
            return Variant::Long(value ? 0 : 1);
-         }},
+         },
+         {"ParmNo"}},
         {"NAIYO", InvokeKind::kPropertyGet,
          [](SystemParameters& self, Args&) { return Variant::String(self.naiyo_); }},
     });

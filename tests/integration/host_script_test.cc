@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/script.h"
 #include "component/server.h"
 #include "platform/clock.h"
@@ -83,6 +85,65 @@ TEST(HostScript, SameOutputAndStatementTextsOnEachDatabase) {
     };
     EXPECT_EQ(without_errors(other.output), without_errors(sqlite.output));
   }
+}
+
+// A host's calls as automation would take them: surplus arguments refused,
+// a Double passed as text with 15 digits, the hearing measurements rendered
+// in their documented order, a field name with blanks around it.
+TEST(HostScript, ArgumentsAreCheckedAndConvertedAsAutomationDoes) {
+  RegisterServer();
+  TestDatabase database(Backend::kSQLite);
+  ScopedSettings settings;
+  settings.UseConnection(database.connection_string());
+  auto row = [](const std::string& letter, int n) {
+    nlohmann::json items = nlohmann::json::array();
+    for (int i = 1; i <= n; ++i) items.push_back(letter + std::to_string(i));
+    return items;
+  };
+  const nlohmann::json kido = {{"array", {row("r", 11), row("l", 11)}}, {"lbounds", {1, 1}}};
+  const nlohmann::json kodo = {{"array", {row("R", 10), row("L", 10)}}, {"lbounds", {1, 1}}};
+  std::string script = R"({"create":"ADODB.Connection","as":"cn"})"
+                       "\n"
+                       R"({"call":"cn.Open","args":[")" +
+                       database.connection_string() + R"("]})" + "\n" +
+                       R"({"create":"KVT710.KVT710C3","as":"b"}
+{"putref":"b.DBCon","object":"cn"}
+{"call":"b.SetSYOKANData","args":["001","1203","shifted",{"missing":true},"extra"]}
+{"call":"b.SetSYOKANData","args":["001","1203",0.30000000000000004]}
+{"call":"b.SetH_DTLData","args":["001","1203","1","1","","",)" +
+                       kido.dump() + "," + kodo.dump() + R"(]}
+{"call":"b.Execute","args":["1203"]}
+{"call":"cn.Execute","args":["Select CMNT_COMMENT_1 From CSYOKN"],"as":"rs"}
+{"call":"rs.GetRows"}
+{"create":"KVT710.KVT710C1","as":"x"}
+{"putref":"x.ObjConnect","object":"cn"}
+{"put":"x.CliantNo","value":1203}
+{"put":"x.ExMode","value":2}
+{"put":"x.FldCount","value":1}
+{"call":"x.subParaRedim"}
+{"put":"x.FldIndex","value":1}
+{"put":"x.propFields","value":" CUBS_SEX "}
+{"put":"x.propValue","value":" 1 "}
+{"call":"x.funcExeSqlCbase"}
+)";
+  std::istringstream in(script);
+  std::ostringstream out;
+  cli::RunScript(in, out);
+  std::vector<nlohmann::json> steps;  // the reports aside
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);)
+    if (line.find(R"({"report")") != 0) steps.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(steps.size(), 20u) << out.str();
+  EXPECT_EQ(steps[4]["error"]["number"], 450) << steps[4];
+  EXPECT_EQ(steps[5]["result"], 0) << steps[5];
+  const nlohmann::json& detail = steps[6];
+  EXPECT_EQ(detail["result"], -1) << detail;
+  EXPECT_EQ(detail["byref"]["6"]["array"][0][10], "'r11'");
+  EXPECT_EQ(detail["byref"]["7"]["array"][0][9], "'R10'");
+  EXPECT_EQ(detail["byref"]["6"]["array"][1][0], "l1");
+  EXPECT_EQ(detail["byref"]["7"]["array"][1][0], "L1");
+  EXPECT_EQ(steps[9]["result"]["array"], nlohmann::json::parse(R"([["0.3"]])")) << steps[9];
+  EXPECT_EQ(steps[19]["result"], true) << out.str();
 }
 
 }  // namespace

@@ -29,13 +29,17 @@ class Counter : public Dispatch {
            c.value = a.Long(a.size() - 1);
            return Variant();
          }},
-        {"Add", InvokeKind::kMethod,
+        {"Add",
+         InvokeKind::kMethod,
          [](Counter& c, Args& a) {
            c.value += a.Long(0) * a.OptLong(1, 1);
            return Variant::Long(c.value);
-         }},
-        {"Echo", InvokeKind::kMethod,
-         [](Counter&, Args& a) { return Variant::String(a.OptString(0, "none") + a.String(1)); }},
+         },
+         {"Amount", "Times"}},
+        {"Echo",
+         InvokeKind::kMethod,
+         [](Counter&, Args& a) { return Variant::String(a.OptString(0, "none") + a.String(1)); },
+         {"Prefix", "Text"}},
     });
     return GuardInvoke([&] { return table.Invoke(*this, member, kind, args); });
   }
@@ -62,6 +66,18 @@ TEST(DispatchTest, UnknownMembersAndMissingArguments) {
   EXPECT_EQ(ErrorOf([&] { c.Call("Add"); }), err::kNotOptional);
   EXPECT_EQ(ErrorOf([&] { c.Call("Add", {Variant::Missing()}); }), err::kNotOptional);
   EXPECT_EQ(ErrorOf([&] { c.Call("Add", {Variant::String("x")}); }), err::kTypeMismatch);
+  // More arguments than parameters: refused before anything runs.
+  const int32_t before = c.value;
+  EXPECT_EQ(ErrorOf([&] {
+              c.Call("Add", {Variant::Long(1), Variant::Long(1), Variant::Long(1)});
+            }),
+            err::kWrongArgCount);
+  std::vector<Variant> indexed = {Variant::Long(1), Variant::Long(2)};
+  EXPECT_EQ(ErrorOf([&] { c.Invoke("Value", InvokeKind::kPropertyPut, indexed); }),
+            err::kWrongArgCount);
+  EXPECT_EQ(ErrorOf([&] { c.Invoke("Value", InvokeKind::kPropertyGet, indexed); }),
+            err::kWrongArgCount);
+  EXPECT_EQ(c.value, before);
   try {
     c.Call("Echo", {Variant::String("a")});
     FAIL() << "no error";
