@@ -12,4 +12,8 @@ void RegisterServer(ObjectRegistry& registry) {
   registry.Register("KVT710.KVT710C3", [] { return KVT710C3::Create(); });
 }
 
+const char* LibraryVersion() {
+  return KVT710_VERSION;
+}
+
 }  // namespace kvt710

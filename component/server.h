@@ -10,4 +10,7 @@ namespace kvt710 {
 
 void RegisterServer(ObjectRegistry& registry = ObjectRegistry::Default());
 
+// The library's version ("0.1.0").
+const char* LibraryVersion();
+
 }  // namespace kvt710

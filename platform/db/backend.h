@@ -35,6 +35,8 @@ class Backend {
   virtual void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) = 0;
   virtual bool IsOpen() const = 0;
   virtual void Close() = 0;
+  // The client library this backend runs with and its version ("SQLite 3.40.1").
+  virtual std::string ClientLibrary() const = 0;
 
   // Runs exactly one statement; a text holding a second statement is refused
   // before any of it runs.

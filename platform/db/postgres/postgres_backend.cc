@@ -199,6 +199,11 @@ class PostgresBackend final : public Backend {
   }
 
   bool IsOpen() const override { return conn_ && PQstatus(conn_.get()) == CONNECTION_OK; }
+  std::string ClientLibrary() const override {
+    // PQlibVersion gives major * 10000 + minor for versions 10 and later.
+    const int version = PQlibVersion();
+    return "libpq " + std::to_string(version / 10000) + "." + std::to_string(version % 10000);
+  }
 
   void Close() override {
     shapes_.clear();

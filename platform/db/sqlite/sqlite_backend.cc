@@ -239,6 +239,9 @@ class SqliteBackend : public Backend {
   }
 
   bool IsOpen() const override { return db_ != nullptr; }
+  std::string ClientLibrary() const override {
+    return std::string("SQLite ") + sqlite3_libversion();
+  }
   void Close() override {
     shapes_.clear();
     shape_index_.clear();
