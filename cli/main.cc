@@ -17,7 +17,9 @@
 #include "platform/automation/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
+#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
+#include "platform/text/nearest.h"
 
 namespace {
 
@@ -53,14 +55,42 @@ constexpr const char* kFooter =
     "customer, nothing found); 2 bad command line or unreadable input; 3 settings missing or "
     "wrong; 4 the database could not be reached or refused the work.";
 
+std::string VersionText() {
+  std::string text = std::string("kvt710 ") + kvt710::LibraryVersion() + " (";
+  const std::vector<std::string> libraries = kvt710::db::ClientLibraries();
+  for (size_t i = 0; i < libraries.size(); ++i) text += (i > 0 ? ", " : "") + libraries[i];
+  return text + ")";
+}
+
+// A word where `app` expects one of its commands that names none of them:
+// refused naming the nearest command, rather than with CLI11's "A subcommand
+// is required". Options and their values are left to the parser.
+void CheckCommandWord(const CLI::App& app, const std::string& what, const std::string& word) {
+  if (word.empty() || word.front() == '-') return;
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    if (sub->check_name(word)) return;
+    names.push_back(sub->get_name());
+  }
+  std::string message = "unknown " + what + " '" + word + "'";
+  const std::string nearest = kvt710::text::Nearest(word, names);
+  if (!nearest.empty()) message += "; did you mean '" + nearest + "'?";
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  throw CommandError{kvt710::cli::kExitUsage, message + " (" + what + "s: " + list + ")"};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
       "kvt710: writes a shop's customer records (customer master, maintenance, glasses, contact "
-      "lenses, hearing aids, sales, comments) into its SQLite or PostgreSQL database"};
+      "lenses, hearing aids, sales, comments) into its SQLite or PostgreSQL database",
+      "kvt710"};
   app.require_subcommand(1);
   app.footer(kFooter);
+  app.set_version_flag("--version", VersionText,
+                       "Print the version, and the database client libraries it runs with");
 
   std::string script_file;
   CLI::App* script =
@@ -165,7 +195,14 @@ int main(int argc, char** argv) {
                    "with the sample keys are overwritten)");
 
   try {
+    const std::vector<std::string> words(argv + 1, argv + argc);
+    if (!words.empty()) CheckCommandWord(app, "command", words[0]);
+    if (words.size() > 1 && words[0] == "config")
+      CheckCommandWord(*config, "config command", words[1]);
     app.parse(argc, argv);
+  } catch (const CommandError& e) {
+    std::cerr << "kvt710: " << e.message << "\n";
+    return e.exit_code;
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : kvt710::cli::kExitUsage;
