@@ -1,20 +1,27 @@
 #include "cli/import.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <thread>
 
 #include "batch/KVT710C3.h"
 #include "cli/common.h"
+#include "cli/interrupt.h"
 #include "cli/json_values.h"
+#include "cli/output_file.h"
 #include "platform/db/connection.h"
 #include "platform/db/providers.h"
 #include "platform/settings/settings.h"
@@ -44,11 +51,6 @@ std::string ParseErrorMessage(const json::exception& e) {
 
 bool IsBlankLine(const std::string& line) {
   return line.find_first_not_of(" \t\r") == std::string::npos;
-}
-
-// Editors may start a UTF-8 file with a byte-order mark; it is no part of the first line.
-void DropByteOrderMark(std::string& line) {
-  if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
 }
 
 // The members that the import runs itself around a customer's calls.
@@ -208,6 +210,21 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
   }
 }
 
+void Importer::RejectLine(const std::string& input, int64_t line_number, const Error& error,
+                          std::ostream& rejects) {
+  ++counts_.rejected;
+  const json errors = json::array({{{"call", "line"},
+                                    {"number", error.number()},
+                                    {"description", error.description()},
+                                    {"source", error.source()}}});
+  rejects << Dump({{"line", line_number},
+                   {"key", nullptr},
+                   {"input", input},
+                   {"errors", errors},
+                   {"reports", json::array()}})
+          << '\n';
+}
+
 db::FailureKind Importer::FailureOfCustomer() const {
   // The most serious kind among the host connection's errors and those that
   // the reports carried (a writer's report empties its connection's list).
@@ -356,82 +373,144 @@ std::string SummaryLine(const ImportCounts& counts) {
 }
 
 std::optional<int64_t> CountCustomerLines(const std::string& file) {
-  std::ifstream in(file);
-  if (!in) return std::nullopt;
-  int64_t count = 0;
-  std::string line;
-  for (bool first = true; std::getline(in, line); first = false) {
-    if (first) DropByteOrderMark(line);
-    if (!IsBlankLine(line)) ++count;
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<int64_t> count = 0;
+  struct stat status = {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) count = std::nullopt;
+  try {
+    LineReader lines(FileSource(fd));
+    for (LineReader::Line line; count && lines.Next(line);)
+      if (line.too_long || !IsBlankLine(line.text)) ++*count;
+  } catch (const ReadError&) {
+    count = std::nullopt;
+  } catch (const Interrupted&) {
+    count = std::nullopt;  // the import that follows stops at once
   }
+  ::close(fd);
   return count;
 }
 
-ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& rejects,
+ImportCounts ImportStream(Importer& importer, LineReader& lines, std::ostream& rejects,
                           Progress* progress) {
-  std::string line;
-  int64_t line_number = 0, done = 0;
+  int64_t done = 0;
   const bool rejects_on_terminal = &rejects == &std::cerr;
-  while (std::getline(in, line)) {
-    if (++line_number == 1) DropByteOrderMark(line);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (IsBlankLine(line)) continue;
+  auto stop = [&](int exit_code, const std::string& message) {
+    if (progress) progress->Finish();
+    const ImportCounts counts = importer.counts();
+    throw CommandError{exit_code, message + ". " + std::to_string(counts.imported) +
+                                      " customers were imported and " +
+                                      std::to_string(counts.rejected) + " rejected."};
+  };
+  auto interrupted = [&](int signal) {
+    const std::string next = std::to_string(lines.lines() + 1);
+    stop(128 + signal, std::string("Interrupted (") + (signal == SIGTERM ? "SIGTERM" : "Ctrl-C") +
+                           ") at line " + next + ": the lines before it are done; to go on, " +
+                           "import again from line " + next + " (tail -n +" + next +
+                           " FILE | kvt710 import -)");
+  };
+  LineReader::Line line;
+  for (;;) {
+    if (StopSignal() != 0) interrupted(StopSignal());
+    try {
+      if (!lines.Next(line)) break;
+    } catch (const Interrupted& e) {
+      interrupted(e.signal);
+    } catch (const ReadError& e) {
+      stop(kExitDatabase, "The import stopped at line " + std::to_string(lines.lines() + 1) +
+                              ": reading the input failed (" + std::strerror(e.error) + ")");
+    }
+    if (!line.too_long && IsBlankLine(line.text)) continue;
     std::ostringstream reject;
     bool stored = false;
+    std::optional<CommandError> stopped;
     try {
-      stored = importer.Import(line, line_number, reject);
-    } catch (const CommandError&) {
+      if (line.too_long)
+        importer.RejectLine(
+            line.text, line.number,
+            Error(err::kOutOfMemory, "The line has " + std::to_string(line.bytes) +
+                                         " bytes, more than the limit of " +
+                                         std::to_string(lines.max_line_bytes()) +
+                                         " (--max-line-bytes); \"input\" holds its first " +
+                                         std::to_string(line.text.size())),
+            reject);
+      else
+        stored = importer.Import(line.text, line.number, reject);
+    } catch (const CommandError& e) {
       // The customer in flight is in the rejects before the import stops.
-      if (progress) progress->Finish();
-      rejects << reject.str() << std::flush;
-      throw;
+      stopped = e;
     }
-    if (!stored) {
-      if (progress && rejects_on_terminal) progress->Finish();
-      rejects << reject.str() << std::flush;
+    if (progress && (stopped || (!stored && rejects_on_terminal))) progress->Finish();
+    if (!stored && !(rejects << reject.str() << std::flush)) {
+      const std::string reason = std::strerror(errno);
+      if (stopped) stopped->message += " The rejects could not be written (" + reason + ").";
+      if (!stopped)
+        stop(kExitDatabase, "The import stopped at line " + std::to_string(line.number) +
+                                ": the rejects could not be written (" + reason + ")");
     }
+    if (stopped) throw *stopped;
     if (progress) progress->Update(++done);
   }
   return importer.counts();
 }
 
-int ImportCommand(const std::string& file, const std::optional<std::string>& db,
-                  const std::optional<std::string>& rejects_file, std::ostream& out) {
-  std::ifstream file_in;
-  if (file != "-") {
-    file_in.open(file);
-    if (!file_in)
-      throw CommandError{kExitUsage, "Cannot read " + file + ": " + std::strerror(errno)};
-  }
-  std::istream& in = file == "-" ? std::cin : file_in;
-  const std::string connection_string = ResolveConnectionString(db);
-  std::ofstream rejects_out;
-  if (rejects_file) {
-    rejects_out.open(*rejects_file, std::ios::trunc);
-    if (!rejects_out)
-      throw CommandError{kExitUsage, "Cannot write the rejects file " + *rejects_file + ": " +
-                                         std::strerror(errno)};
-  }
-  std::ostream& rejects = rejects_file ? static_cast<std::ostream&>(rejects_out) : std::cerr;
+ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& rejects,
+                          Progress* progress) {
+  LineReader lines(StreamSource(in));
+  return ImportStream(importer, lines, rejects, progress);
+}
 
+int ImportCommand(const std::string& file, const std::optional<std::string>& db,
+                  const std::optional<std::string>& rejects_file, size_t max_line_bytes,
+                  std::ostream& out) {
+  const InputFile input(file);
+  const std::string connection_string = ResolveConnectionString(db);
+  const bool rejects_to_out = rejects_file && *rejects_file == "-";
+  std::unique_ptr<OutputFile> rejects_out;
+  if (rejects_file && !rejects_to_out) {
+    // Writing the rejects over the input would lose it.
+    struct stat status = {};
+    if (::stat(rejects_file->c_str(), &status) == 0 && status.st_dev == input.device() &&
+        status.st_ino == input.inode() && S_ISREG(status.st_mode))
+      throw CommandError{kExitUsage, "The rejects file " + *rejects_file +
+                                         " is the input itself: name another file"};
+    rejects_out = std::make_unique<OutputFile>(*rejects_file);
+  }
+  std::ostream& rejects = rejects_out ? rejects_out->stream() : rejects_to_out ? out : std::cerr;
+  std::ostream& summary = rejects_to_out ? std::cerr : out;
+
+  CatchStopSignals();
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   std::optional<int64_t> total;
   if (terminal && file != "-") total = CountCustomerLines(file);
   Importer importer(connection_string);
+  if (StopSignal() != 0)
+    throw CommandError{128 + StopSignal(), "Interrupted before the import began"};
   Progress progress(total, terminal);
+  LineReader lines(FileSource(input.fd()), max_line_bytes);
   ImportCounts counts;
   try {
-    counts = ImportStream(importer, in, rejects, &progress);
-  } catch (const CommandError&) {
-    // How far it got, then the reason on standard error.
-    out << SummaryLine(importer.counts()) << "\n" << std::flush;
+    counts = ImportStream(importer, lines, rejects, &progress);
+  } catch (CommandError& e) {
+    // How far it got, the rejects so far in place (unless writing them failed:
+    // the old file is then kept), then the reason on standard error.
+    summary << SummaryLine(importer.counts()) << "\n" << std::flush;
+    try {
+      if (rejects_out && rejects_out->stream()) rejects_out->Commit();
+    } catch (const CommandError& not_written) {
+      e.message += " " + not_written.message + ".";
+    }
     throw;
   }
   progress.Finish();
-  out << SummaryLine(counts) << "\n";
+  summary << SummaryLine(counts) << "\n" << std::flush;
+  if (rejects_out) rejects_out->Commit();
   if (counts.rejected > 0)
-    out << "rejected customers were written to "
-        << (rejects_file ? *rejects_file : std::string("standard error")) << "\n";
+    summary << "rejected customers were written to "
+            << (rejects_to_out ? std::string("standard output")
+                : rejects_file ? *rejects_file
+                               : std::string("standard error"))
+            << "\n";
   return counts.rejected > 0 ? kExitFailed : kExitOk;
 }
 

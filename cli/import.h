@@ -11,7 +11,9 @@
 // a malformed line, an unknown method or parameter: the customer is rolled
 // back and written to the rejects with its errors and the reports that
 // arrived, and the import goes on. A conflict with another writer runs the
-// customer again; a full or unreachable database stops the import.
+// customer again; a full or unreachable database, a failed read of the input
+// or a failed write of the rejects stops the import, and so does Ctrl-C or
+// SIGTERM, between customers.
 #pragma once
 
 #include <chrono>
@@ -25,7 +27,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/input.h"
+
 namespace kvt710 {
+class Error;
 class KVT710C3;
 struct Report;
 namespace db {
@@ -64,6 +69,11 @@ class Importer {
   // `rejects`, when the database is full or cannot be reached, so that no
   // later customer could be imported either.
   bool Import(const std::string& line, int64_t line_number, std::ostream& rejects);
+
+  // Writes a line that is no customer document to `rejects` as Import does,
+  // the error's "call" being "line".
+  void RejectLine(const std::string& input, int64_t line_number, const Error& error,
+                  std::ostream& rejects);
 
   static constexpr int kMaxAttempts = 5;
 
@@ -116,19 +126,29 @@ class Progress {
 // then ", 3 retries" when customers ran again.
 std::string SummaryLine(const ImportCounts& counts);
 
-// The number of customer lines (not blank) in a file; nullopt when unreadable.
+// The number of customer lines (not blank) in a regular file; nullopt when
+// it is none or cannot be read.
 std::optional<int64_t> CountCustomerLines(const std::string& file);
 
-// Imports every line of `in` (a byte-order mark before the first is skipped).
-// Rejected lines go to `rejects`. Returns the counts.
+// Imports every line that `lines` reads; rejected lines go to `rejects`, a
+// line over the reader's limit among them. Returns the counts. Throws
+// CommandError when the import stops: exit code 4 for the database, a failed
+// read or a failed write of the rejects, 128 + the signal for a stop signal
+// (cli/interrupt.h), the message naming the line.
+ImportCounts ImportStream(Importer& importer, LineReader& lines, std::ostream& rejects,
+                          Progress* progress);
+// The same for the lines of an in-memory stream.
 ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& rejects,
                           Progress* progress);
 
 // The command: FILE or "-", the database (--db or the settings), the rejects
-// file (standard error when not given). Prints the summary to `out`. Returns
-// 0, or 1 when a customer was rejected; throws CommandError otherwise.
+// file (standard error when not given, standard output for "-", and then the
+// summary goes to standard error), the longest line. Prints the summary to
+// `out`. Returns 0, or 1 when a customer was rejected; throws CommandError
+// otherwise.
 int ImportCommand(const std::string& file, const std::optional<std::string>& db,
-                  const std::optional<std::string>& rejects_file, std::ostream& out);
+                  const std::optional<std::string>& rejects_file, size_t max_line_bytes,
+                  std::ostream& out);
 
 }  // namespace cli
 }  // namespace kvt710

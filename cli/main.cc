@@ -1,6 +1,5 @@
 // kvt710: the command-line host of the component.
 #include <cstdint>
-#include <fstream>
 #include <iostream>
 #include <optional>
 
@@ -11,6 +10,7 @@
 #include "cli/delete.h"
 #include "cli/demo.h"
 #include "cli/import.h"
+#include "cli/input.h"
 #include "cli/script.h"
 #include "cli/show.h"
 #include "component/server.h"
@@ -26,10 +26,9 @@ namespace {
 using kvt710::cli::CommandError;
 
 int RunScriptFile(const std::string& file) {
-  if (file == "-") return kvt710::cli::RunScript(std::cin, std::cout) == 0 ? 0 : 1;
-  std::ifstream in(file);
-  if (!in) throw CommandError{kvt710::cli::kExitUsage, "Cannot read the script " + file};
-  return kvt710::cli::RunScript(in, std::cout) == 0 ? 0 : 1;
+  const kvt710::cli::InputFile input(file);
+  kvt710::cli::LineReader lines(kvt710::cli::FileSource(input.fd()));
+  return kvt710::cli::RunScript(lines, std::cout) == 0 ? 0 : 1;
 }
 
 int Init(const std::optional<std::string>& db) {
@@ -53,7 +52,9 @@ constexpr const char* kDbHelp =
 constexpr const char* kFooter =
     "Exit codes: 0 done; 1 the work ran and something in it failed (a script step, a rejected "
     "customer, nothing found); 2 bad command line or unreadable input; 3 settings missing or "
-    "wrong; 4 the database could not be reached or refused the work.";
+    "wrong; 4 the database could not be reached or refused the work, or an import or script "
+    "could not read its input or write its rejects part way; 130 or 143 an import stopped by "
+    "Ctrl-C or SIGTERM.";
 
 std::string VersionText() {
   std::string text = std::string("kvt710 ") + kvt710::LibraryVersion() + " (";
@@ -104,6 +105,7 @@ int main(int argc, char** argv) {
 
   std::string import_file;
   std::optional<std::string> import_db, import_rejects;
+  size_t import_max_line_bytes = kvt710::cli::LineReader::kDefaultMaxLineBytes;
   CLI::App* import = app.add_subcommand(
       "import", "Load customers in bulk from JSON lines, one transaction a customer");
   import->footer(
@@ -116,14 +118,26 @@ int main(int argc, char** argv) {
                   "two-dimensional one an array of rows. Then Execute(key), or DelExecute(key) "
                   "when \"delete\" is true. A customer that fails is rolled back and written to "
                   "the rejects, and the import goes on; importing the same file again gives the "
-                  "same database.\n\n") +
+                  "same database. The import stops with exit code 4 when the database fails, the "
+                  "input cannot be read or the rejects cannot be written; Ctrl-C or SIGTERM "
+                  "stops it after the customer in flight (exit code 130 or 143) and names the "
+                  "line to go on from. Either way the summary is printed and the rejects file "
+                  "holds this run's rejects.\n\n") +
       kFooter);
   import->add_option("FILE", import_file, "Customer file (JSON lines), or - for standard input")
       ->required();
   import->add_option("--db", import_db, kDbHelp);
   import->add_option("--rejects", import_rejects,
                      "File for the rejected customers: each input line with its errors and the "
-                     "error reports, one JSON line each (default: standard error)");
+                     "error reports, one JSON line each; replaced when the import ends, never "
+                     "the input itself; - for standard output (the summary then goes to "
+                     "standard error). Default: standard error");
+  import
+      ->add_option("--max-line-bytes", import_max_line_bytes,
+                   "Longest line: a longer one is rejected by its line number, only its start "
+                   "kept, and the import goes on")
+      ->capture_default_str()
+      ->check(CLI::Range(size_t{1}, size_t{1} << 30));
 
   std::optional<std::string> delete_key, delete_before, delete_store, delete_db;
   int16_t delete_transe = 0, delete_upd = 0;
@@ -213,7 +227,8 @@ int main(int argc, char** argv) {
     if (*script) return RunScriptFile(script_file);
     if (*init) return Init(init_db);
     if (*import)
-      return kvt710::cli::ImportCommand(import_file, import_db, import_rejects, std::cout);
+      return kvt710::cli::ImportCommand(import_file, import_db, import_rejects,
+                                        import_max_line_bytes, std::cout);
     if (*del) {
       if (delete_key)
         return kvt710::cli::DeleteByKeyCommand(*delete_key, delete_transe, delete_upd, delete_db,

@@ -1,10 +1,13 @@
 #include "cli/script.h"
 
+#include <cstring>
 #include <istream>
 #include <map>
 #include <ostream>
 #include <string>
 
+#include "cli/common.h"
+#include "cli/input.h"
 #include "cli/json_values.h"
 #include "platform/automation/registry.h"
 
@@ -40,14 +43,12 @@ class Script {
       ok = false;
       result = {{"ok", false}, {"error", ErrorJson(e)}};
     }
-    // "ok" first, as the step table shows it.
-    nlohmann::ordered_json ordered;
-    ordered["ok"] = result["ok"];
-    for (auto& [key, value] : result.items())
-      if (key != "ok") ordered[key] = value;
-    Print(ordered);
+    PrintResult(result);
     return ok;
   }
+
+  // A step that could not be read.
+  void Fail(const Error& error) { PrintResult({{"ok", false}, {"error", ErrorJson(error)}}); }
 
   template <class Json>
   void Print(const Json& line) {
@@ -55,6 +56,15 @@ class Script {
   }
 
  private:
+  void PrintResult(const json& result) {
+    // "ok" first, as the step table shows it.
+    nlohmann::ordered_json ordered;
+    ordered["ok"] = result.at("ok");
+    for (auto& [key, value] : result.items())
+      if (key != "ok") ordered[key] = value;
+    Print(ordered);
+  }
+
   json Run(const json& step) {
     if (step.contains("create")) {
       std::string name = step.at("as").get<std::string>();
@@ -140,19 +150,38 @@ class Script {
 
 }  // namespace
 
-int RunScript(std::istream& in, std::ostream& out) {
+int RunScript(LineReader& lines, std::ostream& out) {
   Script script(out);
   auto listening = ListenForReports([&script](const Report& r) {
     script.Print(json{{"report", ReportJson(r)}});
   });
   int failed = 0;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.find_first_not_of(" \t") == std::string::npos) continue;
-    if (!script.Step(line)) ++failed;
+  LineReader::Line line;
+  for (;;) {
+    try {
+      if (!lines.Next(line)) break;
+    } catch (const ReadError& e) {
+      throw CommandError{kExitDatabase, "The script stopped at line " +
+                                            std::to_string(lines.lines() + 1) +
+                                            ": reading it failed (" + std::strerror(e.error) + ")"};
+    }
+    if (line.too_long) {
+      script.Fail(Error(err::kOutOfMemory,
+                        "Line " + std::to_string(line.number) + " has more than " +
+                            std::to_string(lines.max_line_bytes()) + " bytes",
+                        "kvt710 script"));
+      ++failed;
+      continue;
+    }
+    if (line.text.find_first_not_of(" \t") == std::string::npos) continue;
+    if (!script.Step(line.text)) ++failed;
   }
   return failed;
+}
+
+int RunScript(std::istream& in, std::ostream& out) {
+  LineReader lines(StreamSource(in));
+  return RunScript(lines, out);
 }
 
 }  // namespace kvt710::cli

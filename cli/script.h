@@ -7,8 +7,13 @@
 
 namespace kvt710::cli {
 
-// Runs the script read from `in`, writing to `out`. Returns the number of
-// steps that failed.
+class LineReader;
+
+// Runs the script that `lines` reads, writing to `out`. Returns the number of
+// steps that failed; a line over the reader's limit is a failed step. Throws
+// CommandError (exit code 4) naming the line when reading fails.
+int RunScript(LineReader& lines, std::ostream& out);
+// The same for the lines of an in-memory stream.
 int RunScript(std::istream& in, std::ostream& out);
 
 }  // namespace kvt710::cli

@@ -78,6 +78,7 @@ class Kvt710Process {
     }
     return exit_code_;
   }
+  void Signal(int signal) { kill(pid_, signal); }
   std::string out() const { return ReadText(out_file_); }
   std::string err() const { return ReadText(err_file_); }
 

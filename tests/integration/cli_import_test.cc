@@ -1,14 +1,22 @@
 // kvt710 import on each database: the demo's customers give the same rows on
 // SQLite and PostgreSQL, importing twice changes nothing, and bad customers
 // go to the rejects with their reasons while every other customer is stored.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
+#include <thread>
 
+#include "cli/common.h"
 #include "cli/demo_data.h"
 #include "cli/import.h"
 #include "cli/kvt710_process.h"
+#include "cli/script.h"
 #include "cli/show.h"
 #include "import_fault_support.h"
 #include "platform/db/connection.h"
@@ -26,6 +34,7 @@ using testing_support::TempDir;
 using testing_support::TestDatabase;
 
 constexpr uint64_t kSeed = testing_support::kFaultSeed;
+using testing_support::DemoLine;
 using testing_support::DemoLines;
 
 // Every row of the ten tables, timestamps left out, sorted.
@@ -192,6 +201,128 @@ TEST(CliImportCommand, WritesTheRejectsFileAndExitsWithOneWhenACustomerFails) {
   EXPECT_EQ(shown["CMENTE_T"][0]["MTRN_UNIQUE_KEY"], 10001);
   EXPECT_EQ(RunKvt710({"show", "99999", "--db", database.connection_string()}).exit_code, 1);
   EXPECT_EQ(RunKvt710({"show", "1 OR 1=1", "--db", database.connection_string()}).exit_code, 2);
+}
+
+TEST(CliImportCommand, TheInputAndTheOldRejectsAreNeverLostAndFailuresAreNeverSuccess) {
+  ScopedSettings settings;
+  TempDir dir;
+  TestDatabase database(Backend::kSQLite);
+  const std::string db = database.connection_string(), input = (dir / "in.jsonl").string(),
+                    rejects = (dir / "rj.jsonl").string(), old = "{\"line\":1}\n";
+  const std::string lines = DemoLines(0, 2) + "not json\n";
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    std::string out, err, rejects_after;
+  };
+  const std::string reject = "\"input\":\"not json\"";
+  const std::vector<Case> cases = {
+      // The import never began: the old rejects stay.
+      {{"import", input, "--db", (dir / "no" / "shop.db").string(), "--rejects", rejects},
+       4,
+       "",
+       "",
+       old},
+      {{"import", input, "--db", db, "--rejects", input}, 2, "", "the input itself", old},
+      {{"import", "-", "--db", db, "--rejects", rejects}, 2, "", "the input itself", old},
+      {{"import", input, "--db", db, "--rejects", "-"}, 1, reject, "imported 2, rejected 1", old},
+      {{"import", input, "--db", db, "--rejects", "/dev/full"},
+       4,
+       "imported 2, rejected 1",
+       "No space left on device",
+       old},
+      {{"import", dir.path().string(), "--db", db}, 2, "", dir.path().string(), old},
+      {{"script", dir.path().string()}, 2, "", dir.path().string(), old},
+      // After a run, the file holds exactly its rejects.
+      {{"import", input, "--db", db, "--rejects", rejects}, 1, "rejected 1", "", reject},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1] + " --rejects " + c.args.back());
+    std::ofstream(input) << lines;
+    std::ofstream(rejects) << old;
+    // Standard input is the old rejects file itself.
+    testing_support::Kvt710Process run(c.args, {}, rejects);
+    EXPECT_EQ(run.Wait(), c.exit_code) << run.err();
+    EXPECT_NE(run.out().find(c.out), std::string::npos) << run.out();
+    EXPECT_NE(run.err().find(c.err), std::string::npos) << run.err();
+    EXPECT_NE(testing_support::ReadText(rejects).find(c.rejects_after), std::string::npos);
+    EXPECT_TRUE(testing_support::ReadText(input) == lines) << "the input was changed";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
+        << "a temporary file or a file named - is left";
+  }
+  EXPECT_FALSE(std::filesystem::exists("-"));
+}
+
+TEST(CliImportCommand, AFailedReadStopsAtTheLineItFailedIn) {
+  // Gives its text, then fails.
+  struct Failing : std::streambuf {
+    explicit Failing(std::string text) : text_(std::move(text)) {
+      setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+    std::streamsize xsgetn(char* bytes, std::streamsize size) override {
+      const std::streamsize got = std::min(size, std::streamsize{egptr() - gptr()});
+      if (got == 0) underflow();
+      std::copy_n(gptr(), got, bytes);
+      gbump(static_cast<int>(got));
+      return got;
+    }
+    int_type underflow() override { throw std::runtime_error("Input/output error"); }
+    std::string text_;
+  };
+  ScopedSettings settings;
+  TestDatabase database(Backend::kSQLite);
+  cli::Importer importer(database.connection_string());
+  Failing import_bytes(DemoLines(0, 2) + "{\"key\":");
+  std::istream import_in(&import_bytes);
+  std::ostringstream rejects, out;
+  try {
+    cli::ImportStream(importer, import_in, rejects, nullptr);
+    ADD_FAILURE() << "the import ended as if the input had";
+  } catch (const cli::CommandError& e) {
+    EXPECT_EQ(e.exit_code, 4);
+    EXPECT_NE(e.message.find("line 3"), std::string::npos) << e.message;
+  }
+  Failing script_bytes("{\"create\":\"KVT710.KVT710C3\",\"as\":\"b\"}\n");
+  std::istream script_in(&script_bytes);
+  try {
+    cli::RunScript(script_in, out);
+    ADD_FAILURE() << "the script ended as if the input had";
+  } catch (const cli::CommandError& e) {
+    EXPECT_EQ(e.exit_code, 4);
+    EXPECT_NE(e.message.find("line 2"), std::string::npos) << e.message;
+  }
+}
+
+TEST(CliImportCommand, AStopSignalEndsTheImportBetweenCustomersWithItsSummaryAndRejects) {
+  ScopedSettings settings;
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    TestDatabase database(Backend::kSQLite);
+    const std::string feed_file = (dir / "feed").string(), rejects = (dir / "rj.jsonl").string();
+    ASSERT_EQ(mkfifo(feed_file.c_str(), 0600), 0);
+    std::ofstream(rejects) << "old\n";
+    testing_support::Kvt710Process import(
+        {"import", "-", "--db", database.connection_string(), "--rejects", rejects}, {}, feed_file);
+    std::ofstream feed(feed_file);
+    // Standard input stays open: the import waits for line 4.
+    feed << DemoLine(0) << "not json\n" << DemoLine(1) << std::flush;
+    for (int i = 0; i < 300 && database.Scalar("Select Count(*) From CBASE") != "2"; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(database.Scalar("Select Count(*) From CBASE"), "2");
+    EXPECT_EQ(testing_support::ReadText(rejects), "old\n");
+    import.Signal(signal);
+    EXPECT_EQ(import.Wait(), 128 + signal) << import.err();
+    EXPECT_NE(import.out().find("imported 2, rejected 1"), std::string::npos) << import.out();
+    EXPECT_NE(import.err().find("import again from line 4"), std::string::npos) << import.err();
+    const std::vector<json> rejected = JsonLines(testing_support::ReadText(rejects));
+    ASSERT_EQ(rejected.size(), 1u);
+    EXPECT_EQ(rejected[0]["line"], 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+    TestDatabase expected(Backend::kSQLite);
+    Import(expected, DemoLines(0, 2));
+    EXPECT_EQ(Snapshot(database), Snapshot(expected));
+  }
 }
 
 }  // namespace
