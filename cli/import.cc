@@ -9,6 +9,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -32,6 +33,16 @@ namespace {
 
 using nlohmann::json;
 using Clock = std::chrono::steady_clock;
+
+// "kvt710-rejects-20261206-201502.jsonl", in the current folder.
+std::string TerminalRejectsFileName() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local = {};
+  localtime_r(&now, &local);
+  char name[64];
+  std::strftime(name, sizeof name, "kvt710-rejects-%Y%m%d-%H%M%S.jsonl", &local);
+  return name;
+}
 
 std::string Dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
@@ -391,10 +402,25 @@ std::optional<int64_t> CountCustomerLines(const std::string& file) {
   return count;
 }
 
+std::string BriefReject(const std::string& reject_json) {
+  constexpr size_t kLongest = 160;
+  const json reject = json::parse(reject_json, nullptr, false);
+  if (!reject.is_object()) return "a rejected customer";
+  std::string text = "line " + Dump(reject.value("line", json())) + ", key " +
+                     Dump(reject.value("key", json())) + ": ";
+  const json errors = reject.value("errors", json::array());
+  if (!errors.empty() && errors[0].is_object())
+    text += errors[0].value("call", "") + ": " + errors[0].value("description", "");
+  if (text.size() <= kLongest) return text;
+  size_t cut = kLongest;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
+}
+
 ImportCounts ImportStream(Importer& importer, LineReader& lines, std::ostream& rejects,
-                          Progress* progress) {
+                          Progress* progress, std::ostream* brief) {
   int64_t done = 0;
-  const bool rejects_on_terminal = &rejects == &std::cerr;
+  const bool rejects_on_terminal = &rejects == &std::cerr || brief == &std::cerr;
   auto stop = [&](int exit_code, const std::string& message) {
     if (progress) progress->Finish();
     const ImportCounts counts = importer.counts();
@@ -441,6 +467,7 @@ ImportCounts ImportStream(Importer& importer, LineReader& lines, std::ostream& r
       stopped = e;
     }
     if (progress && (stopped || (!stored && rejects_on_terminal))) progress->Finish();
+    if (!stored && brief) *brief << BriefReject(reject.str()) << std::endl;
     if (!stored && !(rejects << reject.str() << std::flush)) {
       const std::string reason = std::strerror(errno);
       if (stopped) stopped->message += " The rejects could not be written (" + reason + ").";
@@ -465,22 +492,32 @@ int ImportCommand(const std::string& file, const std::optional<std::string>& db,
                   std::ostream& out) {
   const InputFile input(file);
   const std::string connection_string = ResolveConnectionString(db);
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
   const bool rejects_to_out = rejects_file && *rejects_file == "-";
+  // JSON lines between the progress lines are unreadable on a terminal.
+  const std::optional<std::string> rejects_path =
+      rejects_file ? rejects_file
+      : terminal   ? std::optional<std::string>(TerminalRejectsFileName())
+                   : std::nullopt;
   std::unique_ptr<OutputFile> rejects_out;
-  if (rejects_file && !rejects_to_out) {
+  if (rejects_path && !rejects_to_out) {
     // Writing the rejects over the input would lose it.
     struct stat status = {};
-    if (::stat(rejects_file->c_str(), &status) == 0 && status.st_dev == input.device() &&
+    if (::stat(rejects_path->c_str(), &status) == 0 && status.st_dev == input.device() &&
         status.st_ino == input.inode() && S_ISREG(status.st_mode))
-      throw CommandError{kExitUsage, "The rejects file " + *rejects_file +
+      throw CommandError{kExitUsage, "The rejects file " + *rejects_path +
                                          " is the input itself: name another file"};
-    rejects_out = std::make_unique<OutputFile>(*rejects_file);
+    rejects_out = std::make_unique<OutputFile>(*rejects_path);
   }
+  std::ostream* brief = !rejects_file && terminal ? &std::cerr : nullptr;
+  // The file of a terminal's rejects is kept only when it holds some.
+  auto commit_rejects = [&](int64_t rejected) {
+    if (rejects_out && (rejects_file || rejected > 0)) rejects_out->Commit();
+  };
   std::ostream& rejects = rejects_out ? rejects_out->stream() : rejects_to_out ? out : std::cerr;
   std::ostream& summary = rejects_to_out ? std::cerr : out;
 
   CatchStopSignals();
-  const bool terminal = ::isatty(STDERR_FILENO) == 1;
   std::optional<int64_t> total;
   if (terminal && file != "-") total = CountCustomerLines(file);
   Importer importer(connection_string);
@@ -490,13 +527,13 @@ int ImportCommand(const std::string& file, const std::optional<std::string>& db,
   LineReader lines(FileSource(input.fd()), max_line_bytes);
   ImportCounts counts;
   try {
-    counts = ImportStream(importer, lines, rejects, &progress);
+    counts = ImportStream(importer, lines, rejects, &progress, brief);
   } catch (CommandError& e) {
     // How far it got, the rejects so far in place (unless writing them failed:
     // the old file is then kept), then the reason on standard error.
     summary << SummaryLine(importer.counts()) << "\n" << std::flush;
     try {
-      if (rejects_out && rejects_out->stream()) rejects_out->Commit();
+      if (rejects_out && rejects_out->stream()) commit_rejects(importer.counts().rejected);
     } catch (const CommandError& not_written) {
       e.message += " " + not_written.message + ".";
     }
@@ -504,11 +541,11 @@ int ImportCommand(const std::string& file, const std::optional<std::string>& db,
   }
   progress.Finish();
   summary << SummaryLine(counts) << "\n" << std::flush;
-  if (rejects_out) rejects_out->Commit();
+  commit_rejects(counts.rejected);
   if (counts.rejected > 0)
     summary << "rejected customers were written to "
             << (rejects_to_out ? std::string("standard output")
-                : rejects_file ? *rejects_file
+                : rejects_path ? *rejects_path
                                : std::string("standard error"))
             << "\n";
   return counts.rejected > 0 ? kExitFailed : kExitOk;

@@ -126,6 +126,10 @@ class Progress {
 // then ", 3 retries" when customers ran again.
 std::string SummaryLine(const ImportCounts& counts);
 
+// "line 12, key 1203: SetBaseData: ..." from a reject's JSON line: its line,
+// its key and its first error, cut to fit a terminal's line or two.
+std::string BriefReject(const std::string& reject_json);
+
 // The number of customer lines (not blank) in a regular file; nullopt when
 // it is none or cannot be read.
 std::optional<int64_t> CountCustomerLines(const std::string& file);
@@ -134,16 +138,20 @@ std::optional<int64_t> CountCustomerLines(const std::string& file);
 // line over the reader's limit among them. Returns the counts. Throws
 // CommandError when the import stops: exit code 4 for the database, a failed
 // read or a failed write of the rejects, 128 + the signal for a stop signal
-// (cli/interrupt.h), the message naming the line.
+// (cli/interrupt.h), the message naming the line. When `brief` is given,
+// each rejected customer also gets one short line there (BriefReject).
 ImportCounts ImportStream(Importer& importer, LineReader& lines, std::ostream& rejects,
-                          Progress* progress);
+                          Progress* progress, std::ostream* brief = nullptr);
 // The same for the lines of an in-memory stream.
 ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& rejects,
                           Progress* progress);
 
 // The command: FILE or "-", the database (--db or the settings), the rejects
-// file (standard error when not given, standard output for "-", and then the
-// summary goes to standard error), the longest line. Prints the summary to
+// file (standard output for "-", and then the summary goes to standard
+// error), the longest line. Without a rejects file the rejects go to standard
+// error, unless it is a terminal: it then gets a BriefReject line each, and
+// the JSON lines go to kvt710-rejects-<time>.jsonl in the current folder,
+// made only when a customer was rejected and named in the summary. Prints the summary to
 // `out`. Returns 0, or 1 when a customer was rejected; throws CommandError
 // otherwise.
 int ImportCommand(const std::string& file, const std::optional<std::string>& db,

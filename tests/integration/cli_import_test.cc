@@ -1,7 +1,9 @@
 // kvt710 import on each database: the demo's customers give the same rows on
 // SQLite and PostgreSQL, importing twice changes nothing, and bad customers
 // go to the rejects with their reasons while every other customer is stored.
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <csignal>
@@ -201,6 +203,42 @@ TEST(CliImportCommand, WritesTheRejectsFileAndExitsWithOneWhenACustomerFails) {
   EXPECT_EQ(shown["CMENTE_T"][0]["MTRN_UNIQUE_KEY"], 10001);
   EXPECT_EQ(RunKvt710({"show", "99999", "--db", database.connection_string()}).exit_code, 1);
   EXPECT_EQ(RunKvt710({"show", "1 OR 1=1", "--db", database.connection_string()}).exit_code, 2);
+}
+
+// On a terminal, without --rejects: a short line per rejected customer, the
+// JSON lines in a file of the current folder named in the summary.
+TEST(CliImportCommand, OnATerminalRejectsAreShortLinesAndAFile) {
+  ScopedSettings settings;
+  TempDir dir;
+  TestDatabase database(Backend::kSQLite);
+  const std::string input = (dir / "in.jsonl").string();
+  std::ofstream(input) << DemoLines(0, 2) << "not json\n";
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(dir.path().c_str()) != 0) _exit(127);
+    execl(KVT710_BINARY, KVT710_BINARY, "import", input.c_str(), "--db",
+          database.connection_string().c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) screen.append(buffer, n);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(terminal);
+  EXPECT_EQ(WEXITSTATUS(status), 1) << screen;
+  EXPECT_NE(screen.find("line 3, key null: line: Not a JSON line"), std::string::npos) << screen;
+  EXPECT_EQ(screen.find("\"input\""), std::string::npos) << screen;
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    if (entry.path().filename().string().starts_with("kvt710-rejects-")) files.push_back(entry);
+  ASSERT_EQ(files.size(), 1u) << screen;
+  EXPECT_NE(screen.find("written to " + files[0].filename().string()), std::string::npos);
+  const std::vector<json> rejected = JsonLines(testing_support::ReadText(files[0].string()));
+  ASSERT_EQ(rejected.size(), 1u);
+  EXPECT_EQ(rejected[0]["input"], "not json");
 }
 
 TEST(CliImportCommand, TheInputAndTheOldRejectsAreNeverLostAndFailuresAreNeverSuccess) {
