@@ -56,7 +56,8 @@ class KVT710C2 : public Dispatch {
   // Marks every live customer whose newest visit is before `lg_YMD`
   // (yyyymmdd), of the store `hStoreCd` only when it is given (a Null store
   // is the empty text). Returns the number marked, or -1 when it failed and
-  // nothing changed.
+  // nothing changed; a cut-off that is not a real calendar date written
+  // yyyymmdd is refused (-1) before anything is read.
   int32_t DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd = std::nullopt);
 
   Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;

@@ -46,6 +46,9 @@ void AppendWithoutSeparators(std::string& out, std::string_view numeric);
 // optionally followed by blanks and a time h:mm or h:mm:ss; blanks around
 // allowed; a valid calendar date. nullopt when the test fails.
 std::optional<DateTime> ParseDate(std::string_view text);
+// A date written yyyymmdd: exactly eight digits, nothing around them, and a
+// valid calendar date (year 0001 on). nullopt otherwise.
+std::optional<DateTime> ParseYyyymmdd(std::string_view text);
 
 // The formats, appended to `out`.
 void AppendDate(std::string& out, const DateTime& value);      // yyyy/mm/dd
