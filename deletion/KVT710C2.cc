@@ -1,7 +1,6 @@
 #include "deletion/KVT710C2.h"
 
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 #include "deletion/deletion_statements.h"
@@ -89,7 +88,7 @@ void KVT710C2::SetHtKindFromArea() {
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {
   try {
-    if (!std::isfinite(db_UniqueKey)) return emRetError;
+    if (!sql::IsWholeKey(db_UniqueKey)) return emRetError;
     SetHtKindFromArea();
     const int32_t marked =
         MarkRetrying(deletion::SelectionByKey(db_UniqueKey), false, in_TranseFlg, in_UpdFlg);

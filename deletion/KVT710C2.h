@@ -50,7 +50,9 @@ class KVT710C2 : public Dispatch {
 
   // Marks the live customer with this key: emRetDelete, emRetNoData when no
   // live customer has it (no transaction is begun), emRetError when it
-  // failed and nothing changed. The flags go to the maintenance row.
+  // failed and nothing changed. The flags go to the maintenance row. A key
+  // that is not a whole number below 10^15 in magnitude is refused
+  // (emRetError) before anything is read.
   emReturnCD DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg = 0, int16_t in_UpdFlg = 0);
 
   // Marks every live customer whose newest visit is before `lg_YMD`
