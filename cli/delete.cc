@@ -29,10 +29,9 @@ std::shared_ptr<KVT710C2> CreateService(const std::string& connection_string) {
 
 int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_flag,
                        const std::optional<std::string>& db, std::ostream& out) {
-  if (!sql::IsPlainNumber(key))
-    throw CommandError{kExitUsage, "--key is a customer's unique key, a number: " + key};
+  const int64_t number = ParseKey(key, "--key");
   auto service = CreateService(ResolveConnectionString(db));
-  switch (service->DeleteCBase(std::stod(key), transe_flag, upd_flag)) {
+  switch (service->DeleteCBase(static_cast<double>(number), transe_flag, upd_flag)) {
     case emRetDelete:
       out << "Customer " << key
           << " marked deleted; its maintenance rows record the deletion (kind 2).\n";
