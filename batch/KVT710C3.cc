@@ -22,10 +22,11 @@ constexpr HistoryTable kHistoryTables[] = {
     {"CSYOKN", "CMNT_UNIQUE_KEY"}, {"CSALE", "CSALE_UNIQUE_KEY"},
 };
 
-// A key written bare into a statement must be a plain number.
+// A key written bare into a statement must be a key number.
 void RequirePlainKey(const std::string& key, const std::string& source) {
-  if (!sql::IsPlainNumber(key) || !sql::IsValidText(key))
-    throw Error(err::kInvalidCall, "UniqueKey must be a plain number", source);
+  if (!sql::IsKeyNumber(key))
+    throw Error(err::kInvalidCall,
+                "UniqueKey must be a plain number of at most 15 significant digits", source);
 }
 
 std::shared_ptr<db::Connection> RequireCaller(const std::shared_ptr<db::Connection>& caller,

@@ -1,8 +1,12 @@
 #include "cli/common.h"
 
+#include <charconv>
+#include <system_error>
+
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/settings/settings.h"
+#include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
 
@@ -13,6 +17,18 @@ std::string SQLiteConnectionString(const std::string& path) {
   std::string quoted = "\"";
   for (char c : path) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
   return "Provider=SQLite;Data Source=" + quoted + "\"";
+}
+
+int64_t ParseKey(std::string_view text, std::string_view what) {
+  int64_t key = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), key);
+  if (ec != std::errc() || end != text.data() + text.size() ||
+      !sql::IsWholeKey(static_cast<double>(key)))
+    throw CommandError{kExitUsage, std::string(what) +
+                                       " is a customer's unique key, a whole number of at most "
+                                       "15 digits: " +
+                                       std::string(text.substr(0, 40))};
+  return key;
 }
 
 std::string ResolveConnectionString(const std::optional<std::string>& db) {

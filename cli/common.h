@@ -2,9 +2,11 @@
 // failure is told to the person at the terminal.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kvt710 {
 namespace db {
@@ -41,6 +43,11 @@ std::string ResolveConnectionString(const std::optional<std::string>& db);
 // area 1 then) holds it in memory. The batch object and the deletion
 // service created from them open their own connection there.
 Settings SettingsForDatabase(const std::string& connection_string);
+
+// A customer key given on the command line (`what` names the argument): a
+// whole number of at most 15 digits, parsed exactly. CommandError (usage)
+// for anything else.
+int64_t ParseKey(std::string_view text, std::string_view what);
 
 // An open connection to `connection_string`; CommandError when it fails.
 std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string);

@@ -25,24 +25,13 @@ std::shared_ptr<KVT710C2> CreateService(const std::string& connection_string) {
   return service;
 }
 
-bool IsDate(const std::string& text) {
-  if (text.size() != 8 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  const int year = std::stoi(text.substr(0, 4)), month = std::stoi(text.substr(4, 2)),
-            day = std::stoi(text.substr(6, 2));
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (year < 1 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return !(month == 2 && day == 29 && !leap);
-}
-
 }  // namespace
 
 int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_flag,
                        const std::optional<std::string>& db, std::ostream& out) {
-  if (!sql::IsPlainNumber(key))
-    throw CommandError{kExitUsage, "--key is a customer's unique key, a number: " + key};
+  const int64_t number = ParseKey(key, "--key");
   auto service = CreateService(ResolveConnectionString(db));
-  switch (service->DeleteCBase(std::stod(key), transe_flag, upd_flag)) {
+  switch (service->DeleteCBase(static_cast<double>(number), transe_flag, upd_flag)) {
     case emRetDelete:
       out << "Customer " << key
           << " marked deleted; its maintenance rows record the deletion (kind 2).\n";
@@ -58,9 +47,9 @@ int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_
 
 int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
                         const std::optional<std::string>& db, std::ostream& out) {
-  if (!IsDate(date))
+  if (!sql::ParseYyyymmdd(date))
     throw CommandError{kExitUsage,
-                       "--before is a date written yyyymmdd, such as 20150101: " + date};
+                       "--before is a calendar date written yyyymmdd, such as 20150101: " + date};
   const std::string connection_string = ResolveConnectionString(db);
   const int32_t yyyymmdd = std::stoi(date);
   std::optional<Variant> store_value;

@@ -27,6 +27,7 @@
 #include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
+#include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
 namespace {
@@ -267,9 +268,8 @@ std::string Importer::StopMessage(int64_t line_number, db::FailureKind failure,
 }
 
 void Importer::LockCustomer(const std::string& key) {
-  // Only a plain number goes into the text; Execute refuses any other key.
-  if (key.empty() || key.size() > 18 || key.find_first_not_of("0123456789") != std::string::npos)
-    return;
+  // Only a key number goes into the text; Execute refuses any other key.
+  if (!sql::IsKeyNumber(key)) return;
   try {
     host_->Execute("Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where CUBS_UNIQUE_KEY = " +
                    key);

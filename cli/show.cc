@@ -6,7 +6,6 @@
 #include "cli/common.h"
 #include "cli/json_values.h"
 #include "platform/db/connection.h"
-#include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
 
@@ -46,12 +45,11 @@ nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::strin
 }
 
 int ShowCommand(const std::string& key, const std::optional<std::string>& db, std::ostream& out) {
-  if (!sql::IsPlainNumber(key))
-    throw CommandError{kExitUsage, "KEY is a customer's unique key, a number: " + key};
+  const std::string number = std::to_string(ParseKey(key, "KEY"));
   auto connection = OpenDatabase(ResolveConnectionString(db));
   nlohmann::ordered_json tables;
   try {
-    tables = CustomerRows(*connection, key);
+    tables = CustomerRows(*connection, number);
   } catch (const Error& e) {
     throw CommandError{kExitDatabase, "Reading the customer failed (" + e.description() +
                                           "); are the tables there? kvt710 init creates them"};

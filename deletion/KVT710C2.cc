@@ -1,7 +1,6 @@
 #include "deletion/KVT710C2.h"
 
 #include <chrono>
-#include <cmath>
 #include <thread>
 
 #include "deletion/deletion_statements.h"
@@ -89,7 +88,7 @@ void KVT710C2::SetHtKindFromArea() {
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {
   try {
-    if (!std::isfinite(db_UniqueKey)) return emRetError;
+    if (!sql::IsWholeKey(db_UniqueKey)) return emRetError;
     SetHtKindFromArea();
     const int32_t marked =
         MarkRetrying(deletion::SelectionByKey(db_UniqueKey), false, in_TranseFlg, in_UpdFlg);
@@ -101,6 +100,9 @@ emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int1
 
 int32_t KVT710C2::DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd) {
   try {
+    // Every date sorts before a text that is not one, so a cut-off that is
+    // not a real date would select every customer.
+    if (!sql::ParseYyyymmdd(std::to_string(lg_YMD))) return -1;
     if (hStoreCd && hStoreCd->IsMissing()) hStoreCd.reset();
     SetHtKindFromArea();
     return MarkRetrying(deletion::SelectionByDate(lg_YMD, hStoreCd), true, 0, 0);

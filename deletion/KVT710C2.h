@@ -50,13 +50,16 @@ class KVT710C2 : public Dispatch {
 
   // Marks the live customer with this key: emRetDelete, emRetNoData when no
   // live customer has it (no transaction is begun), emRetError when it
-  // failed and nothing changed. The flags go to the maintenance row.
+  // failed and nothing changed. The flags go to the maintenance row. A key
+  // that is not a whole number below 10^15 in magnitude is refused
+  // (emRetError) before anything is read.
   emReturnCD DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg = 0, int16_t in_UpdFlg = 0);
 
   // Marks every live customer whose newest visit is before `lg_YMD`
   // (yyyymmdd), of the store `hStoreCd` only when it is given (a Null store
   // is the empty text). Returns the number marked, or -1 when it failed and
-  // nothing changed.
+  // nothing changed; a cut-off that is not a real calendar date written
+  // yyyymmdd is refused (-1) before anything is read.
   int32_t DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd = std::nullopt);
 
   Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;

@@ -1,6 +1,5 @@
 #include "fieldlist/field_list_sql.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "master/master_tables.h"
@@ -10,8 +9,6 @@
 
 namespace kvt710::fieldlist {
 namespace {
-
-constexpr double kLargestKey = 1e15;  // 15 digits at most
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -71,13 +68,18 @@ void CheckPair(const std::vector<std::string>& names, const std::vector<std::str
                   " is not one SQL literal (a quoted text with doubled quotes, a number or "
                   "Null): " +
                   Shown(values[at]));
+  // A key column holds a key: at most 15 significant digits, as every key.
+  const std::string_view value = sql::Trim(values[at]);
+  if ((NamesEqual(names[at], "CUBS_UNIQUE_KEY") || NamesEqual(names[at], "CUBS_FAMILY_KEY")) &&
+      !NamesEqual(value, "Null") && !sql::IsKeyNumber(value))
+    throw Refused("Value " + std::to_string(i + 1) + " of " + names[at] +
+                  " is a key: a plain number of at most 15 significant digits, or Null");
 }
 
 }  // namespace
 
 std::string KeyText(double key) {
-  if (!std::isfinite(key) || std::trunc(key) != key || std::fabs(key) >= kLargestKey)
-    throw Refused("CliantNo must be a whole number of at most 15 digits");
+  if (!sql::IsWholeKey(key)) throw Refused("CliantNo must be a whole number of at most 15 digits");
   if (key == 0) return "0";  // also for -0
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.0f", key);

@@ -4,7 +4,8 @@
 //
 // The caller supplies the values as ready SQL literals; they are written as
 // received, but each must be exactly one literal and each name a column of
-// CBASE, so that no list can add a clause, a column or a statement. A refused
+// CBASE, so that no list can add a clause, a column or a statement; a value
+// of a key column (unique or family key) is a key number or Null. A refused
 // name, value or key throws kvt710::Error (number 5) and builds nothing.
 #pragma once
 

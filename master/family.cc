@@ -5,7 +5,7 @@
 namespace kvt710 {
 namespace {
 
-// A key is written bare as passed, so it must be a plain number.
+// A key is written bare as passed, so it must be a key number.
 void RequirePlainKey(const std::string& key, const char* name) {
   sql::Render(sql::Form::kKey, key, name, DateTime{});
 }

@@ -122,7 +122,8 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
   // Trimming removes blanks only, so it commutes with the quote doubling.
   switch (form) {
     case Form::kKey:
-      if (!IsPlainNumber(value)) Refuse(name, " must be a plain number", value);
+      if (!IsKeyNumber(value))
+        Refuse(name, " must be a plain number of at most 15 significant digits", value);
       out += value;
       return;
     case Form::kQuotedUnchanged:

@@ -5,7 +5,7 @@
 // Every value that a form renders ends up a single SQL literal or the word
 // Null: quotes are doubled in every quoted form, and a value written bare
 // is a plain number. A value that cannot be rendered safely (text that is
-// not valid UTF-8 or holds a NUL, a key that is not a plain number) makes
+// not valid UTF-8 or holds a NUL, a key that is not a key number) makes
 // Render throw kvt710::Error, which the writer reports as its failure.
 #pragma once
 
@@ -38,6 +38,15 @@ bool IsNumeric(std::string_view text);
 // A plain number, as keys must be: blanks around, an optional sign, digits,
 // an optional decimal part. No separators, no exponent.
 bool IsPlainNumber(std::string_view text);
+// Keys are written bare and must stay exact in every store they pass
+// through: a double, SQLite's integer and PostgreSQL's numeric all hold
+// 15 significant digits, so that two customers never meet in one row.
+constexpr size_t kKeyDigits = 15;
+// A key: a plain number of at most kKeyDigits significant digits (the whole
+// part without leading zeros and the fraction without trailing zeros).
+bool IsKeyNumber(std::string_view text);
+// A key passed as a double: finite, whole and below 10^15 in magnitude.
+bool IsWholeKey(double key);
 // The numeric text without its thousands separators (for bare literals).
 std::string WithoutSeparators(std::string_view numeric);
 void AppendWithoutSeparators(std::string& out, std::string_view numeric);
@@ -46,6 +55,9 @@ void AppendWithoutSeparators(std::string& out, std::string_view numeric);
 // optionally followed by blanks and a time h:mm or h:mm:ss; blanks around
 // allowed; a valid calendar date. nullopt when the test fails.
 std::optional<DateTime> ParseDate(std::string_view text);
+// A date written yyyymmdd: exactly eight digits, nothing around them, and a
+// valid calendar date (year 0001 on). nullopt otherwise.
+std::optional<DateTime> ParseYyyymmdd(std::string_view text);
 
 // The formats, appended to `out`.
 void AppendDate(std::string& out, const DateTime& value);      // yyyy/mm/dd
@@ -66,7 +78,7 @@ bool IsValidText(std::string_view text);
 
 // The value forms named by the table descriptions.
 enum class Form {
-  kKey,              // unchanged, but must be a plain number (else an error)
+  kKey,              // unchanged, but must be a key number (else an error)
   kQuotedUnchanged,  // 'text' untrimmed, quotes doubled, no test
   kNumber,           // numeric: bare as received (separators dropped), else Null
   kQuotedNumber,     // numeric: 'trimmed', else Null
@@ -86,8 +98,8 @@ enum class Form {
 
 // Renders `value` in `form`. `name` names the parameter in error messages;
 // `now` is the statement's timestamp. Throws kvt710::Error for a value that
-// must be refused (invalid text, a kKey or kReserve that is not a plain
-// number, a side code that overflows 32 bits).
+// must be refused (invalid text, a kKey that is not a key number, a kReserve
+// that is not a plain number, a side code that overflows 32 bits).
 std::string Render(Form form, std::string_view value, std::string_view name, const DateTime& now);
 // The same literal appended to `out`; on a throw `out` may hold part of it.
 void RenderTo(std::string& out, Form form, std::string_view value, std::string_view name,

@@ -21,6 +21,10 @@ int DaysInMonth(int year, int month) {
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
+bool IsCalendarDate(int year, int month, int day) {
+  return year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+}
+
 // Reads a run of min..max digits at `pos`; a longer run fails.
 bool ReadNumber(std::string_view text, size_t& pos, size_t min, size_t max, int& out) {
   const size_t start = pos;
@@ -84,9 +88,21 @@ std::optional<DateTime> ParseDate(std::string_view text) {
       return std::nullopt;
   }
 
-  if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||
-      date.day > DaysInMonth(date.year, date.month))
-    return std::nullopt;
+  if (!IsCalendarDate(date.year, date.month, date.day)) return std::nullopt;
+  return date;
+}
+
+std::optional<DateTime> ParseYyyymmdd(std::string_view text) {
+  if (text.size() != 8) return std::nullopt;
+  for (char c : text)
+    if (!IsDigit(c)) return std::nullopt;
+  auto number = [&](size_t from, size_t to) {
+    int value = 0;
+    for (size_t i = from; i < to; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  const DateTime date{number(0, 4), number(4, 6), number(6, 8), 0, 0, 0};
+  if (!IsCalendarDate(date.year, date.month, date.day)) return std::nullopt;
   return date;
 }
 

@@ -174,6 +174,22 @@ bool IsPlainNumber(std::string_view text) {
   return digit && i == n;
 }
 
+bool IsKeyNumber(std::string_view text) {
+  if (!IsPlainNumber(text)) return false;
+  text = Trim(text);
+  if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
+  const size_t point = std::min(text.find('.'), text.size());
+  std::string_view whole = text.substr(0, point);
+  std::string_view fraction = text.substr(std::min(point + 1, text.size()));
+  whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+  fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+  return whole.size() + fraction.size() <= kKeyDigits;
+}
+
+bool IsWholeKey(double key) {
+  return std::isfinite(key) && std::trunc(key) == key && std::fabs(key) < 1e15;
+}
+
 std::string WithoutSeparators(std::string_view numeric) {
   std::string result;
   AppendWithoutSeparators(result, numeric);

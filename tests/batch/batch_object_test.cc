@@ -173,7 +173,8 @@ TEST_F(BatchRun, ExecuteDeletesTheHistoryThenRunsTheQueueInOrder) {
 }
 
 TEST_F(BatchRun, ExecuteRefusesBadKeysAndMissingConnectionBeforeRunningAnything) {
-  for (const char* key : {"", "1203;Delete From CBASE", "12 03", "1e3", "A12"}) {
+  for (const char* key :
+       {"", "1203;Delete From CBASE", "12 03", "1e3", "A12", "1234567890123456"}) {
     auto texts = Traced([&] { EXPECT_THROW(batch_->Execute(key), Error) << key; });
     EXPECT_TRUE(texts.empty()) << key;
   }

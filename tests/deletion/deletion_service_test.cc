@@ -40,8 +40,14 @@ TEST(DeletionServiceConnect, FailedConnectMakesEveryDeletionFail) {
   ScopedSettings settings;
   settings.UseConnection(database.connection_string());
   auto service = KVT710C2::Create();
-  EXPECT_EQ(service->DeleteCBase(std::numeric_limits<double>::quiet_NaN()), emRetError);
-  EXPECT_EQ(database.Scalar("SELECT CUBS_DATA_FLG FROM CBASE"), "0");
+  // Keys that are not whole numbers below 10^15 are refused, even one that a row holds.
+  database.Connect()->Execute(
+      "INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_DATA_FLG, CUBS_NEWBST_COMING) "
+      "VALUES (1000000000000000, 0, '2009/12/31')");
+  for (double key : {std::numeric_limits<double>::quiet_NaN(), 1e15, 0.5, -1e300})
+    EXPECT_EQ(service->DeleteCBase(key), emRetError) << key;
+  EXPECT_EQ(database.Column("SELECT CUBS_DATA_FLG FROM CBASE"),
+            (std::vector<std::string>{"0", "0"}));
 }
 
 TEST(DeletionServiceLateBound, MembersThroughTheRegistry) {

@@ -77,6 +77,12 @@ TEST(FieldListSql, EveryValueMustBeOneLiteral) {
                           "'\xff'"})
     EXPECT_FALSE(IsSqlLiteral(bad)) << bad;
   EXPECT_FALSE(IsSqlLiteral(std::string("'a\0b'", 5)));
+  // Key columns take keys only.
+  for (const char* bad : {"1234567890123456", "1e5", "'12'"})
+    EXPECT_THROW(funcCreateSql(kUpdate, 1, 1, {"cubs_family_key"}, {bad}), Error) << bad;
+  EXPECT_EQ(
+      funcCreateSql(kUpdate, 1, 2, {"CUBS_FAMILY_KEY", "CUBS_UNIQUE_KEY"}, {"Null", "12"}),
+      "UPDATE CBASE SET CUBS_FAMILY_KEY = Null,CUBS_UNIQUE_KEY = 12 WHERE CUBS_UNIQUE_KEY = 1");
 }
 
 TEST(FieldListSql, NamesMustBeColumnsOfTheCustomerMaster) {

@@ -143,7 +143,15 @@ TEST_P(CliDelete, BeforeOfOneStoreAndByKey) {
 
   // Command-line mistakes are told as such, before any database is touched.
   EXPECT_EQ(RunKvt710({"delete", "--before", "20141301"}).exit_code, 2);
-  EXPECT_EQ(RunKvt710({"delete", "--key", "12A3"}).exit_code, 2);
+  // A key is a whole number of at most 15 digits, for delete and show alike.
+  const std::string marked = database_.Scalar("Select Count(*) From CBASE Where CUBS_DATA_FLG=2");
+  for (const std::string& key : {std::string("12A3"), std::string("1234567890123456"),
+                                 std::string("12.5"), std::string(400, '9')}) {
+    const std::string db = database_.connection_string();
+    EXPECT_EQ(RunKvt710({"delete", "--key", key, "--db", db}).exit_code, 2) << key.substr(0, 20);
+    EXPECT_EQ(RunKvt710({"show", key, "--db", db}).exit_code, 2) << key.substr(0, 20);
+  }
+  EXPECT_EQ(database_.Scalar("Select Count(*) From CBASE Where CUBS_DATA_FLG=2"), marked);
   EXPECT_EQ(RunKvt710({"delete"}).exit_code, 2);
   EXPECT_EQ(RunKvt710({"delete", "--key", "1", "--before", "20140101"}).exit_code, 2);
 }

@@ -82,21 +82,37 @@ TEST_P(CliImport, RejectsBadCustomersAndStoresEveryOther) {
   unknown_method["calls"].push_back({{"SetEverything", {{"UniqueKey", "10003"}}}});
   json unknown_parameter = cli::DemoCustomer(kSeed, 4);
   unknown_parameter["calls"][0]["SetBaseData"]["Nickname"] = "Taro";
+  // Two 20-digit keys that a double would store as one number: both are
+  // refused rather than merged into one row.
+  std::string long_keys;
+  for (int64_t i : {1, 3}) {
+    json customer = cli::DemoCustomer(kSeed, i);
+    const std::string key = "1234567890123456789" + std::to_string(i);
+    customer["key"] = key;
+    json calls = json::array();
+    for (json& call : customer["calls"]) {
+      if (call.begin().key().rfind("Set", 0) != 0) continue;  // family calls name no UniqueKey
+      call.begin().value()["UniqueKey"] = key;
+      calls.push_back(call);
+    }
+    customer["calls"] = calls;
+    long_keys += customer.dump() + "\n";
+  }
 
   const std::string good = DemoLines(5, 12);
   const std::string input = DemoLines(12, 14) + duplicate.dump() + "\n" +
                             "{\"key\":\"10099\",\"calls\":[{\"SetBaseData\":{\n" +  // malformed
                             "\n" + bad_key.dump() + "\n" + unknown_method.dump() + "\n" +
-                            unknown_parameter.dump() + "\n" + good;
+                            unknown_parameter.dump() + "\n" + good + long_keys;
 
   TestDatabase database(GetParam());
   std::string rejects;
   cli::ImportCounts counts = Import(database, input, &rejects);
   EXPECT_EQ(counts.imported, 9);
-  EXPECT_EQ(counts.rejected, 5);
+  EXPECT_EQ(counts.rejected, 7);
 
   std::vector<json> rejected = JsonLines(rejects);
-  ASSERT_EQ(rejected.size(), 5u) << rejects;
+  ASSERT_EQ(rejected.size(), 7u) << rejects;
   // The duplicate master row: rejected by the database at Execute.
   EXPECT_EQ(rejected[0]["line"], 3);
   EXPECT_EQ(rejected[0]["key"], "10001");
@@ -119,6 +135,10 @@ TEST_P(CliImport, RejectsBadCustomersAndStoresEveryOther) {
   EXPECT_EQ(rejected[4]["errors"][0]["number"], 448);
   EXPECT_NE(rejected[4]["errors"][0]["description"].get<std::string>().find("\"Nickname\""),
             std::string::npos);
+  for (const json& reject : {rejected[5], rejected[6]}) {
+    EXPECT_EQ(reject["errors"][0]["call"], "SetBaseData");
+    EXPECT_EQ(reject["reports"][0]["code"], "11015");
+  }
 
   // Nothing of the rejected customers is stored: the database holds exactly
   // what the good customers alone give.

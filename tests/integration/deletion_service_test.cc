@@ -123,7 +123,12 @@ TEST_P(DeletionService, SweepByNewestVisit) {
   AddCustomer(3, "'013'", "'2009/06/01'", "'ｽｽﾞｷ'");
   AddCustomer(4, "'012'", "'2008/01/01'", "'ｻﾄｳ'", 2);  // already deleted
   AddCustomer(5, "'012'", "Null");
+  AddCustomer(6, "'012'", "'2025/01/01'");
   auto service = KVT710C2::Create();
+  // A cut-off that is not a calendar date is refused before anything is read.
+  for (int32_t bad : {20240230, 20231301, 2010101, 201001011, 0, -1, 99999999})
+    EXPECT_EQ(service->DeleteCBaseYMD(bad), -1) << bad;
+  EXPECT_EQ(Marked(), std::vector<std::string>{std::string("4|") + kOldUpdate});
   EXPECT_EQ(Traced([&] { return service->DeleteCBaseYMD(20100101); }), 2);
   EXPECT_EQ(CountWrites("INSERT INTO CMENTE_T"), 2u);
   EXPECT_EQ(Marked(), (std::vector<std::string>{"1|2016/07/04 13:05:09", "3|2016/07/04 13:05:09",
@@ -135,8 +140,8 @@ TEST_P(DeletionService, SweepByNewestVisit) {
   EXPECT_EQ(Traced([&] { return service->DeleteCBaseYMD(20100101); }), 0);
   EXPECT_TRUE(writes_.empty());
   EXPECT_EQ(service->DeleteCBaseYMD(20100102), 1);
-  EXPECT_EQ(Rows("SELECT CUBS_UNIQUE_KEY FROM CBASE WHERE CUBS_DATA_FLG <> 2"),
-            std::vector<std::string>{"5"});
+  EXPECT_EQ(Rows("SELECT CUBS_UNIQUE_KEY FROM CBASE WHERE CUBS_DATA_FLG <> 2 ORDER BY 1"),
+            (std::vector<std::string>{"5", "6"}));
 }
 
 TEST_P(DeletionService, SweepOfOneStore) {

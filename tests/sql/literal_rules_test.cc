@@ -147,7 +147,8 @@ TEST(ValueFormTest, EachFormRendersItsLiteral) {
 }
 
 TEST(ValueFormTest, RefusedValuesThrow) {
-  for (std::string_view bad : {"", " ", "1,234", "1E3", "12;", "1 OR 1=1", "--1", "0x1F"})
+  for (std::string_view bad :
+       {"", " ", "1,234", "1E3", "12;", "1 OR 1=1", "--1", "0x1F", "1234567890123456"})
     EXPECT_EQ(RefusalOf(Form::kKey, bad), err::kInvalidCall) << bad;
 
   EXPECT_EQ(RefusalOf(Form::kReserve, " "), err::kInvalidCall);

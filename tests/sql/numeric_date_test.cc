@@ -81,6 +81,20 @@ TEST(NumericTest, PlainNumbersHaveNoSeparatorsOrExponent) {
   EXPECT_EQ(WithoutSeparators(" -1,234,567.5 "), " -1234567.5 ");
 }
 
+// Significant digits: the whole part without leading zeros, the fraction
+// without trailing zeros.
+TEST(NumericTest, KeysArePlainNumbersOfAtMostFifteenSignificantDigits) {
+  for (std::string_view yes :
+       {"999999999999999", " -999999999999999 ", "+123456789012345", "000000123456789012345",
+        "12345678901234.5", "1.23456789012345000", "0.000000000000001", "0", "-0.0", "5."})
+    EXPECT_TRUE(IsKeyNumber(yes)) << yes;
+  for (std::string_view no :
+       {"1000000000000000", "-1234567890123456", "12345678901234567890", "12345678901234.56",
+        "0.1234567890123456", "", " ", "1,234", "1E3", "- 1", "12A3"})
+    EXPECT_FALSE(IsKeyNumber(no)) << no;
+  EXPECT_FALSE(IsKeyNumber(std::string(400, '9')));
+}
+
 TEST(NumericTest, WholeNumberRoundsHalfAwayFromZeroOnTheDecimalText) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"1980.6", "1981"},
