@@ -27,7 +27,7 @@ class Script {
     json result;
     bool ok = true;
     try {
-      json step = json::parse(line);
+      json step = ParseLine(line);
       if (!step.is_object()) throw Error(err::kTypeMismatch, "A step is a JSON object");
       result = Run(step);
       result["ok"] = true;
@@ -39,6 +39,10 @@ class Script {
     } catch (const Error& e) {
       ok = false;
       result = {{"ok", false}, {"error", ErrorJson(e)}};
+    } catch (const std::exception& e) {
+      ok = false;
+      result = {{"ok", false},
+                {"error", ErrorJson(Error(err::kInternal, e.what(), "kvt710 script"))}};
     }
     // "ok" first, as the step table shows it.
     nlohmann::ordered_json ordered;
