@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <iostream>
 #include <set>
-#include <sstream>
 
 #include "cli/common.h"
 #include "cli/demo_data.h"
@@ -72,8 +71,7 @@ int DemoCommand(int64_t customers, const std::optional<std::string>& db, uint64_
 
   out << "Importing " << customers << " sample customers into "
       << db::RedactConnectionString(connection_string) << "\n";
-  std::stringstream documents;
-  WriteDemoCustomers(documents, seed, customers);
+  DemoCustomerStream documents(seed, customers);
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   Importer importer(connection_string);
   Progress progress(customers, terminal);

@@ -780,8 +780,17 @@ std::string DemoCustomerLine(uint64_t seed, int64_t index) {
   return DemoCustomer(seed, index).dump();
 }
 
-void WriteDemoCustomers(std::ostream& out, uint64_t seed, int64_t count) {
-  for (int64_t i = 0; i < count; ++i) out << DemoCustomerLine(seed, i) << '\n';
+DemoCustomerStream::DemoCustomerStream(uint64_t seed, int64_t count)
+    : std::istream(nullptr), lines_(seed, count) {
+  rdbuf(&lines_);
+}
+
+DemoCustomerStream::Lines::int_type DemoCustomerStream::Lines::underflow() {
+  if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+  if (next_ >= count_) return traits_type::eof();
+  line_ = DemoCustomerLine(seed_, next_++) + '\n';
+  setg(line_.data(), line_.data(), line_.data() + line_.size());
+  return traits_type::to_int_type(*gptr());
 }
 
 }  // namespace kvt710::cli

@@ -14,7 +14,8 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
+#include <istream>
+#include <streambuf>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -30,7 +31,27 @@ bool IsDemoDeletion(int64_t index);
 nlohmann::json DemoCustomer(uint64_t seed, int64_t index);
 // The same as one line of text (no newline).
 std::string DemoCustomerLine(uint64_t seed, int64_t index);
-// Documents 0 to count - 1, one a line.
-void WriteDemoCustomers(std::ostream& out, uint64_t seed, int64_t count);
+// Documents 0 to count - 1, one a line, each made when the reader comes to
+// it: only the line being read is held, whatever the count.
+class DemoCustomerStream : public std::istream {
+ public:
+  DemoCustomerStream(uint64_t seed, int64_t count);
+
+ private:
+  class Lines : public std::streambuf {
+   public:
+    Lines(uint64_t seed, int64_t count) : seed_(seed), count_(count) {}
+
+   protected:
+    int_type underflow() override;
+
+   private:
+    uint64_t seed_;
+    int64_t count_;
+    int64_t next_ = 0;
+    std::string line_;
+  };
+  Lines lines_;
+};
 
 }  // namespace kvt710::cli

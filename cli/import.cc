@@ -139,12 +139,12 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
   json document;
   std::string key;
   try {
-    document = json::parse(line);
+    document = ParseLine(line);
     if (!document.is_object()) throw Error(err::kTypeMismatch, "A customer line is a JSON object");
     const json* k = document.contains("key") ? &document["key"] : nullptr;
     if (k == nullptr || !(k->is_string() || k->is_number_integer()))
       throw Error(err::kTypeMismatch, "The customer needs \"key\": its unique key as a string");
-    key = k->is_string() ? k->get<std::string>() : std::to_string(k->get<int64_t>());
+    key = k->is_string() ? k->get<std::string>() : k->dump();
     reject["key"] = key;
     if (document.contains("calls") && !document["calls"].is_array())
       throw Error(err::kTypeMismatch, "\"calls\" is an array of {\"Method\":{arguments}}");
@@ -155,6 +155,9 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
     return write_reject();
   } catch (const Error& e) {
     add_error("line", e);
+    return write_reject();
+  } catch (const std::exception& e) {
+    add_error("line", Error(err::kInternal, e.what()));
     return write_reject();
   }
 
@@ -183,6 +186,9 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       add_error(f.call, f.error);
     } catch (const Error& e) {
       add_error(!began ? "BeginTrans" : committing ? "CommitTrans" : "import", e);
+    } catch (const std::exception& e) {
+      // Nothing else is expected; the customer is rejected rather than the import ended.
+      add_error("import", Error(err::kInternal, e.what()));
     }
     failure = FailureOfCustomer();
     if (began) {
@@ -289,7 +295,7 @@ void Importer::Run(const json& document, const std::string& key) {
       if (!call.is_object() || call.size() != 1 || !call.begin().value().is_object())
         throw Failure{"calls", Error(err::kTypeMismatch,
                                      "Each call is {\"Method\":{\"Parameter\":value,...}}: " +
-                                         Dump(call).substr(0, 80))};
+                                         Excerpt(call))};
       Call(call.begin().key(), call.begin().value());
     }
   }

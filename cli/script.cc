@@ -30,7 +30,7 @@ class Script {
     json result;
     bool ok = true;
     try {
-      json step = json::parse(line);
+      json step = ParseLine(line);
       if (!step.is_object()) throw Error(err::kTypeMismatch, "A step is a JSON object");
       result = Run(step);
       result["ok"] = true;
@@ -42,6 +42,10 @@ class Script {
     } catch (const Error& e) {
       ok = false;
       result = {{"ok", false}, {"error", ErrorJson(e)}};
+    } catch (const std::exception& e) {
+      ok = false;
+      result = {{"ok", false},
+                {"error", ErrorJson(Error(err::kInternal, e.what(), "kvt710 script"))}};
     }
     PrintResult(result);
     return ok;

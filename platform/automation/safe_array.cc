@@ -1,12 +1,16 @@
 #include "platform/automation/safe_array.h"
 
 #include <algorithm>
+#include <limits>
+#include <string>
 
 #include "platform/automation/error.h"
 
 namespace kvt710 {
 
 namespace {
+
+constexpr int64_t kMaxElements = std::numeric_limits<int32_t>::max();
 
 [[noreturn]] void ThrowSubscript() {
   throw Error(err::kSubscript, "Subscript out of range");
@@ -18,15 +22,33 @@ SafeArray::SafeArray(std::vector<Bounds> dims) : dims_(std::move(dims)) {
   if (dims_.empty() || dims_.size() > 2) {
     throw Error(err::kInvalidCall, "An array has one or two dimensions");
   }
-  size_t total = 1;
-  for (const Bounds& b : dims_) total *= static_cast<size_t>(b.count());
-  items_.resize(total);
+  int64_t total = 1;
+  for (const Bounds& b : dims_) {
+    const int64_t count = int64_t{b.upper} - b.lower + 1;
+    if (count < 0 || count > kMaxElements || total * count > kMaxElements)
+      throw Error(err::kSubscript, "Subscript out of range: bounds " + std::to_string(b.lower) +
+                                       " to " + std::to_string(b.upper));
+    total *= count;
+  }
+  items_.resize(static_cast<size_t>(total));
+}
+
+SafeArray::Bounds SafeArray::Bounds::Of(int64_t lower, int64_t count) {
+  constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+  // Both ends are 32-bit numbers, the upper one lower - 1 for no elements.
+  const bool fits = count >= 0 && count <= kMaxElements && lower >= kMin && lower <= kMax &&
+                    lower + count - 1 >= kMin && lower + count - 1 <= kMax;
+  if (!fits)
+    throw Error(err::kSubscript, "Subscript out of range: " + std::to_string(count) +
+                                     " elements from " + std::to_string(lower));
+  return {static_cast<int32_t>(lower), static_cast<int32_t>(lower + count - 1)};
 }
 
 std::shared_ptr<SafeArray> SafeArray::OfStrings(int32_t lower,
                                                 const std::vector<std::string>& items) {
   auto array = std::make_shared<SafeArray>(
-      std::vector<Bounds>{{lower, lower + static_cast<int32_t>(items.size()) - 1}});
+      std::vector<Bounds>{Bounds::Of(lower, static_cast<int64_t>(items.size()))});
   for (size_t k = 0; k < items.size(); ++k) {
     array->items_[k] = Variant::String(items[k]);
   }
@@ -38,8 +60,8 @@ std::shared_ptr<SafeArray> SafeArray::OfStrings2(
   size_t columns = 0;
   for (const auto& row : rows) columns = std::max(columns, row.size());
   auto array = std::make_shared<SafeArray>(
-      std::vector<Bounds>{{lower1, lower1 + static_cast<int32_t>(rows.size()) - 1},
-                          {lower2, lower2 + static_cast<int32_t>(columns) - 1}});
+      std::vector<Bounds>{Bounds::Of(lower1, static_cast<int64_t>(rows.size())),
+                          Bounds::Of(lower2, static_cast<int64_t>(columns))});
   for (size_t r = 0; r < rows.size(); ++r) {
     for (size_t c = 0; c < rows[r].size(); ++c) {
       array->items_[r * columns + c] = Variant::String(rows[r][c]);

@@ -19,11 +19,17 @@ class SafeArray {
  public:
   struct Bounds {
     int32_t lower = 0;
-    int32_t upper = -1;  // upper < lower: no elements in this dimension
-    int32_t count() const { return upper >= lower ? upper - lower + 1 : 0; }
+    int32_t upper = -1;  // upper == lower - 1: no elements in this dimension
+    int32_t count() const {
+      return upper >= lower ? static_cast<int32_t>(int64_t{upper} - lower + 1) : 0;
+    }
+    // The bounds of `count` elements from `lower`; Error 9 when the upper
+    // bound would not fit a 32-bit integer.
+    static Bounds Of(int64_t lower, int64_t count);
   };
 
-  // REQUIRED: one or two dimensions.
+  // One or two dimensions (Error 5 otherwise), each with upper >= lower - 1,
+  // and at most 2^31 - 1 elements in all (Error 9 otherwise).
   explicit SafeArray(std::vector<Bounds> dims);
 
   // A one-dimensional array of strings with the given lower bound.

@@ -481,8 +481,9 @@ Variant GetRows(Recordset& r) {
     rows.push_back(std::move(row));
     r.MoveNext();
   }
-  auto array = std::make_shared<SafeArray>(std::vector<SafeArray::Bounds>{
-      {0, static_cast<int32_t>(names.size()) - 1}, {0, static_cast<int32_t>(rows.size()) - 1}});
+  auto array = std::make_shared<SafeArray>(
+      std::vector<SafeArray::Bounds>{SafeArray::Bounds::Of(0, static_cast<int64_t>(names.size())),
+                                     SafeArray::Bounds::Of(0, static_cast<int64_t>(rows.size()))});
   for (size_t j = 0; j < rows.size(); ++j) {
     for (size_t i = 0; i < names.size(); ++i)
       array->At(static_cast<int32_t>(i), static_cast<int32_t>(j)) = rows[j][i];

@@ -2,7 +2,6 @@
 // of the batch object with its own parameter names, and values a shop would
 // hold.
 #include <set>
-#include <sstream>
 
 #include "batch/KVT710C3.h"
 #include "cli/demo_data.h"
@@ -45,9 +44,7 @@ bool IsStep(const std::string& text, double step) {
 TEST(DemoData, IsTheSameForASeedAndDiffersBetweenSeeds) {
   EXPECT_EQ(cli::DemoCustomerLine(1, 5), cli::DemoCustomerLine(1, 5));
   EXPECT_NE(cli::DemoCustomerLine(1, 5), cli::DemoCustomerLine(2, 5));
-  std::ostringstream all;
-  cli::WriteDemoCustomers(all, 9, 25);
-  std::istringstream lines(all.str());
+  cli::DemoCustomerStream lines(9, 25);
   std::string line;
   int64_t index = 0;
   while (std::getline(lines, line)) EXPECT_EQ(line, cli::DemoCustomerLine(9, index++));

@@ -180,7 +180,7 @@ std::optional<std::string> KeyOf(const std::string& line) {
   if (!document.is_object() || !document.contains("key")) return std::nullopt;
   const json& key = document["key"];
   if (key.is_string()) return key.get<std::string>();
-  if (key.is_number_integer()) return std::to_string(key.get<int64_t>());
+  if (key.is_number_integer()) return key.dump();
   return std::nullopt;
 }
 

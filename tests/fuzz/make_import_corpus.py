@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the import fuzz target (tests/fuzz/corpus/import/).
+"""Writes the seed corpora of the import and script fuzz targets
+(tests/fuzz/corpus/import/, tests/fuzz/corpus/script/).
 
 demo-small, demo-full and demo-family are import lines of the demo data
 (cli::DemoCustomerLine(1, i): i = 2; i = 0; i = 2 and its family member
 i = 3); they stay as they are. Every other seed is derived from demo-small:
 hostile lines alone, and mixed with good ones. Run it again after changing
-the cases below; it replaces the derived seeds.
+the cases below; it replaces the derived seeds. The script seeds are the
+example host script and the hostile values of the import seeds as steps.
 """
 import json
 import pathlib
 
-HERE = pathlib.Path(__file__).resolve().parent / "corpus" / "import"
+ROOT = pathlib.Path(__file__).resolve().parent
+HERE = ROOT / "corpus" / "import"
+SCRIPT = ROOT / "corpus" / "script"
 KEPT = {"demo-small", "demo-full", "demo-family"}
 
 small_line = (HERE / "demo-small").read_bytes().rstrip(b"\n")
@@ -34,7 +38,28 @@ def with_base_argument(name, value):
     return line(document)
 
 
+def nested(open_, close, levels):
+    return open_ * levels + close * levels
+
+
 base_data = small["calls"][0]["SetBaseData"]
+INT32_MIN, INT32_MAX = -(2 ** 31), 2 ** 31 - 1
+BOUNDS_AT_LIMITS = [
+    {"array": [], "lbound": INT32_MIN},
+    {"array": ["1"], "lbound": INT32_MAX},
+    {"array": ["1", "2"], "lbound": INT32_MAX},
+    {"array": ["1"], "lbound": INT32_MAX + 1},
+    {"array": [["1"]], "lbounds": [INT32_MIN, INT32_MAX]},
+    {"array": [[], []], "lbounds": [1, INT32_MIN]},
+]
+BOUNDS_OF_WRONG_TYPE = [
+    {"array": ["1"], "lbound": "x"},
+    {"array": ["1"], "lbound": 1.5},
+    {"array": [["1"]], "lbounds": [1, "x"]},
+    {"array": [["1"]], "lbounds": [None, 1]},
+    {"array": ["1"], "lbound": [1]},
+    {"object": 1},
+]
 
 SEEDS = {
     # Cut short.
@@ -67,6 +92,14 @@ SEEDS = {
                      with_base_argument("BuyFlg", []) + b"\n" +
                      with_base_argument("BuyFlg", [{"a": 1}]) + b"\n" +
                      with_base_argument("BuyFlg", ["1"] * 40) + b"\n",
+    # Bounds at the 32-bit limits and of the wrong type; nesting too deep.
+    "bounds-int32-limits": b"\n".join(
+        with_base_argument("BuyFlg", value) for value in BOUNDS_AT_LIMITS) + b"\n",
+    "bounds-wrong-types": b"\n".join(
+        with_base_argument("BuyFlg", value) for value in BOUNDS_OF_WRONG_TYPE) + b"\n",
+    "deep-calls": b'{"key":"1","calls":[' + nested(b"[", b"]", 2000) + b"]}\n",
+    "deep-arrays": with_base_argument("BuyFlg", "DEEP").replace(
+        b'"DEEP"', nested(b'{"array":[', b"]}", 300)) + b"\n",
     # Bytes around and inside the text.
     "bom": b"\xef\xbb\xbf" + small_line + b"\n",
     "bom-alone": b"\xef\xbb\xbf\n" + small_line,
@@ -92,9 +125,31 @@ SEEDS = {
              with_call("SetEverything", {}) + b"\n" + small_line + b"\n",
 }
 
-for stale in HERE.iterdir():
-    if stale.name not in KEPT:
-        stale.unlink()
-for name, data in SEEDS.items():
-    (HERE / name).write_bytes(data)
-print(f"{len(SEEDS)} seeds written to {HERE}")
+
+CREATE = b'{"create":"KVT710.KVT710C3","as":"v"}\n'
+
+
+def steps(values):
+    return CREATE + b"".join(b'{"call":"v.SetSYOKANData","args":["001","1",' + line(value) +
+                             b"]}\n" for value in values)
+
+
+example = (ROOT.parent.parent / "examples" / "first-customer.jsonl").read_bytes()
+SCRIPT_SEEDS = {
+    "first-customer": example,
+    "bounds-int32-limits": example + steps(BOUNDS_AT_LIMITS),
+    "bounds-wrong-types": example + steps(BOUNDS_OF_WRONG_TYPE),
+    "deep-args": example + CREATE + b'{"call":"v.SetSYOKANData","args":[' +
+                 nested(b"[", b"]", 2000) + b"]}\n" + b'{"call":"v.SetSYOKANData","args":[' +
+                 nested(b'{"array":[', b"]}", 300) + b"]}\n",
+    "not-steps": b'[1]\n"x"\n{}\n{"get":1}\n{"create":1,"as":"x"}\n{"call":"b."}\n\n \r\n',
+}
+
+for folder, seeds, kept in ((HERE, SEEDS, KEPT), (SCRIPT, SCRIPT_SEEDS, set())):
+    folder.mkdir(exist_ok=True)
+    for stale in folder.iterdir():
+        if stale.name not in kept:
+            stale.unlink()
+    for name, data in seeds.items():
+        (folder / name).write_bytes(data)
+    print(f"{len(seeds)} seeds written to {folder}")

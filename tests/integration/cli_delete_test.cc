@@ -52,8 +52,7 @@ class CliDelete : public ::testing::TestWithParam<Backend> {
  protected:
   CliDelete() : database_(GetParam()) {
     cli::Importer importer(database_.connection_string());
-    std::stringstream lines;
-    cli::WriteDemoCustomers(lines, kSeed, kCustomers);
+    cli::DemoCustomerStream lines(kSeed, kCustomers);
     std::ostringstream rejects;
     EXPECT_EQ(cli::ImportStream(importer, lines, rejects, nullptr).rejected, 0) << rejects.str();
   }

@@ -1,7 +1,8 @@
 // kvt710 import on a file whose good customers are mixed with every kind of
 // hostile line: each bad line is rejected with a short error naming its line
 // number, nothing of its customer is stored, every good customer is stored,
-// and the command ends with exit code 1 rather than a crash.
+// and the command ends with exit code 1 rather than a crash: array bounds
+// past 32 bits, bounds of the wrong type, nesting far too deep.
 #include <fstream>
 #include <map>
 #include <string>
@@ -74,6 +75,22 @@ TEST_P(ImportHostileFiles, EachBadLineIsRejectedByNumberAndEveryGoodCustomerStor
   const std::string huge =
       Line(18).substr(0, Line(18).find(remarks) + remarks.size()) + std::string(kHugeLine, 'x');
 
+  auto with_buy_flags = [](int64_t index, const json& value) {
+    json document = Customer(index);
+    document["calls"][0]["SetBaseData"]["BuyFlg"] = value;
+    return document.dump();
+  };
+  auto nested = [](const std::string& open, const std::string& close, int levels) {
+    std::string text;
+    for (int i = 0; i < levels; ++i) text += open;
+    for (int i = 0; i < levels; ++i) text += close;
+    return text;
+  };
+  const std::string deep_call =
+      "{\"key\":\"" + cli::DemoKey(24) + "\",\"calls\":[" + nested("[", "]", 100000) + "]}";
+  const std::string deep_array = Replaced(
+      Line(25), "\"BuyFlg\":[", "\"BuyFlg\":" + nested("{\"array\":[", "]}", 40000) + ",\"x\":[");
+
   const std::vector<Bad> bad = {
       {10, Line(10).substr(0, Line(10).size() / 2), "line", "Not a JSON line", false},
       {18, huge, "line", "--max-line-bytes", false},
@@ -84,6 +101,14 @@ TEST_P(ImportHostileFiles, EachBadLineIsRejectedByNumberAndEveryGoodCustomerStor
        "Not a JSON line", false},
       {14, unknown_method.dump(), "SetEverything", "Unknown method SetEverything", true},
       {17, unknown_parameter.dump(), "SetBaseData", "Nickname", true},
+      {20, with_buy_flags(20, {{"array", json::array()}, {"lbound", INT32_MIN}}), "SetBaseData",
+       "BuyFlg: Subscript out of range", true},
+      {21, with_buy_flags(21, {{"array", {"1"}}, {"lbound", "x"}}), "SetBaseData",
+       "BuyFlg: Not a script value: lbound", true},
+      {22, with_buy_flags(22, {{"array", {{"1"}}}, {"lbounds", {1, "x"}}}), "SetBaseData",
+       "BuyFlg: Not a script value: lbounds", true},
+      {24, deep_call, "line", "nest deeper than 64", false},
+      {25, deep_array, "line", "nest deeper than 64", false},
   };
   const std::vector<int64_t> good = {0, 1, 5, 6, 7};
 
@@ -112,7 +137,7 @@ TEST_P(ImportHostileFiles, EachBadLineIsRejectedByNumberAndEveryGoodCustomerStor
   auto run = RunKvt710({"import", input, "--db", database.connection_string(), "--rejects",
                         rejects_file, "--max-line-bytes", std::to_string(kLineLimit)});
   EXPECT_EQ(run.exit_code, 1) << run.err;
-  EXPECT_NE(run.out.find("imported 5, rejected 7, "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("imported 5, rejected 12, "), std::string::npos) << run.out;
 
   std::ifstream rejects(rejects_file, std::ios::binary);
   std::string text;

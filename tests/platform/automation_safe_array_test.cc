@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/automation/error.h"
 #include "platform/automation/safe_array.h"
 
@@ -55,6 +57,19 @@ TEST(SafeArrayTest, TwoDimensionsHaveTheirOwnBounds) {
   EXPECT_EQ(negative.At(-2, 6).ToString(), "corner");
   EXPECT_TRUE(negative.At(2, 5).IsEmpty());
   EXPECT_EQ(ErrorOf([] { SafeArray({}); }), err::kInvalidCall);
+}
+
+TEST(SafeArrayTest, BoundsThatCountNoWholeNumberOfElementsAreRefused) {
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  for (SafeArray::Bounds b : {SafeArray::Bounds{5, 3}, {kMin, kMax}, {kMax, kMin}, {-1, kMax}})
+    EXPECT_EQ(ErrorOf([&] { SafeArray({b}); }), err::kSubscript) << b.lower << " " << b.upper;
+  EXPECT_EQ(ErrorOf([] { SafeArray({{1, 2}, {0, -2}}); }), err::kSubscript);
+  EXPECT_EQ(SafeArray({{kMax, kMax}}).bounds(1).count(), 1);
+  EXPECT_EQ(SafeArray({{kMin, kMin}}).bounds(1).count(), 1);
+  EXPECT_EQ(ErrorOf([] { SafeArray::Bounds::Of(kMin, 0); }), err::kSubscript);
+  EXPECT_EQ(ErrorOf([] { SafeArray::Bounds::Of(kMax, 2); }), err::kSubscript);
+  EXPECT_EQ(ErrorOf([] { SafeArray::OfStrings(kMax, {"a", "b"}); }), err::kSubscript);
 }
 
 }  // namespace
