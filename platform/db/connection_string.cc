@@ -285,7 +285,7 @@ bool IsPasswordKey(std::string_view key, bool uri_query) {
 
 void RefuseUnknownKeys(const ConnectionParameters& params, std::span<const char* const> known,
                        KeyRule rule) {
-  // Every provider's own keys are read by Find, without regard to case only.
+  // The keys that every provider takes are read with Find: without regard to case only.
   const char* const common[] = {kProviderKey, kPreparedStatementsKey};
   for (const auto& [key, value] : params.values) {
     const std::string own = NormalizedKey(key, rule),
