@@ -1,6 +1,7 @@
 #include "cli/common.h"
 
 #include <charconv>
+#include <filesystem>
 #include <system_error>
 
 #include "platform/db/connection.h"
@@ -35,21 +36,47 @@ std::string ResolveConnectionString(const std::optional<std::string>& db) {
   if (db) {
     if (db->empty())
       throw CommandError{kExitUsage, "--db needs a connection string or a file path"};
-    if (db->find('=') == std::string::npos && db->find("://") == std::string::npos)
+    std::error_code ec;
+    if ((db->find('=') == std::string::npos && db->find("://") == std::string::npos) ||
+        std::filesystem::is_regular_file(*db, ec))
       return SQLiteConnectionString(*db);
+    try {
+      db::ParseConnectionString(*db);
+    } catch (const Error& e) {
+      throw CommandError{kExitUsage,
+                         "--db takes the path of an SQLite file, a connection string "
+                         "(Provider=NAME;KEY=VALUE;...) or a postgresql:// URI: " +
+                             e.description()};
+    }
     return *db;
   }
   Settings settings = Settings::ForApp();
   std::string where = settings.file().string() + " [" + kCommonSection + "]";
-  std::string area = settings.Get(kCommonSection, "area");
-  if (area != "1" && area != "2")
-    throw CommandError{kExitConfig, "No database: set \"area\" to 1 or 2 in " + where +
-                                        " (kvt710 config set area 1), or pass --db CONN"};
+  try {
+    settings.CheckReadable();
+  } catch (const Error& e) {
+    throw CommandError{kExitConfig, e.description() + " (make it readable, or pass --db CONN)"};
+  }
+  std::optional<std::string> area = settings.Find(kCommonSection, "area");
+  if (area != "1" && area != "2") {
+    // The value is compared exactly: " 1" is not 1.
+    const std::string stored = area ? " is \"" + *area + "\", not 1 or 2;" : " is not set;";
+    throw CommandError{kExitConfig, "No database: \"area\" in " + where + stored +
+                                        " set \"area\" to 1 or 2 (kvt710 config set area 1), "
+                                        "or pass --db CONN"};
+  }
   std::string key = area == "1" ? "DBPARMC" : "DBPARMS";
   std::string value = settings.Get(kCommonSection, key);
   if (value.empty())
     throw CommandError{kExitConfig, "No database: set \"" + key + "\" in " + where +
                                         " (kvt710 config set " + key + " CONN), or pass --db CONN"};
+  try {
+    db::CheckConnectionString(value);
+  } catch (const Error& e) {
+    throw CommandError{kExitConfig, "The connection string in \"" + key + "\" of " + where +
+                                        " cannot be used: " + e.description() +
+                                        " (kvt710 config set " + key + " CONN)"};
+  }
   return value;
 }
 

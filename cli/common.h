@@ -32,10 +32,12 @@ struct CommandError {
 // "Provider=SQLite;Data Source=PATH", quoted when the path needs it.
 std::string SQLiteConnectionString(const std::string& path);
 
-// The connection string given with --db (a plain path without "=" names an
-// SQLite file), or else the one the settings name ("area" 1: DBPARMC,
-// 2: DBPARMS, as the batch object chooses). Throws CommandError naming the
-// settings file and key when it is missing.
+// The connection string given with --db (an existing file, or a path
+// without "=" and "://", names an SQLite file; other text must parse), or
+// else the one the settings name ("area" 1: DBPARMC, 2: DBPARMS, as the batch
+// object chooses). Throws CommandError naming the settings file and key when
+// that file cannot be read, or the key is missing or holds a string that no
+// database takes.
 std::string ResolveConnectionString(const std::optional<std::string>& db);
 
 // The per-user settings with the database replaced by `connection_string`:

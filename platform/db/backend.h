@@ -31,6 +31,9 @@ class Backend {
  public:
   virtual ~Backend() = default;
 
+  // Throws kvt710::Error 3706 when `params` name a key that this backend does
+  // not know, without opening anything. Open checks the same first.
+  virtual void CheckKeys(const ConnectionParameters& params) const = 0;
   // Opens the connection. `command_timeout_seconds` 0 means no limit.
   virtual void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) = 0;
   virtual bool IsOpen() const = 0;

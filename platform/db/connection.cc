@@ -89,15 +89,11 @@ bool StartsWithWord(std::string_view text, std::string_view word) {
          !(std::isalnum(static_cast<unsigned char>(text[after])) || text[after] == '_');
 }
 
-// Replaces (or adds) the value of a key and its aliases.
-void Override(ConnectionParameters& params, std::initializer_list<std::string_view> aliases,
-              const std::string& key, const std::string& value) {
-  std::erase_if(params.values, [&](const auto& kv) {
-    for (std::string_view alias : aliases) {
-      if (NamesEqual(kv.first, alias)) return true;
-    }
-    return false;
-  });
+// Replaces (or adds) the value of a key: every key that `same` accepts goes.
+template <class Same>
+void Override(ConnectionParameters& params, Same same, const std::string& key,
+              const std::string& value) {
+  std::erase_if(params.values, [&](const auto& kv) { return same(kv.first); });
   params.values.emplace_back(key, value);
 }
 
@@ -106,9 +102,10 @@ void Override(ConnectionParameters& params, std::initializer_list<std::string_vi
 bool TakePreparedOption(ConnectionParameters& params) {
   std::optional<std::string> value;
   if (params.uri.empty()) {
-    value = params.Find("Prepared Statements");
-    std::erase_if(params.values,
-                  [](const auto& kv) { return NamesEqual(kv.first, "Prepared Statements"); });
+    value = params.Find(kPreparedStatementsKey);
+    std::erase_if(params.values, [](const auto& kv) {
+      return KeysEqual(kv.first, kPreparedStatementsKey, KeyRule::kIgnoreCase);
+    });
   } else if (const size_t query = params.uri.find('?'); query != std::string::npos) {
     std::string rest;
     size_t p = query + 1;
@@ -157,6 +154,12 @@ Error AsError(const std::exception& e) {
 }
 
 }  // namespace
+
+void CheckConnectionString(const std::string& connection_string) {
+  ConnectionParameters params = ParseConnectionString(connection_string);
+  TakePreparedOption(params);
+  CreateBackend(params.provider)->CheckKeys(params);
+}
 
 std::shared_ptr<Connection> Connection::Create() {
   return std::shared_ptr<Connection>(new Connection());
@@ -207,8 +210,15 @@ void Connection::Open(const std::string& connection_string, const std::string& u
     if (!connection_string.empty()) connection_string_ = connection_string;
     ConnectionParameters params = ParseConnectionString(connection_string_);
     const bool prepared = TakePreparedOption(params);
-    if (!user.empty()) Override(params, {"User ID", "UID", "User"}, "User ID", user);
-    if (!password.empty()) Override(params, {"Password", "PWD"}, "Password", password);
+    if (!user.empty()) {
+      const auto is_user = [](std::string_view key) {
+        return NamesEqual(key, "User ID") || NamesEqual(key, "UID") || NamesEqual(key, "User");
+      };
+      Override(params, is_user, "User ID", user);
+    }
+    if (!password.empty())
+      Override(
+          params, [](std::string_view key) { return IsPasswordKey(key); }, "Password", password);
     std::unique_ptr<Backend> backend = CreateBackend(params.provider);
     backend->Open(params, command_timeout_);
     backend_ = std::move(backend);

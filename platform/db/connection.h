@@ -40,6 +40,11 @@ constexpr int32_t kStateOpen = 1;
 
 class Recordset;
 
+// Throws the kvt710::Error 3706 that Open would throw for a string that no
+// database could be opened with (malformed, no or an unknown provider, an
+// unknown key, a bad Prepared Statements value), without opening anything.
+void CheckConnectionString(const std::string& connection_string);
+
 class Connection : public Dispatch, public std::enable_shared_from_this<Connection> {
  public:
   static std::shared_ptr<Connection> Create();

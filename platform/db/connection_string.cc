@@ -1,5 +1,6 @@
 #include "platform/db/connection_string.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -36,16 +37,61 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+// The URI schemes there are providers for, and those providers.
+constexpr std::pair<const char*, const char*> kSchemes[] = {
+    {"postgresql://", "POSTGRESQL"},
+    {"postgres://", "POSTGRESQL"},
+};
+
+// The length of the "scheme://" that `trimmed` starts with, or 0.
+size_t SchemeLength(std::string_view trimmed) {
+  size_t i = 0;
+  while (i < trimmed.size() && (std::isalnum(static_cast<unsigned char>(trimmed[i])) ||
+                                trimmed[i] == '+' || trimmed[i] == '-' || trimmed[i] == '.'))
+    ++i;
+  if (i == 0 || !std::isalpha(static_cast<unsigned char>(trimmed[0])) ||
+      trimmed.substr(i, 3) != "://")
+    return 0;
+  return i + 3;
 }
 
-bool IsUri(std::string_view trimmed) {
-  return StartsWithNoCase(trimmed, "postgresql://") || StartsWithNoCase(trimmed, "postgres://");
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+      out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
 }
 
-bool IsSecretKey(std::string_view key) {
-  return EqualsNoCase(key, "password") || EqualsNoCase(key, "pwd");
+std::string NormalizedKey(std::string_view key, KeyRule rule) {
+  std::string out;
+  for (char c : Trim(key)) {
+    if (rule == KeyRule::kIgnoreCaseBlanksAndUnderscores && (IsBlank(c) || c == '_')) continue;
+    out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
 }
 
 // One "key=value" segment as it lies in the text. Offsets index the text.
@@ -146,7 +192,7 @@ std::string RedactUri(const std::string& text) {
     size_t amp = out.find_first_of("&#", p);
     if (amp == std::string::npos) amp = out.size();
     const size_t eq = out.find('=', p);
-    if (eq != std::string::npos && eq < amp && IsSecretKey(out.substr(p, eq - p))) {
+    if (eq != std::string::npos && eq < amp && IsPasswordKey(out.substr(p, eq - p), true)) {
       out.replace(eq + 1, amp - eq - 1, "***");
       amp = eq + 4;
     }
@@ -173,10 +219,20 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
   if (text.find('\0') != std::string::npos) throw Malformed("it holds a NUL character");
   ConnectionParameters params;
   const std::string trimmed = Trim(text);
-  if (IsUri(trimmed)) {
-    params.provider = "POSTGRESQL";
-    params.uri = trimmed;
-    return params;
+  if (const size_t scheme = SchemeLength(trimmed); scheme > 0) {
+    std::string known;
+    for (const auto& [name, provider] : kSchemes) {
+      if (EqualsNoCase(trimmed.substr(0, scheme), name)) {
+        params.provider = provider;
+        params.uri = trimmed;
+        return params;
+      }
+      known += known.empty() ? name : std::string(", ") + name;
+    }
+    throw Error(err::kBadConnectionString,
+                "The connection string's scheme \"" + trimmed.substr(0, scheme) +
+                    "\" is unknown; the known schemes are " + known,
+                "ADODB.Connection");
   }
   for (const Segment& seg : Split(text)) {
     if (!seg.has_equals) {
@@ -198,12 +254,12 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
 }
 
 std::string RedactConnectionString(const std::string& text) {
-  if (IsUri(Trim(text))) return RedactUri(text);
+  if (SchemeLength(Trim(text)) > 0) return RedactUri(text);
   std::string out;
   size_t copied = 0;
   for (const Segment& seg : Split(text)) {
     const bool blank = Trim(std::string_view(text).substr(seg.begin, seg.end - seg.begin)).empty();
-    if (seg.has_equals && !IsSecretKey(seg.key) && !seg.unterminated) continue;
+    if (seg.has_equals && !IsPasswordKey(seg.key) && !seg.unterminated) continue;
     if (!seg.has_equals && blank) continue;
     // A password, or a part that cannot be read: it may hold a secret.
     const size_t from = seg.has_equals ? seg.value_begin : seg.begin;
@@ -213,6 +269,54 @@ std::string RedactConnectionString(const std::string& text) {
   }
   out.append(text, copied, std::string::npos);
   return out;
+}
+
+bool KeysEqual(std::string_view a, std::string_view b, KeyRule rule) {
+  return NormalizedKey(a, rule) == NormalizedKey(b, rule);
+}
+
+bool IsPasswordKey(std::string_view key, bool uri_query) {
+  const std::string normalized = NormalizedKey(uri_query ? PercentDecoded(key) : std::string(key),
+                                               KeyRule::kIgnoreCaseBlanksAndUnderscores);
+  return std::any_of(std::begin(kPasswordKeys), std::end(kPasswordKeys), [&](const char* k) {
+    return normalized == NormalizedKey(k, KeyRule::kIgnoreCaseBlanksAndUnderscores);
+  });
+}
+
+void RefuseUnknownKeys(const ConnectionParameters& params, std::span<const char* const> known,
+                       KeyRule rule) {
+  // The keys that every provider takes are read with Find: without regard to case only.
+  const char* const common[] = {kProviderKey, kPreparedStatementsKey};
+  for (const auto& [key, value] : params.values) {
+    const std::string own = NormalizedKey(key, rule),
+                      plain = NormalizedKey(key, KeyRule::kIgnoreCase);
+    const char* nearest = nullptr;
+    size_t best = std::string::npos;
+    bool found = false;
+    auto consider = [&](const char* candidate, KeyRule candidate_rule, const std::string& as) {
+      const size_t distance = EditDistance(as, NormalizedKey(candidate, candidate_rule));
+      found = found || distance == 0;
+      if (distance < best) {
+        best = distance;
+        nearest = candidate;
+      }
+    };
+    for (const char* k : common) consider(k, KeyRule::kIgnoreCase, plain);
+    for (const char* k : known) consider(k, rule, own);
+    if (found) continue;
+    // A nearest key that is far off is no help: name all there are instead.
+    std::string advice;
+    if (best <= std::max<size_t>(2, plain.size() / 3)) {
+      advice = "did you mean '" + std::string(nearest) + "'?";
+    } else {
+      for (const char* k : common) advice += (advice.empty() ? "" : ", ") + std::string(k);
+      for (const char* k : known) advice += ", " + std::string(k);
+      advice = "this provider takes " + advice;
+    }
+    throw Error(err::kBadConnectionString,
+                "The connection string is refused: unknown key '" + Trim(key) + "'; " + advice,
+                "ADODB.Connection");
+  }
 }
 
 }  // namespace kvt710::db

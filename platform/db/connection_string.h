@@ -5,7 +5,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,9 +22,36 @@ struct ConnectionParameters {
   std::optional<std::string> Find(const std::string& key) const;
 };
 
-// Throws kvt710::Error 3706 for a malformed string or a missing provider. The
-// error description never repeats the string itself.
+// Throws kvt710::Error 3706 for a malformed string, a missing provider or a
+// URI of an unknown scheme. The error description never repeats the string.
 ConnectionParameters ParseConnectionString(const std::string& text);
+
+// The keys that every provider takes: the provider's name, and the option
+// that the connection itself reads.
+inline constexpr const char* kProviderKey = "Provider";
+inline constexpr const char* kPreparedStatementsKey = "Prepared Statements";
+
+// How a provider compares the keys of a connection string. Blanks around a
+// key never count.
+enum class KeyRule {
+  kIgnoreCase,                     // "Data Source" is "DATA SOURCE", not "DataSource"
+  kIgnoreCaseBlanksAndUnderscores  // "User ID" is "user_id" and "UserID"
+};
+
+// Whether two keys are the same by `rule`.
+bool KeysEqual(std::string_view a, std::string_view b, KeyRule rule);
+
+// Whether `key` names a password, as the most lenient provider takes one
+// (KeyRule::kIgnoreCaseBlanksAndUnderscores); `uri_query`: a key of a URI's
+// query, percent-decoded first. Providers and redaction both ask this.
+bool IsPasswordKey(std::string_view key, bool uri_query = false);
+inline constexpr const char* kPasswordKeys[] = {"Password", "Pwd"};
+
+// Throws kvt710::Error 3706 naming the first key of `params` that is neither
+// one of `known` (compared by `rule`) nor one that every provider takes, with
+// the nearest known key by edit distance.
+void RefuseUnknownKeys(const ConnectionParameters& params, std::span<const char* const> known,
+                       KeyRule rule);
 
 // The string with every password (and the password of a URI) replaced by
 // "***", for messages that must show which database was meant.

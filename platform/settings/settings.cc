@@ -123,21 +123,30 @@ struct CachedFile {
 // the lines parsed then: one stat instead of a read and a parse, so that a
 // writer may look a parameter up for every customer. Any edit, in place or
 // by replacing the file, changes what stat reports and is read afresh.
-std::shared_ptr<const std::vector<Line>> LoadLines(const std::filesystem::path& file) {
+// `*error` is set to why a file that is there cannot be read.
+std::shared_ptr<const std::vector<Line>> LoadLines(const std::filesystem::path& file,
+                                                   int* error = nullptr) {
   static std::mutex mutex;
   static std::map<std::filesystem::path, CachedFile> cache;
   static const auto no_lines = std::make_shared<const std::vector<Line>>();
   struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) return no_lines;
+  if (::stat(file.c_str(), &st) != 0) {
+    if (error != nullptr && errno != ENOENT && errno != ENOTDIR) *error = errno;
+    return no_lines;
+  }
   {
     std::lock_guard<std::mutex> lock(mutex);
     auto it = cache.find(file);
     if (it != cache.end() && it->second.Matches(st)) return it->second.lines;
   }
   std::string text;
-  int error = 0;
-  auto lines = std::make_shared<const std::vector<Line>>(
-      ReadFile(file, &text, &error) == ReadResult::kRead ? ParseLines(text) : std::vector<Line>());
+  int read_error = 0;
+  const ReadResult read = ReadFile(file, &text, &read_error);
+  if (read != ReadResult::kRead) {
+    if (error != nullptr && read == ReadResult::kUnreadable) *error = read_error;
+    return no_lines;
+  }
+  auto lines = std::make_shared<const std::vector<Line>>(ParseLines(text));
   // Kept only when the file was last written well before this read: file
   // times are coarse, so a rewrite of the same size moments after the read
   // could otherwise leave the stat unchanged. (Read after the stat: a change
@@ -232,6 +241,12 @@ const Settings::Value* Settings::FindInMemory(const std::string& section,
   for (const Value& v : values_)
     if (v.section == section && NamesEqual(v.key, wanted)) return &v;
   return nullptr;
+}
+
+void Settings::CheckReadable() const {
+  int error = 0;
+  if (!file_.empty()) LoadLines(file_, &error);
+  if (error != 0) ThrowFileError("Cannot read", file_, error);
 }
 
 std::string Settings::Get(const std::string& section, const std::string& key) const {

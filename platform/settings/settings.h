@@ -43,6 +43,9 @@ class Settings {
 
   const std::filesystem::path& file() const { return file_; }
 
+  // Throws kvt710::Error naming the file and the reason when the file is
+  // there but cannot be read (lookups then read it as empty, as a missing one).
+  void CheckReadable() const;
   // The stored value, or the empty text when the file, section or key is missing.
   std::string Get(const std::string& section, const std::string& key) const;
   // The stored value, or nullopt when missing (tells "empty" from "absent").

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -214,6 +215,55 @@ TEST(CliImportCommand, WritesTheRejectsFileAndExitsWithOneWhenACustomerFails) {
   EXPECT_EQ(unset.exit_code, 3);
   EXPECT_NE(unset.err.find(settings.file().string()), std::string::npos) << unset.err;
   EXPECT_NE(unset.err.find("\"area\""), std::string::npos) << unset.err;
+
+  // A database string that cannot be used names what to fix: the settings
+  // file and key (exit 3), or the --db text (exit 2; 4 once the provider refuses it).
+  const std::string unknown_key = database.connection_string() + ";Prepared Statement=false";
+  const struct {
+    const char* name;
+    std::string settings;
+    std::optional<std::string> db;
+    int exit_code;
+    std::vector<std::string> told;
+  } wrong[] = {
+      {"garbage",
+       "area=1\nDBPARMC=garbage",
+       {},
+       3,
+       {settings.file().string(), "DBPARMC", "malformed"}},
+      {"unknown key",
+       "area=1\nDBPARMC=" + unknown_key,
+       {},
+       3,
+       {settings.file().string(), "DBPARMC", "did you mean 'Prepared Statements'?"}},
+      {"blank area",
+       "area = 1\nDBPARMC=" + database.connection_string(),
+       {},
+       3,
+       {settings.file().string(), "\" 1\""}},
+      {"--db unknown key", "", unknown_key, 4, {"did you mean 'Prepared Statements'?"}},
+      {"--db scheme", "", "sqlite:///x.db", 2, {"sqlite://", "postgresql://"}},
+      {"--db no provider", "", "Data Source=x.db", 2, {"Provider=", "names no provider"}},
+  };
+  for (const auto& c : wrong) {
+    std::ofstream(settings.file()) << "[QTMS\\Common]\n" << c.settings << "\n";
+    std::vector<std::string> args = {"show", "10001"};
+    if (c.db) args.insert(args.end(), {"--db", *c.db});
+    const auto run = RunKvt710(args);
+    EXPECT_EQ(run.exit_code, c.exit_code) << c.name << ": " << run.err;
+    for (const std::string& text : c.told)
+      EXPECT_NE(run.err.find(text), std::string::npos) << c.name << ": " << run.err;
+  }
+  // A settings file that cannot be read says so and why.
+  std::filesystem::remove(settings.file());
+  std::filesystem::create_directory(settings.file());
+  const auto unreadable = RunKvt710({"show", "10001"});
+  EXPECT_EQ(unreadable.exit_code, 3);
+  EXPECT_NE(unreadable.err.find("Cannot read settings file " + settings.file().string() +
+                                ": Is a directory"),
+            std::string::npos)
+      << unreadable.err;
+  std::filesystem::remove(settings.file());
 
   auto show = RunKvt710({"show", "10001", "--db", database.connection_string()});
   ASSERT_EQ(show.exit_code, 0) << show.err;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/automation/error.h"
+#include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/providers.h"
 
@@ -63,6 +64,39 @@ TEST(ConnectionStringTest, RefusesMalformedStringsWithoutRepeatingThem) {
     EXPECT_EQ(e.description().find("hunter"), std::string::npos) << e.description();
     EXPECT_EQ(e.description().find("SQLite"), std::string::npos) << e.description();
   }
+  // A scheme of no provider is named with the schemes there are.
+  const std::string scheme = ParseFailure("sqlite://u:hunter2@h/x.db").description();
+  EXPECT_NE(scheme.find("\"sqlite://\""), std::string::npos) << scheme;
+  EXPECT_NE(scheme.find("postgresql://, postgres://"), std::string::npos) << scheme;
+  EXPECT_EQ(scheme.find("hunter2"), std::string::npos) << scheme;
+}
+
+// Each provider knows its keys, compared as it compares them, and refuses any
+// other before it reaches a database.
+TEST(ConnectionStringTest, RefusesAnUnknownKeyNamingTheNearestKnownOne) {
+  const struct {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"Provider=SQLite;Data Source=:memory:;Prepared Statement=false",
+       "unknown key 'Prepared Statement'; did you mean 'Prepared Statements'?"},
+      {"Provider=SQLite;Data_Source=:memory:",
+       "unknown key 'Data_Source'; did you mean 'Data Source'?"},
+      {"Provider=SQLite;Data Source=:memory:;Password=x", "unknown key 'Password'"},
+      {"Provider=PostgreSQL;Hots=h", "unknown key 'Hots'; did you mean 'Host'?"},
+      {"Provider=PostgreSQL;Host=h;Databse=d", "unknown key 'Databse'; did you mean 'Database'?"},
+      {"Provider=PostgreSQL;Host=h;Pass_Wrod=x",
+       "unknown key 'Pass_Wrod'; did you mean 'Password'?"},
+  };
+  for (const auto& c : cases) {
+    try {
+      Connection::Create()->Open(c.text);
+      ADD_FAILURE() << "opened: " << c.text;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), err::kBadConnectionString) << c.text;
+      EXPECT_NE(e.description().find(c.message), std::string::npos) << e.description();
+    }
+  }
 }
 
 TEST(ConnectionStringTest, RedactsEveryPassword) {
@@ -75,6 +109,20 @@ TEST(ConnectionStringTest, RedactsEveryPassword) {
   EXPECT_EQ(RedactConnectionString("postgresql://u:hunter2@h:5432/db?sslmode=disable&password=x2"),
             "postgresql://u:***@h:5432/db?sslmode=disable&password=***");
   EXPECT_EQ(RedactConnectionString("postgres://u@h/db"), "postgres://u@h/db");
+  EXPECT_EQ(RedactConnectionString("sqlite://u:hunter2@h/x.db"), "sqlite://u:***@h/x.db");
+  // The password under every alias the provider takes.
+  for (const char* key : {"Password", "pwd", " Pass_Word ", "Pass Word", "P_W_D", "PASS_word"}) {
+    EXPECT_TRUE(IsPasswordKey(key)) << key;
+    EXPECT_EQ(RedactConnectionString(std::string("Provider=PostgreSQL;") + key + "=hunter2;Host=h"),
+              std::string("Provider=PostgreSQL;") + key + "=***;Host=h");
+  }
+  for (const char* key : {"pass%77ord", "%50assword", "Pass_Word", "pwd"}) {
+    EXPECT_TRUE(IsPasswordKey(key, true)) << key;
+    EXPECT_EQ(RedactConnectionString(std::string("postgresql://h/d?") + key + "=hunter2&a=b"),
+              std::string("postgresql://h/d?") + key + "=***&a=b");
+  }
+  for (const char* key : {"User ID", "Passwords", "pw", "pass%77ord", "Data Source"})
+    EXPECT_FALSE(IsPasswordKey(key)) << key;
   // Strings that do not parse still hide whatever might be a secret.
   for (const char* text :
        {"Provider=X;Password=\"hunter2;Host=h", "Provider=X;Password=a;hunter2"}) {

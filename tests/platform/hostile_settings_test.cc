@@ -113,6 +113,7 @@ TEST(HostileSettings, MalformedFilesGiveTheirMessageOrAReport) {
       {"huge string", Common("1", huge_line), nullptr},
       {"NUL inside the string", Common("1", nul_database + "\0/x.db"s), nullptr},
       {"unterminated quote", Common("1", "Provider=SQLite;Data Source=\"" + database), nullptr},
+      {"unknown key", Common("1", database + ";Prepared Statement=false"), nullptr},
       {"garbage around", garbage.substr(0, 4096) + "\n" + Common("1", database) + garbage, ""},
       {"huge line first", huge_line + "\n" + Common("1", database), ""},
       {"CRLF and a byte-order mark",
@@ -192,6 +193,8 @@ TEST(HostileSettings, PasswordNeverInMessagesReportsOrTrace) {
 
   std::vector<std::string> strings = {
       // Opens, then a writer reads and fails on the own connection.
+      "Provider=SQLite;Data Source=" + folder + "shop.db",
+      // SQLite takes no password: refused as an unknown key.
       "Provider=SQLite;Data Source=" + folder + "shop.db;Password=" + quoted,
       // The database cannot be opened.
       "Provider=SQLite;Password=" + quoted + ";Data Source=" + folder + "no/such/shop.db",

@@ -67,10 +67,9 @@ TEST(PostgresConnInfo, AdoKeysMapToLibpqKeywords) {
   ConnectionParameters params;
   params.provider = "POSTGRESQL";
   params.values = {
-      {"Provider", "PostgreSQL"},        {"Server", "db.example"}, {"Port", "6543"},
-      {"Initial Catalog", "shop"},       {"UID", "clerk"},         {"PWD", "a;b'c\"d"},
-      {"SSL Mode", "require"},           {"Connect Timeout", "3"}, {"Search Path", "shop a,pub"},
-      {"Persist Security Info", "False"}};
+      {"Provider", "PostgreSQL"},  {"Server", "db.example"}, {"Port", "6543"},
+      {"Initial Catalog", "shop"}, {"UID", "clerk"},         {"PWD", "a;b'c\"d"},
+      {"SSL Mode", "require"},     {"Connect Timeout", "3"}, {"Search Path", "shop a,pub"}};
   const ConnInfo info = BuildConnInfo(params);
   const auto values = LastValues(info);
   EXPECT_EQ(values.at("host"), "db.example");
@@ -81,7 +80,6 @@ TEST(PostgresConnInfo, AdoKeysMapToLibpqKeywords) {
   EXPECT_EQ(values.at("sslmode"), "require");
   EXPECT_EQ(values.at("connect_timeout"), "3");
   EXPECT_EQ(values.at("options"), "-c search_path=shop\\ a,pub");
-  EXPECT_EQ(values.count("Persist Security Info"), 0u);
   EXPECT_EQ(info.password, "a;b'c\"d");
   EXPECT_EQ(info.options.back(), (std::pair<std::string, std::string>("client_encoding", "UTF8")));
 

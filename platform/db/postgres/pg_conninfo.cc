@@ -2,49 +2,39 @@
 
 #include <libpq-fe.h>
 
-#include <cctype>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "platform/automation/error.h"
 
 namespace kvt710::db::postgres {
 namespace {
 
-std::string Normalize(std::string_view key) {
-  std::string out;
-  for (char c : key) {
-    if (c == ' ' || c == '_') continue;
-    out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return out;
-}
-
 // ADO-style keys (compared without case, blanks and underscores) and the
-// libpq keyword each stands for.
+// libpq keyword each stands for. The password's keys are kPasswordKeys.
 struct KeyAlias {
   const char* key;
   const char* keyword;
 };
 constexpr KeyAlias kAliases[] = {
-    {"host", "host"},
-    {"server", "host"},
-    {"datasource", "host"},
-    {"hostaddr", "hostaddr"},
-    {"port", "port"},
-    {"database", "dbname"},
-    {"initialcatalog", "dbname"},
-    {"dbname", "dbname"},
-    {"userid", "user"},
-    {"user", "user"},
-    {"uid", "user"},
-    {"username", "user"},
-    {"password", "password"},
-    {"pwd", "password"},
-    {"sslmode", "sslmode"},
-    {"connecttimeout", "connect_timeout"},
-    {"timeout", "connect_timeout"},
-    {"applicationname", "application_name"},
-    {"searchpath", "options"},
+    {"Host", "host"},
+    {"Server", "host"},
+    {"Data Source", "host"},
+    {"Host Addr", "hostaddr"},
+    {"Port", "port"},
+    {"Database", "dbname"},
+    {"Initial Catalog", "dbname"},
+    {"DB Name", "dbname"},
+    {"User ID", "user"},
+    {"User", "user"},
+    {"UID", "user"},
+    {"User Name", "user"},
+    {"SSL Mode", "sslmode"},
+    {"Connect Timeout", "connect_timeout"},
+    {"Timeout", "connect_timeout"},
+    {"Application Name", "application_name"},
+    {"Search Path", "options"},
 };
 
 // A value inside libpq's "options" (command-line switches): blanks and
@@ -58,10 +48,11 @@ std::string OptionValue(std::string_view value) {
   return out;
 }
 
+// The libpq keyword of a known key; nullptr for the keys of every provider.
 const char* KeywordFor(std::string_view key) {
-  const std::string normalized = Normalize(key);
+  if (IsPasswordKey(key)) return "password";
   for (const KeyAlias& alias : kAliases) {
-    if (normalized == alias.key) return alias.keyword;
+    if (KeysEqual(key, alias.key, KeyRule::kIgnoreCaseBlanksAndUnderscores)) return alias.keyword;
   }
   return nullptr;
 }
@@ -96,9 +87,16 @@ void AddUri(ConnInfo& info, const std::string& uri) {
 }
 
 void AddKeys(ConnInfo& info, const ConnectionParameters& params) {
+  static const std::vector<const char*> known = [] {
+    std::vector<const char*> keys;
+    for (const KeyAlias& alias : kAliases) keys.push_back(alias.key);
+    keys.insert(keys.end(), std::begin(kPasswordKeys), std::end(kPasswordKeys));
+    return keys;
+  }();
+  RefuseUnknownKeys(params, known, KeyRule::kIgnoreCaseBlanksAndUnderscores);
   for (const auto& [key, value] : params.values) {
     const char* keyword = KeywordFor(key);
-    if (keyword == nullptr) continue;  // Provider and keys meant for other drivers
+    if (keyword == nullptr) continue;
     if (std::string_view(keyword) == "options") {
       info.options.emplace_back(keyword, "-c search_path=" + OptionValue(value));
       continue;

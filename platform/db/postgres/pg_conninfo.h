@@ -1,7 +1,8 @@
 // The libpq connection options for a parsed connection string: either a
 // "postgresql://" URI, or the ADO-style keys Host, Port, Database, User ID,
 // Password, SSL Mode, Connect Timeout and Search Path (with their usual
-// aliases). Other keys are ignored, as ADO providers ignore foreign keys.
+// aliases), compared without case, blanks and underscores. Any other key is
+// refused.
 #pragma once
 
 #include <string>
@@ -19,8 +20,8 @@ struct ConnInfo {
   std::string password;
 };
 
-// Throws kvt710::Error 3706 for a malformed URI; the message never repeats
-// the URI. Defaults (connect_timeout 10 s, TCP keepalives) come first so that
+// Throws kvt710::Error 3706 for a malformed URI or an unknown key; the
+// message never repeats the URI. Defaults (connect_timeout 10 s, TCP keepalives) come first so that
 // the string can change them; client_encoding UTF8 comes last and always holds.
 ConnInfo BuildConnInfo(const ConnectionParameters& params);
 

@@ -162,6 +162,10 @@ class PostgresCursor final : public RowCursor {
 
 class PostgresBackend final : public Backend {
  public:
+  void CheckKeys(const ConnectionParameters& params) const override {
+    postgres::BuildConnInfo(params);
+  }
+
   void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) override {
     Close();
     const postgres::ConnInfo info = postgres::BuildConnInfo(params);

@@ -45,6 +45,9 @@ using StmtHandle = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
   Fail(code, db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code));
 }
 
+// The keys this backend reads (compared as ConnectionParameters::Find does).
+constexpr const char* kKeys[] = {"Data Source", "Mode", "Max Page Count"};
+
 // The value of "Max Page Count": a whole number of pages, as digits.
 std::string PageCount(const std::string& value) {
   std::string digits;
@@ -192,7 +195,12 @@ class SqliteCursor : public RowCursor {
 
 class SqliteBackend : public Backend {
  public:
+  void CheckKeys(const ConnectionParameters& params) const override {
+    RefuseUnknownKeys(params, kKeys, KeyRule::kIgnoreCase);
+  }
+
   void Open(const ConnectionParameters& params, int32_t /*command_timeout_seconds*/) override {
+    CheckKeys(params);
     const std::optional<std::string> path = params.Find("Data Source");
     if (!path || path->empty()) {
       throw Error(kvt710::err::kBadConnectionString,
