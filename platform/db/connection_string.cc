@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/automation/error.h"
+#include "platform/text/nearest.h"
 
 namespace kvt710::db {
 namespace {
@@ -77,21 +78,6 @@ std::string NormalizedKey(std::string_view key, KeyRule rule) {
     out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   return out;
-}
-
-size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
 }
 
 // One "key=value" segment as it lies in the text. Offsets index the text.
@@ -294,7 +280,7 @@ void RefuseUnknownKeys(const ConnectionParameters& params, std::span<const char*
     size_t best = std::string::npos;
     bool found = false;
     auto consider = [&](const char* candidate, KeyRule candidate_rule, const std::string& as) {
-      const size_t distance = EditDistance(as, NormalizedKey(candidate, candidate_rule));
+      const size_t distance = text::EditDistance(as, NormalizedKey(candidate, candidate_rule));
       found = found || distance == 0;
       if (distance < best) {
         best = distance;
