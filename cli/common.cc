@@ -100,4 +100,14 @@ std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_strin
   return connection;
 }
 
+void RequireCustomerTables(db::Connection& connection) {
+  try {
+    connection.OpenRecordset("Select Count(*) As CNT From CBASE", db::CursorType::kStatic,
+                             db::LockType::kReadOnly);
+  } catch (const Error& e) {
+    throw CommandError{kExitDatabase, "The database has no customer tables (" + e.description() +
+                                          "): create them with kvt710 init"};
+  }
+}
+
 }  // namespace kvt710::cli

@@ -54,5 +54,9 @@ int64_t ParseKey(std::string_view text, std::string_view what);
 // An open connection to `connection_string`; CommandError when it fails.
 std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string);
 
+// CommandError (exit code 4) telling to run kvt710 init when the database
+// has no customer master table.
+void RequireCustomerTables(db::Connection& connection);
+
 }  // namespace cli
 }  // namespace kvt710

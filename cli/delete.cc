@@ -17,8 +17,9 @@ namespace {
 constexpr size_t kKeysShown = 100;
 
 std::shared_ptr<KVT710C2> CreateService(const std::string& connection_string) {
-  // Opening it here first gives a clear message when the database is not there.
-  OpenDatabase(connection_string);
+  // Opening it here first gives a clear message when the database or its
+  // tables are not there.
+  RequireCustomerTables(*OpenDatabase(connection_string));
   auto service = KVT710C2::Create(SettingsForDatabase(connection_string));
   if (service->DBStatus() != 0)
     throw CommandError{kExitDatabase, "The deletion service cannot open the database"};
@@ -42,7 +43,8 @@ int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_
     case emRetError:
       break;
   }
-  throw CommandError{kExitDatabase, "The deletion of customer " + key + " failed; nothing changed"};
+  throw CommandError{kExitDatabase, "The deletion of customer " + key +
+                                        " failed; nothing changed: " + service->LastFailure()};
 }
 
 int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
@@ -59,6 +61,7 @@ int DeleteBeforeCommand(const std::string& date, const std::optional<std::string
   std::vector<std::string> keys;
   {
     auto connection = OpenDatabase(connection_string);
+    RequireCustomerTables(*connection);
     try {
       auto rows = connection->OpenRecordset(deletion::SelectionByDate(yyyymmdd, store_value),
                                             db::CursorType::kStatic, db::LockType::kReadOnly);
@@ -70,7 +73,9 @@ int DeleteBeforeCommand(const std::string& date, const std::optional<std::string
   }
   auto service = CreateService(connection_string);
   const int32_t marked = service->DeleteCBaseYMD(yyyymmdd, store_value);
-  if (marked < 0) throw CommandError{kExitDatabase, "The sweep failed; nothing changed"};
+  if (marked < 0)
+    throw CommandError{kExitDatabase,
+                       "The sweep failed; nothing changed: " + service->LastFailure()};
   const std::string when = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
   out << "Marked " << marked << (marked == 1 ? " customer" : " customers")
       << " deleted whose newest visit is before " << when;

@@ -91,13 +91,7 @@ struct Importer::Failure {
 Importer::Importer(const std::string& connection_string)
     : started_(Clock::now()), jitter_(static_cast<uint32_t>(::getpid())) {
   host_ = OpenDatabase(connection_string);
-  try {
-    host_->OpenRecordset("Select Count(*) As CNT From CBASE", db::CursorType::kStatic,
-                         db::LockType::kReadOnly);
-  } catch (const Error& e) {
-    throw CommandError{kExitDatabase, "The database has no customer tables (" + e.description() +
-                                          "): create them with kvt710 init"};
-  }
+  RequireCustomerTables(*host_);
   listening_ = ListenForReports([this](const Report& report) { reports_.push_back(report); });
   batch_ = KVT710C3::Create(SettingsForDatabase(connection_string));
   if (batch_->DBStatus() != emDbNomal)

@@ -47,12 +47,12 @@ nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::strin
 int ShowCommand(const std::string& key, const std::optional<std::string>& db, std::ostream& out) {
   const std::string number = std::to_string(ParseKey(key, "KEY"));
   auto connection = OpenDatabase(ResolveConnectionString(db));
+  RequireCustomerTables(*connection);
   nlohmann::ordered_json tables;
   try {
     tables = CustomerRows(*connection, number);
   } catch (const Error& e) {
-    throw CommandError{kExitDatabase, "Reading the customer failed (" + e.description() +
-                                          "); are the tables there? kvt710 init creates them"};
+    throw CommandError{kExitDatabase, "Reading the customer failed: " + e.description()};
   }
   out << tables.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   for (const auto& [name, rows] : tables.items())

@@ -88,7 +88,10 @@ void KVT710C2::SetHtKindFromArea() {
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {
   try {
-    if (!sql::IsWholeKey(db_UniqueKey)) return emRetError;
+    if (!sql::IsWholeKey(db_UniqueKey)) {
+      last_failure_ = "the key is not a whole number of at most 15 digits";
+      return emRetError;
+    }
     SetHtKindFromArea();
     const int32_t marked =
         MarkRetrying(deletion::SelectionByKey(db_UniqueKey), false, in_TranseFlg, in_UpdFlg);
@@ -102,7 +105,10 @@ int32_t KVT710C2::DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd
   try {
     // Every date sorts before a text that is not one, so a cut-off that is
     // not a real date would select every customer.
-    if (!sql::ParseYyyymmdd(std::to_string(lg_YMD))) return -1;
+    if (!sql::ParseYyyymmdd(std::to_string(lg_YMD))) {
+      last_failure_ = "the cut-off " + std::to_string(lg_YMD) + " is no calendar date yyyymmdd";
+      return -1;
+    }
     if (hStoreCd && hStoreCd->IsMissing()) hStoreCd.reset();
     SetHtKindFromArea();
     return MarkRetrying(deletion::SelectionByDate(lg_YMD, hStoreCd), true, 0, 0);
@@ -147,7 +153,8 @@ int32_t KVT710C2::funcDeleteCBaseProc(const std::string& selection, bool all_row
       std::optional<DateTime> newest_visit;
       if (!newest.IsNull()) newest_visit = newest.ToDate();
       if (!funcMenteTrnWrite(key, store, kana, newest_visit, transe_flag, upd_flag))
-        throw Error(err::kInternal, "The maintenance transaction could not be written");
+        throw Error(err::kInternal,
+                    "The maintenance transaction could not be written: " + last_failure_);
       rows->SetField("CUBS_DATA_FLG", Variant::Integer(2));
       rows->SetField("CUBS_UPD_DATE", Variant::Date(LocalNow()));
       rows->Update();
@@ -159,21 +166,24 @@ int32_t KVT710C2::funcDeleteCBaseProc(const std::string& selection, bool all_row
     in_transaction = false;
     rows->Close();
     return count;
+  } catch (const Error& e) {
+    last_failure_ = e.description();
   } catch (...) {
-    if (in_transaction) {
-      try {
-        connection.RollbackTrans();
-      } catch (...) {
-      }
-    }
-    if (rows) {
-      try {
-        rows->Close();
-      } catch (...) {
-      }
-    }
-    return -1;
+    last_failure_ = "an unexpected failure";
   }
+  if (in_transaction) {
+    try {
+      connection.RollbackTrans();
+    } catch (...) {
+    }
+  }
+  if (rows) {
+    try {
+      rows->Close();
+    } catch (...) {
+    }
+  }
+  return -1;
 }
 
 bool KVT710C2::funcMenteTrnWrite(double key, const std::string& store, const std::string& kana,
@@ -192,7 +202,11 @@ bool KVT710C2::funcMenteTrnWrite(double key, const std::string& store, const std
     Connection().Execute(exists ? deletion::MaintenanceUpdate(record)
                                 : deletion::MaintenanceInsert(record));
     return true;
+  } catch (const Error& e) {
+    last_failure_ = e.description();
+    return false;
   } catch (...) {
+    last_failure_ = "an unexpected failure";
     return false;
   }
 }

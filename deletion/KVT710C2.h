@@ -62,6 +62,10 @@ class KVT710C2 : public Dispatch {
   // yyyymmdd is refused (-1) before anything is read.
   int32_t DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd = std::nullopt);
 
+  // Why the last call that failed did: its error's description, the
+  // database's message among them. For C++ callers; nothing is reported.
+  const std::string& LastFailure() const { return last_failure_; }
+
   Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
 
  private:
@@ -90,6 +94,7 @@ class KVT710C2 : public Dispatch {
   std::shared_ptr<const Settings> settings_;
   int32_t db_status_ = -1;
   int16_t ht_kind_ = 0;
+  std::string last_failure_;
 };
 
 }  // namespace kvt710

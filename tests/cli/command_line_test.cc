@@ -1,11 +1,16 @@
 // What a person at a shell is told: each mistake gets its exit code and a
 // message that names it.
 #include "cli/kvt710_process.h"
+#include "platform/db/connection.h"
 
 namespace kvt710 {
 namespace {
 
+using testing_support::Backend;
 using testing_support::RunKvt710;
+using testing_support::ScopedSettings;
+using testing_support::TempDir;
+using testing_support::TestDatabase;
 
 struct Case {
   std::vector<std::string> args;
@@ -31,6 +36,36 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
   const auto version = RunKvt710({"--version"});
   EXPECT_NE(version.out.find("SQLite 3."), std::string::npos) << version.out;
   EXPECT_NE(version.out.find("libpq "), std::string::npos) << version.out;
+}
+
+TEST(CommandLine, DeleteSaysWhyItFailed) {
+  ScopedSettings settings;
+  TempDir dir;
+  const auto no_tables = RunKvt710({"delete", "--key", "1", "--db", (dir / "empty.db").string()});
+  EXPECT_EQ(no_tables.exit_code, 4);
+  EXPECT_NE(no_tables.err.find("kvt710 init"), std::string::npos) << no_tables.err;
+
+  // The database refuses the maintenance row: its own message is shown.
+  TestDatabase database(Backend::kSQLite);
+  auto connection = database.Connect();
+  connection->Execute(
+      "Insert Into CBASE (CUBS_UNIQUE_KEY, CUBS_DATA_FLG, CUBS_NEWBST_COMING) Values (1, '0', "
+      "'2009/12/31')");
+  connection->Execute(
+      "Create Trigger closed Before Insert On CMENTE_T Begin Select Raise(Abort, 'maintenance is "
+      "closed'); End");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"delete", "--key", "1"}, {"delete", "--before", "20100101"}}) {
+    std::vector<std::string> with_db = args;
+    with_db.insert(with_db.end(), {"--db", database.connection_string()});
+    const auto refused = RunKvt710(with_db);
+    EXPECT_EQ(refused.exit_code, 4) << args[1];
+    EXPECT_NE(refused.err.find("nothing changed: The maintenance transaction could not be "
+                               "written: maintenance is closed"),
+              std::string::npos)
+        << refused.err;
+  }
+  EXPECT_EQ(database.Scalar("Select CUBS_DATA_FLG From CBASE"), "0");
 }
 
 }  // namespace
