@@ -42,8 +42,16 @@ std::string ResolveConnectionString(const std::optional<std::string>& db);
 // service created from them open their own connection there.
 Settings SettingsForDatabase(const std::string& connection_string);
 
-// An open connection to `connection_string`; CommandError when it fails.
-std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string);
+// What a command does with the database it opens.
+enum class Access {
+  kWrite,   // reads and writes a database that is there
+  kCreate,  // as kWrite, creating a missing database file (kvt710 init, demo)
+};
+
+// An open connection to `connection_string`; CommandError when it fails,
+// naming a missing database file (created only with Access::kCreate).
+std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string,
+                                             Access access = Access::kWrite);
 
 }  // namespace cli
 }  // namespace kvt710

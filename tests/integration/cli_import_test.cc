@@ -173,10 +173,20 @@ TEST(CliImportCommand, WritesTheRejectsFileAndExitsWithOneWhenACustomerFails) {
   EXPECT_EQ(piped.exit_code, 0) << piped.err;
   EXPECT_EQ(piped.err, "");
 
-  // The database without tables: told to run init.
-  auto empty = RunKvt710({"import", input_file, "--db", (dir / "empty.db").string()});
-  EXPECT_EQ(empty.exit_code, 4);
-  EXPECT_NE(empty.err.find("kvt710 init"), std::string::npos) << empty.err;
+  // A mistyped file: no command creates it, each names it and points to init.
+  const std::string mistyped = (dir / "shpo.db").string();
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"import", input_file},
+                                               {"show", "10001"},
+                                               {"delete", "--key", "1"}}) {
+    std::vector<std::string> command = args;
+    command.insert(command.end(), {"--db", mistyped});
+    auto missing = RunKvt710(command);
+    EXPECT_EQ(missing.exit_code, 4) << args[0];
+    EXPECT_NE(missing.err.find("no such database file: " + mistyped + " (kvt710 init creates one)"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(mistyped)) << args[0];
+  }
 
   // No --db and no settings: the settings file and key are named.
   auto unset = RunKvt710({"import", input_file});

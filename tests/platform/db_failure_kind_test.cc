@@ -21,7 +21,8 @@ FailureKind KindOfLastFailure(Connection& connection) {
 TEST(FailureKind, SqliteFailuresOfADuplicateKeyAFullFileAndBadSql) {
   TempDir dir;
   auto cn = Connection::Create();
-  cn->Open("Provider=SQLite;Data Source=" + (dir / "kinds.db").string() + ";Max Page Count=8");
+  cn->Open("Provider=SQLite;Data Source=" + (dir / "kinds.db").string() +
+           ";Mode=ReadWriteCreate;Max Page Count=8");
   cn->Execute("Create Table T (K integer primary key, V text)");
   cn->Execute("Create Table U (V text unique)");
   cn->Execute("Insert Into T Values (1, 'a')");
