@@ -48,6 +48,7 @@ Settings SettingsForDatabase(const std::string& connection_string) {
 
 std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string, Access access) {
   std::string opened = connection_string;
+  if (access == Access::kRead) opened = db::WithKey(opened, "Mode", "ReadOnly");
   if (access == Access::kCreate) opened = db::WithKey(opened, "Mode", "ReadWriteCreate");
   auto connection = db::Connection::Create();
   try {

@@ -44,6 +44,7 @@ Settings SettingsForDatabase(const std::string& connection_string);
 
 // What a command does with the database it opens.
 enum class Access {
+  kRead,    // only reads: opened read-only, nothing written at open either
   kWrite,   // reads and writes a database that is there
   kCreate,  // as kWrite, creating a missing database file (kvt710 init, demo)
 };

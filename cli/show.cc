@@ -48,7 +48,7 @@ nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::strin
 int ShowCommand(const std::string& key, const std::optional<std::string>& db, std::ostream& out) {
   if (!sql::IsPlainNumber(key))
     throw CommandError{kExitUsage, "KEY is a customer's unique key, a number: " + key};
-  auto connection = OpenDatabase(ResolveConnectionString(db));
+  auto connection = OpenDatabase(ResolveConnectionString(db), Access::kRead);
   nlohmann::ordered_json tables;
   try {
     tables = CustomerRows(*connection, key);

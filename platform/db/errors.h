@@ -37,6 +37,7 @@ enum class FailureKind {
   kUniqueViolation,  // a key already stored, perhaps by a writer that committed since a check
   kTransient,        // busy, lock or serialization conflict, deadlock: run the transaction again
   kStorageFull,      // the database or its disk is full
+  kReadOnly,         // the database, file or session takes no writes
   kUnavailable,      // the connection is lost or the database cannot be used at all
 };
 

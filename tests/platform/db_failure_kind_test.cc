@@ -47,6 +47,9 @@ TEST(FailureKind, CodesAreReadOnlyForTheirOwnProvider) {
   EXPECT_EQ(ClassifyFailure({0, "", "08006", "PostgreSQL"}), FailureKind::kUnavailable);
   EXPECT_EQ(ClassifyFailure({0, "", "23505", "PostgreSQL"}), FailureKind::kUniqueViolation);
   EXPECT_EQ(ClassifyFailure({0, "", "23502", "PostgreSQL"}), FailureKind::kOther);
+  EXPECT_EQ(ClassifyFailure({1032, "attempt to write a readonly database", "", "SQLite"}),
+            FailureKind::kReadOnly);
+  EXPECT_EQ(ClassifyFailure({0, "", "25006", "PostgreSQL"}), FailureKind::kReadOnly);
 }
 
 }  // namespace

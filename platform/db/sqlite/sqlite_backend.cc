@@ -517,6 +517,8 @@ FailureKind ClassifySqliteFailure(const ProviderError& error) {
       return FailureKind::kTransient;
     case SQLITE_FULL:
       return FailureKind::kStorageFull;
+    case SQLITE_READONLY:
+      return FailureKind::kReadOnly;
     case SQLITE_IOERR:
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
