@@ -80,7 +80,7 @@ void Fill(Connection& connection, bool postgres, long marked, long total) {
 void Run(const char* name, const std::string& connection_string, bool postgres, long marked,
          long total, const fs::path& settings_file) {
   auto connection = Connection::Create();
-  connection->Open(connection_string);
+  connection->Open(postgres ? connection_string : connection_string + ";Mode=ReadWriteCreate");
   kvt710::db::CreateProductSchema(*connection);
   const auto fill_start = std::chrono::steady_clock::now();
   Fill(*connection, postgres, marked, total);

@@ -110,6 +110,7 @@ class Database {
       fs::remove(path_.string() + "-wal");
       fs::remove(path_.string() + "-shm");
       connection_string_ = "Provider=SQLite;Data Source=" + path_.string();
+      create_ = ";Mode=ReadWriteCreate";
     } else {
       schema_ = "bench_" + name + "_" + std::to_string(getpid());
       Admin("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
@@ -117,7 +118,7 @@ class Database {
       connection_string_ = target.admin + ";Search Path=" + schema_;
     }
     auto connection = Connection::Create();
-    connection->Open(connection_string_);
+    connection->Open(connection_string_ + create_);
     kvt710::db::CreateProductSchema(*connection);
   }
   ~Database() {
@@ -142,6 +143,7 @@ class Database {
   fs::path path_;
   std::string schema_;
   std::string connection_string_;
+  std::string create_;  // what the schema's connection adds to create a missing file
 };
 
 // A raw client connection: the SQLite C API or libpq, nothing of ours but

@@ -194,7 +194,7 @@ void BM_CustomerQueue(benchmark::State& state) {
   const std::string connection_string = "Provider=SQLite;Data Source=" + file.string();
   {
     auto connection = kvt710::db::Connection::Create();
-    connection->Open(connection_string);
+    connection->Open(connection_string + ";Mode=ReadWriteCreate");
     kvt710::db::CreateProductSchema(*connection);
   }
   auto batch = kvt710::KVT710C3::Create(

@@ -6,6 +6,7 @@
 
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
+#include "platform/db/errors.h"
 #include "platform/settings/settings.h"
 #include "sql/KVT710H1.h"
 
@@ -88,14 +89,19 @@ Settings SettingsForDatabase(const std::string& connection_string) {
       {{kCommonSection, "area", "1"}, {kCommonSection, "DBPARMC", connection_string}}, file.file());
 }
 
-std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string) {
+std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string, Access access) {
+  std::string opened = connection_string;
+  if (access == Access::kRead) opened = db::WithKey(opened, "Mode", "ReadOnly");
+  if (access == Access::kCreate) opened = db::WithKey(opened, "Mode", "ReadWriteCreate");
   auto connection = db::Connection::Create();
   try {
-    connection->Open(connection_string);
+    connection->Open(opened);
   } catch (const Error& e) {
+    const bool missing = e.number() == db::kErrNoDatabaseFile;
     throw CommandError{kExitDatabase, "Cannot open the database (" +
                                           db::RedactConnectionString(connection_string) +
-                                          "): " + e.description()};
+                                          "): " + e.description() +
+                                          (missing ? " (kvt710 init creates one)" : "")};
   }
   return connection;
 }

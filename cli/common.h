@@ -51,8 +51,17 @@ Settings SettingsForDatabase(const std::string& connection_string);
 // for anything else.
 int64_t ParseKey(std::string_view text, std::string_view what);
 
-// An open connection to `connection_string`; CommandError when it fails.
-std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string);
+// What a command does with the database it opens.
+enum class Access {
+  kRead,    // only reads: opened read-only, nothing written at open either
+  kWrite,   // reads and writes a database that is there
+  kCreate,  // as kWrite, creating a missing database file (kvt710 init, demo)
+};
+
+// An open connection to `connection_string`; CommandError when it fails,
+// naming a missing database file (created only with Access::kCreate).
+std::shared_ptr<db::Connection> OpenDatabase(const std::string& connection_string,
+                                             Access access = Access::kWrite);
 
 // CommandError (exit code 4) telling to run kvt710 init when the database
 // has no customer master table.

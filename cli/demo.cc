@@ -61,7 +61,7 @@ int DemoCommand(int64_t customers, const std::optional<std::string>& db, uint64_
   const std::string connection_string =
       db ? ResolveConnectionString(db) : FreshDemoFile(DefaultDemoDatabase());
   {
-    auto connection = OpenDatabase(connection_string);
+    auto connection = OpenDatabase(connection_string, Access::kCreate);
     try {
       db::CreateProductSchema(*connection);
     } catch (const Error& e) {

@@ -200,7 +200,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
           failure = db::FailureKind::kUnavailable;
         }
       }
-    } else if (failure != db::FailureKind::kTransient) {
+    } else if (failure == db::FailureKind::kOther || failure == db::FailureKind::kUniqueViolation) {
       // A database that will not begin a transaction cannot take later customers either.
       failure = db::FailureKind::kUnavailable;
     }
@@ -216,7 +216,8 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
     if (attempt > 1) reject["attempts"] = attempt;
     counts_.retries += attempt - 1;
     write_reject();
-    if (failure == db::FailureKind::kStorageFull || failure == db::FailureKind::kUnavailable)
+    // Nor can a full, read-only or lost database take the next customer.
+    if (failure >= db::FailureKind::kStorageFull)
       throw CommandError{kExitDatabase, StopMessage(line_number, failure, errors)};
     return false;
   }
@@ -255,15 +256,20 @@ std::string Importer::StopMessage(int64_t line_number, db::FailureKind failure,
                                   const json& errors) const {
   std::string reason;
   if (!errors.empty()) reason = errors.front().value("description", "");
+  const char* what = "the database cannot be used";
+  const char* remedy = "When the database is back, run";
+  if (failure == db::FailureKind::kStorageFull) {
+    what = "the database is full";
+    remedy = "Make room and run";
+  } else if (failure == db::FailureKind::kReadOnly) {
+    what = "the database is read-only";
+    remedy = "Make it writable and run";
+  }
   std::ostringstream text;
-  text << "The import stopped at line " << line_number << ": "
-       << (failure == db::FailureKind::kStorageFull ? "the database is full"
-                                                    : "the database cannot be used")
+  text << "The import stopped at line " << line_number << ": " << what
        << (reason.empty() ? "" : " (" + reason + ")") << ". " << counts_.imported
        << " customers were imported and " << counts_.rejected << " rejected, this one among them. "
-       << (failure == db::FailureKind::kStorageFull ? "Make room and run"
-                                                    : "When the database is back, run")
-       << " the import again: customers imported before are stored again unchanged.";
+       << remedy << " the import again: customers imported before are stored again unchanged.";
   return text.str();
 }
 

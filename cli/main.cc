@@ -33,7 +33,7 @@ int RunScriptFile(const std::string& file) {
 
 int Init(const std::optional<std::string>& db) {
   std::string connection_string = kvt710::cli::ResolveConnectionString(db);
-  auto connection = kvt710::cli::OpenDatabase(connection_string);
+  auto connection = kvt710::cli::OpenDatabase(connection_string, kvt710::cli::Access::kCreate);
   try {
     kvt710::db::CreateProductSchema(*connection);
   } catch (const kvt710::Error& e) {
@@ -100,7 +100,9 @@ int main(int argc, char** argv) {
 
   std::optional<std::string> init_db;
   CLI::App* init = app.add_subcommand(
-      "init", "Create the ten tables with their keys and indexes (again: no change)");
+      "init",
+      "Create the ten tables with their keys and indexes (again: no change), and the SQLite file "
+      "when it is missing; no other command creates a database file except demo");
   init->add_option("--db", init_db, kDbHelp);
 
   std::string import_file;

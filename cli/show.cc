@@ -46,7 +46,7 @@ nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::strin
 
 int ShowCommand(const std::string& key, const std::optional<std::string>& db, std::ostream& out) {
   const std::string number = std::to_string(ParseKey(key, "KEY"));
-  auto connection = OpenDatabase(ResolveConnectionString(db));
+  auto connection = OpenDatabase(ResolveConnectionString(db), Access::kRead);
   RequireCustomerTables(*connection);
   nlohmann::ordered_json tables;
   try {

@@ -35,8 +35,9 @@ int main(int argc, char** argv) {
     kvt710::RegisterServer();
 
     // The host's own connection: every write of the batch object runs on it.
+    // It creates the file when missing; the batch object's connection need not.
     auto connection = kvt710::db::Connection::Create();
-    connection->Open(database);
+    connection->Open(database + ";Mode=ReadWriteCreate");
     kvt710::db::CreateProductSchema(*connection);
 
     // Typed: the settings name the database ("area" 1 takes DBPARMC).

@@ -239,6 +239,12 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
   return params;
 }
 
+std::string WithKey(const std::string& text, const std::string& key, const std::string& value) {
+  const std::string trimmed = Trim(text);
+  if (IsUri(trimmed)) return text;
+  return trimmed + (trimmed.empty() || trimmed.back() == ';' ? "" : ";") + key + "=" + value;
+}
+
 std::string RedactConnectionString(const std::string& text) {
   if (SchemeLength(Trim(text)) > 0) return RedactUri(text);
   std::string out;

@@ -53,6 +53,11 @@ inline constexpr const char* kPasswordKeys[] = {"Password", "Pwd"};
 void RefuseUnknownKeys(const ConnectionParameters& params, std::span<const char* const> known,
                        KeyRule rule);
 
+// `text` with "key=value" added after its other parts, so that it overrides
+// an earlier value of the key. A URI is returned unchanged: it names a
+// PostgreSQL server, whose provider takes no such keys.
+std::string WithKey(const std::string& text, const std::string& key, const std::string& value);
+
 // The string with every password (and the password of a URI) replaced by
 // "***", for messages that must show which database was meant.
 std::string RedactConnectionString(const std::string& text);

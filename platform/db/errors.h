@@ -19,6 +19,9 @@ constexpr int32_t kErrNoCurrentRow = 3021;       // either BOF or EOF is true
 constexpr int32_t kErrNotAllowed = 3251;         // operation not supported by this recordset
 constexpr int32_t kErrItemNotFound = 3265;       // no field of that name or ordinal
 constexpr int32_t kErrRowChanged = -2147217864;  // optimistic update found the row changed
+// Opening found no database file, and the connection string did not ask for
+// one to be created.
+constexpr int32_t kErrNoDatabaseFile = 3024;
 
 struct ProviderError {
   int32_t number = 0;       // native error code (or automation's number)
@@ -34,6 +37,7 @@ enum class FailureKind {
   kUniqueViolation,  // a key already stored, perhaps by a writer that committed since a check
   kTransient,        // busy, lock or serialization conflict, deadlock: run the transaction again
   kStorageFull,      // the database or its disk is full
+  kReadOnly,         // the database, file or session takes no writes
   kUnavailable,      // the connection is lost or the database cannot be used at all
 };
 

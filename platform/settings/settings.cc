@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,15 +169,52 @@ std::shared_ptr<const std::vector<Line>> LoadLines(const std::filesystem::path& 
               what + " settings file " + file.string() + ": " + std::strerror(error));
 }
 
-void WriteAtomically(const std::filesystem::path& file, const std::string& text) {
-  std::filesystem::path folder = file.parent_path();
-  if (!folder.empty()) {
+// The file that a write replaces: `file`, or where its symbolic links lead,
+// so that a linked settings file is updated and the link kept.
+std::filesystem::path WriteTarget(const std::filesystem::path& file) {
+  std::filesystem::path target = file;
+  for (int hops = 0; hops < 40; ++hops) {
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) ThrowFileError("Cannot create the folder of", file, ec.value());
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target, ec))) return target;
+    std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+    if (ec) ThrowFileError("Cannot follow the link of", file, ec.value());
+    target = next.is_absolute() ? next : target.parent_path() / next;
   }
+  ThrowFileError("Cannot follow the link of", file, ELOOP);
+}
+
+// An exclusive lock on "<target>.lock", held while a writer reads, changes
+// and replaces the file, so that concurrent writers take turns and none
+// loses another's value. The lock file stays: removing it would let a
+// writer lock a file that another has just unlinked.
+class WriteLock {
+ public:
+  WriteLock(const std::filesystem::path& target, const std::filesystem::path& file) {
+    std::filesystem::path lock = target;
+    lock += ".lock";
+    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) ThrowFileError("Cannot lock", file, errno);
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd_);
+      ThrowFileError("Cannot lock", file, error);
+    }
+  }
+  ~WriteLock() { ::close(fd_); }
+  WriteLock(const WriteLock&) = delete;
+  WriteLock& operator=(const WriteLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// Writes `text` to a temporary file beside `target` and renames it over
+// `target`; errors name `file`, the path the user knows.
+void WriteAtomically(const std::filesystem::path& target, const std::filesystem::path& file,
+                     const std::string& text) {
   static std::atomic<unsigned> counter{0};
-  std::filesystem::path temp = file;
+  std::filesystem::path temp = target;
   temp += ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) ThrowFileError("Cannot write", file, errno);
@@ -190,7 +228,7 @@ void WriteAtomically(const std::filesystem::path& file, const std::string& text)
   }
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), file.c_str()) != 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.c_str());
     ThrowFileError("Cannot write", file, error);
@@ -303,9 +341,19 @@ void Settings::Set(const std::string& section, const std::string& key,
     throw Error(err::kInvalidCall, "A settings section or value cannot hold a line break");
   }
 
+  const std::filesystem::path target = WriteTarget(file_);
+  const std::filesystem::path folder = target.parent_path();
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) ThrowFileError("Cannot create the folder of", file_, ec.value());
+  }
+  // Read under the lock, past the cache of parsed files: another writer may
+  // have replaced the file a moment ago.
+  WriteLock lock(target, file_);
   std::string text;
   int error = 0;
-  if (ReadFile(file_, &text, &error) == ReadResult::kUnreadable) {
+  if (ReadFile(target, &text, &error) == ReadResult::kUnreadable) {
     ThrowFileError("Cannot read", file_, error);
   }
   bool bom = text.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
@@ -353,7 +401,7 @@ void Settings::Set(const std::string& section, const std::string& key,
 
   std::string out = bom ? std::string(kByteOrderMark) : std::string();
   for (const Line& line : lines) out += line.raw + "\n";
-  WriteAtomically(file_, out);
+  WriteAtomically(target, file_, out);
 }
 
 }  // namespace kvt710

@@ -74,10 +74,12 @@ TEST(BatchCreation, ChoosesTheConnectionStringByArea) {
   }
 }
 
+// A mistyped database file is refused, not created empty.
 TEST(BatchCreation, RefusedConnectionIsReportedOnceWith11002) {
   TempDir dir;
   ScopedSettings settings;
-  settings.UseConnection("Provider=SQLite;Data Source=" + (dir / "no/such/folder/x.db").string());
+  const std::string mistyped = (dir / "shpo.db").string();
+  settings.UseConnection("Provider=SQLite;Data Source=" + mistyped);
   ReportLog log;
   auto batch = KVT710C3::Create();
   EXPECT_EQ(batch->DBStatus(), emDbError);
@@ -85,7 +87,9 @@ TEST(BatchCreation, RefusedConnectionIsReportedOnceWith11002) {
   ASSERT_EQ(log.reports.size(), 1u);
   EXPECT_EQ(log.reports[0].code, Variant::String("11002"));
   EXPECT_EQ(log.reports[0].source, "KVT710C3.Class_Initialize");
+  EXPECT_EQ(log.reports[0].error_description, "no such database file: " + mistyped);
   EXPECT_FALSE(log.reports[0].errors.empty());
+  EXPECT_FALSE(std::filesystem::exists(mistyped));
 }
 
 TEST(BatchCreation, FailsWhenTheReporterCannotBeCreated) {

@@ -23,7 +23,7 @@ TEST(DeletionServiceConnect, FailedConnectMakesEveryDeletionFail) {
       "INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_DATA_FLG, CUBS_NEWBST_COMING) "
       "VALUES (1, 0, '2009/12/31')");
   const std::vector<std::pair<std::string, std::string>> broken = {
-      {"1", "Provider=SQLite;Data Source=" + (dir / "no/such/folder/x.db").string()},
+      {"1", "Provider=SQLite;Data Source=" + (dir / "shpo.db").string()},  // mistyped
       {"1", ""},
       {"2", "Provider=Nowhere"},
       {"", "Data Source=nothing"},
@@ -37,6 +37,7 @@ TEST(DeletionServiceConnect, FailedConnectMakesEveryDeletionFail) {
     EXPECT_EQ(service->DeleteCBaseYMD(20100101), -1);
     EXPECT_EQ(service->DeleteCBaseYMD(20100101, Variant::String("012")), -1);
   }
+  EXPECT_FALSE(std::filesystem::exists(dir / "shpo.db"));
   ScopedSettings settings;
   settings.UseConnection(database.connection_string());
   auto service = KVT710C2::Create();

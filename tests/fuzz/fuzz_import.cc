@@ -155,7 +155,7 @@ struct Setup {
         "Provider=SQLite;Data Source=" + (dir / "shop.db").string();
     {
       auto connection = db::Connection::Create();
-      connection->Open(connection_string);
+      connection->Open(connection_string + ";Mode=ReadWriteCreate");
       db::CreateProductSchema(*connection);
     }
     database = std::make_unique<Database>(dir / "shop.db");

@@ -706,7 +706,7 @@ struct LocalSetup {
         "Provider=SQLite;Data Source=" + (dir / "shop.db").string();
     {
       auto connection = db::Connection::Create();
-      connection->Open(connection_string);
+      connection->Open(connection_string + ";Mode=ReadWriteCreate");
       db::CreateProductSchema(*connection);
       SeedRows(*connection);
     }

@@ -164,6 +164,21 @@ TEST_P(CliImport, ImportingTwiceGivesTheSameDatabase) {
   EXPECT_EQ(twice.Scalar("Select CUBS_DATA_FLG From CBASE Where CUBS_UNIQUE_KEY=10013"), "2");
 }
 
+// A database that takes no writes stops the import at its first customer, as
+// an unreachable one does, rather than rejecting every customer in turn.
+TEST_P(CliImport, AReadOnlyDatabaseStopsTheImportAtOnce) {
+  TestDatabase database(GetParam());
+  const std::string read_only =
+      database.connection_string() + (GetParam() == Backend::kSQLite
+                                          ? ";Mode=ReadOnly"
+                                          : "%20-cdefault_transaction_read_only%3Don");
+  auto run = RunKvt710({"import", "-", "--db", read_only}, DemoLines(0, 3));
+  EXPECT_EQ(run.exit_code, 4);
+  const size_t stop = run.err.find("stopped at line 1: the database is read-only");
+  EXPECT_NE(stop, std::string::npos)
+      << run.err.substr(run.err.size() - std::min<size_t>(run.err.size(), 300));
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, CliImport, ::testing::ValuesIn(testing_support::TestBackends()),
                          testing_support::BackendName);
 
@@ -205,10 +220,20 @@ TEST(CliImportCommand, WritesTheRejectsFileAndExitsWithOneWhenACustomerFails) {
   EXPECT_EQ(piped.exit_code, 0) << piped.err;
   EXPECT_EQ(piped.err, "");
 
-  // The database without tables: told to run init.
-  auto empty = RunKvt710({"import", input_file, "--db", (dir / "empty.db").string()});
-  EXPECT_EQ(empty.exit_code, 4);
-  EXPECT_NE(empty.err.find("kvt710 init"), std::string::npos) << empty.err;
+  // A mistyped file: no command creates it, each names it and points to init.
+  const std::string mistyped = (dir / "shpo.db").string();
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"import", input_file},
+                                               {"show", "10001"},
+                                               {"delete", "--key", "1"}}) {
+    std::vector<std::string> command = args;
+    command.insert(command.end(), {"--db", mistyped});
+    auto missing = RunKvt710(command);
+    EXPECT_EQ(missing.exit_code, 4) << args[0];
+    EXPECT_NE(missing.err.find("no such database file: " + mistyped + " (kvt710 init creates one)"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(mistyped)) << args[0];
+  }
 
   // No --db and no settings: the settings file and key are named.
   auto unset = RunKvt710({"import", input_file});
@@ -265,8 +290,14 @@ TEST(CliImportCommand, WritesTheRejectsFileAndExitsWithOneWhenACustomerFails) {
       << unreadable.err;
   std::filesystem::remove(settings.file());
 
+  // show writes nothing, not even the journal mode, so that a read-only file can be shown.
+  database.Connect()->Execute("PRAGMA journal_mode=DELETE");
   auto show = RunKvt710({"show", "10001", "--db", database.connection_string()});
   ASSERT_EQ(show.exit_code, 0) << show.err;
+  std::ifstream header(database.connection_string().substr(database.connection_string().find('/')),
+                       std::ios::binary);
+  header.seekg(18);  // the file format's write version: 1 rollback journal, 2 WAL
+  EXPECT_EQ(header.get(), 1);
   json shown = json::parse(show.out);
   EXPECT_EQ(shown.size(), 10u);
   EXPECT_EQ(shown["CBASE"][0]["CUBS_UNIQUE_KEY"], 10001);

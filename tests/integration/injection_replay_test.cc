@@ -92,7 +92,7 @@ TEST(InjectionCorpus, CheckerCatchesBrokenStatements) {
   const std::string path = (dir / "shop.db").string();
   {
     auto connection = db::Connection::Create();
-    connection->Open("Provider=SQLite;Data Source=" + path);
+    connection->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + path);
     db::CreateProductSchema(*connection);
     fuzz::SeedRows(*connection);
   }

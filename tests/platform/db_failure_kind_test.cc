@@ -21,7 +21,8 @@ FailureKind KindOfLastFailure(Connection& connection) {
 TEST(FailureKind, SqliteFailuresOfADuplicateKeyAFullFileAndBadSql) {
   TempDir dir;
   auto cn = Connection::Create();
-  cn->Open("Provider=SQLite;Data Source=" + (dir / "kinds.db").string() + ";Max Page Count=8");
+  cn->Open("Provider=SQLite;Data Source=" + (dir / "kinds.db").string() +
+           ";Mode=ReadWriteCreate;Max Page Count=8");
   cn->Execute("Create Table T (K integer primary key, V text)");
   cn->Execute("Create Table U (V text unique)");
   cn->Execute("Insert Into T Values (1, 'a')");
@@ -46,6 +47,9 @@ TEST(FailureKind, CodesAreReadOnlyForTheirOwnProvider) {
   EXPECT_EQ(ClassifyFailure({0, "", "08006", "PostgreSQL"}), FailureKind::kUnavailable);
   EXPECT_EQ(ClassifyFailure({0, "", "23505", "PostgreSQL"}), FailureKind::kUniqueViolation);
   EXPECT_EQ(ClassifyFailure({0, "", "23502", "PostgreSQL"}), FailureKind::kOther);
+  EXPECT_EQ(ClassifyFailure({1032, "attempt to write a readonly database", "", "SQLite"}),
+            FailureKind::kReadOnly);
+  EXPECT_EQ(ClassifyFailure({0, "", "25006", "PostgreSQL"}), FailureKind::kReadOnly);
 }
 
 }  // namespace

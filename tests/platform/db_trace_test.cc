@@ -23,7 +23,7 @@ TEST(DbTraceTest, WritesOneJsonLinePerTextSent) {
 
   auto cn = Connection::Create();
   EXPECT_THROW(cn->Execute("SELECT 0"), Error);  // closed: nothing is sent
-  cn->Open("Provider=SQLite;Data Source=" + (dir / "t.db").string());
+  cn->Open("Provider=SQLite;Data Source=" + (dir / "t.db").string() + ";Mode=ReadWriteCreate");
   cn->Execute("CREATE TABLE T (A)");
   EXPECT_THROW(cn->Execute("INSERT INTO NOPE VALUES (1)"), Error);
   cn->OpenRecordset(odd, CursorType::kStatic, LockType::kReadOnly);

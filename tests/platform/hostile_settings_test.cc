@@ -89,6 +89,7 @@ TEST(HostileSettings, MalformedFilesGiveTheirMessageOrAReport) {
   TempDir dir;
   const std::string database = "Provider=SQLite;Data Source=" + (dir / "shop.db").string();
   const std::string nul_database = "Provider=SQLite;Data Source=" + (dir / "nul.db").string();
+  WriteFile(dir / "shop.db", "");  // an empty file is an empty database
   std::mt19937 random(710);
   std::string garbage(256 * 1024, '\0');
   for (char& c : garbage) c = static_cast<char>(random());
@@ -143,8 +144,11 @@ TEST(HostileSettings, QuotedValuesHoldSemicolonsAndQuotes) {
   const std::string name1 = "a;b'c\"d.db", name2 = "x;y'z.db";
   const std::string folder = dir.path().string() + "/";
   for (const auto& [connection_string, name] :
-       {std::pair{"Provider=SQLite;Data Source=\"" + folder + "a;b'c\"\"d.db\"", name1},
-        std::pair{"Provider=SQLite;Data Source='" + folder + "x;y''z.db'", name2}}) {
+       {std::pair{
+            "Provider=SQLite;Data Source=\"" + folder + "a;b'c\"\"d.db\";Mode=ReadWriteCreate",
+            name1},
+        std::pair{"Provider=SQLite;Data Source='" + folder + "x;y''z.db';Mode=ReadWriteCreate",
+                  name2}}) {
     ScopedSettings settings;
     settings.UseConnection(connection_string);
     EXPECT_EQ(KVT710C3::Create()->DBStatus(), emDbNomal) << connection_string;
@@ -193,7 +197,7 @@ TEST(HostileSettings, PasswordNeverInMessagesReportsOrTrace) {
 
   std::vector<std::string> strings = {
       // Opens, then a writer reads and fails on the own connection.
-      "Provider=SQLite;Data Source=" + folder + "shop.db",
+      "Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + folder + "shop.db",
       // SQLite takes no password: refused as an unknown key.
       "Provider=SQLite;Data Source=" + folder + "shop.db;Password=" + quoted,
       // The database cannot be opened.

@@ -279,7 +279,7 @@ class ShapedSqlite : public ::testing::Test {
  protected:
   std::shared_ptr<Connection> Open(const std::string& path, const std::string& options = {}) {
     auto c = Connection::Create();
-    c->Open("Provider=SQLite;Data Source=" + path + options);
+    c->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + path + options);
     // One column of each affinity, the last without any.
     c->Execute("CREATE TABLE T(k INTEGER, n NUMERIC, t TEXT, r REAL, x)");
     return c;
@@ -436,19 +436,19 @@ TEST(PreparedShapesOption, OnlyTrueOrFalseIsAccepted) {
   TempDir dir;
   for (const char* value : {"true", " TRUE ", "yes", "1", "on"}) {
     auto c = Connection::Create();
-    c->Open("Provider=SQLite;Data Source=" + (dir / "a.db").string() +
+    c->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + (dir / "a.db").string() +
             ";Prepared Statements=" + value);
     EXPECT_TRUE(c->prepared_shapes()) << value;
   }
   for (const char* value : {"false", "No", "0", "off"}) {
     auto c = Connection::Create();
-    c->Open("Provider=SQLite;Data Source=" + (dir / "a.db").string() +
+    c->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + (dir / "a.db").string() +
             ";prepared statements=" + value);
     EXPECT_FALSE(c->prepared_shapes()) << value;
   }
   auto c = Connection::Create();
   try {
-    c->Open("Provider=SQLite;Data Source=" + (dir / "a.db").string() +
+    c->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + (dir / "a.db").string() +
             ";Prepared Statements=sometimes");
     FAIL() << "an unknown value was accepted";
   } catch (const Error& e) {

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/automation/error.h"
 #include "tests/support/test_support.h"
@@ -97,8 +98,10 @@ TEST_F(SettingsTest, SetRewritesOneValueAndKeepsTheRest) {
   struct stat st {};
   ASSERT_EQ(::stat(file_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  for (const auto& entry : fs::directory_iterator(dir_.path())) {
-    EXPECT_EQ(entry.path().filename(), "settings.ini");  // no temporary files left
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {  // no temporary files left
+    EXPECT_TRUE(entry.path().filename() == "settings.ini" ||
+                entry.path().filename() == "settings.ini.lock")
+        << entry.path();
   }
 
   Settings fresh(dir_.path() / "deep" / "er" / "settings.ini");
@@ -107,6 +110,24 @@ TEST_F(SettingsTest, SetRewritesOneValueAndKeepsTheRest) {
 
   EXPECT_THROW(s.Set("A", "bad=key", "1"), Error);
   EXPECT_THROW(s.Set("A", "key", "two\nlines"), Error);
+}
+
+// Writers take turns, each seeing the others' values; a linked file is
+// updated where the link leads, and the link stays.
+TEST_F(SettingsTest, ConcurrentSetsKeepEveryValueAndFollowLinks) {
+  fs::create_directories(dir_ / "real");
+  const fs::path link = dir_ / "link.ini";
+  fs::create_symlink("real/settings.ini", link);
+  std::vector<std::thread> writers;
+  for (int i = 0; i < 20; ++i)
+    writers.emplace_back([&link, i] {
+      Settings(link).Set(kCommonSection, "k" + std::to_string(i), "v" + std::to_string(i));
+    });
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_TRUE(fs::is_symlink(link));
+  const Settings target(dir_ / "real" / "settings.ini");
+  for (int i = 0; i < 20; ++i)
+    EXPECT_EQ(target.Get(kCommonSection, "k" + std::to_string(i)), "v" + std::to_string(i)) << i;
 }
 
 // A file that has not changed is not parsed again; every edit is still seen.

@@ -37,7 +37,7 @@ TEST_F(SqliteConnectionTest, OpensAFileInWalModeAndCloses) {
   const std::string path = (dir / "new.db").string();
   auto cn = Connection::Create();
   EXPECT_EQ(cn->State(), kStateClosed);
-  cn->set_connection_string("Provider=SQLite;Data Source=" + path);
+  cn->set_connection_string("Provider=SQLite;Data Source=" + path + ";Mode=ReadWriteCreate");
   cn->Open();
   EXPECT_EQ(cn->State(), kStateOpen);
   EXPECT_TRUE(std::filesystem::exists(path));
@@ -79,10 +79,14 @@ TEST_F(SqliteConnectionTest, FailuresFillTheErrorsListWithoutSecrets) {
   EXPECT_EQ(cn_->errors().list().size(), 3u);  // kept until Clear
   cn_->errors().Clear();
 
-  // Opening fails on a folder that does not exist; the string stays out.
+  // Opening a file that is not there fails and creates none; the string stays out.
+  TempDir dir;
+  const std::string mistyped = (dir / "shpo.db").string();
   auto cn = Connection::Create();
-  Error open = Failure([&] { cn->Open("Provider=SQLite;Data Source=/nonexistent/dir/x.db"); });
-  EXPECT_NE(open.description().find("unable to open"), std::string::npos) << open.description();
+  Error open =
+      Failure([&] { cn->Open("Provider=SQLite;Data Source=" + mistyped); });
+  EXPECT_EQ(open.description(), "no such database file: " + mistyped);
+  EXPECT_FALSE(std::filesystem::exists(mistyped));
   EXPECT_EQ(open.description().find("Provider"), std::string::npos);
   ASSERT_EQ(cn->errors().list().size(), 1u);
   EXPECT_EQ(cn->State(), kStateClosed);

@@ -104,7 +104,8 @@ std::string ValueText(const Variant& v) {
 TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
   if (backend == Backend::kSQLite) {
     connection_string_ = "Provider=SQLite;Data Source=" + (dir_ / "shop.db").string();
-    auto connection = Connect();
+    auto connection = db::Connection::Create();
+    connection->Open(db::WithKey(connection_string_, "Mode", "ReadWriteCreate"));
     db::ApplySchema(*connection, ReadSourceFile("schema/sqlite.sql"));
     return;
   }

@@ -530,6 +530,7 @@ FailureKind ClassifyPostgresFailure(const ProviderError& error) {
   if (state == "40001" || state == "40P01" || state == "55P03") return FailureKind::kTransient;
   if (state == "23505") return FailureKind::kUniqueViolation;
   if (state == "53100") return FailureKind::kStorageFull;
+  if (state == "25006") return FailureKind::kReadOnly;  // read-only transaction
   // Class 08: the connection; 57P01-57P03: the server shut down or is starting.
   if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03")
     return FailureKind::kUnavailable;

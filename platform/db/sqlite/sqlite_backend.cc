@@ -1,9 +1,11 @@
 #include "platform/db/sqlite/sqlite_backend.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <list>
@@ -206,7 +208,9 @@ class SqliteBackend : public Backend {
       throw Error(kvt710::err::kBadConnectionString,
                   "The SQLite connection string names no Data Source", "ADODB.Connection");
     }
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // A missing file is created only when asked for: a mistyped path must
+    // not become an empty database.
+    int flags = SQLITE_OPEN_READWRITE;
     bool read_only = false;
     if (const std::optional<std::string> mode = params.Find("Mode")) {
       std::string upper = *mode;
@@ -214,17 +218,26 @@ class SqliteBackend : public Backend {
       if (upper == "READONLY" || upper == "READ") {
         flags = SQLITE_OPEN_READONLY;
         read_only = true;
-      } else if (upper != "READWRITE" && upper != "READWRITECREATE" && !upper.empty()) {
+      } else if (upper == "READWRITECREATE") {
+        flags |= SQLITE_OPEN_CREATE;
+      } else if (upper != "READWRITE" && !upper.empty()) {
         throw Error(kvt710::err::kBadConnectionString,
                     "The SQLite connection string names an unknown Mode", "ADODB.Connection");
       }
     }
+    const bool in_memory = *path == ":memory:";
+    if (in_memory && !read_only) flags |= SQLITE_OPEN_CREATE;
     flags |= SQLITE_OPEN_NOMUTEX;
 
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(path->c_str(), &raw, flags, nullptr);
     DbHandle db(raw);
     if (rc != SQLITE_OK) {
+      struct stat st {};
+      if ((rc & 0xff) == SQLITE_CANTOPEN && (flags & SQLITE_OPEN_CREATE) == 0 &&
+          ::stat(path->c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
+        throw ProviderFailure(
+            ProviderError{kErrNoDatabaseFile, "no such database file: " + *path, "", kSource});
       // The path holds no secret; the rest of the connection string stays out.
       const std::string message = db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc);
       Fail(rc, message + " (Data Source " + *path + ")");
@@ -236,7 +249,7 @@ class SqliteBackend : public Backend {
     if (crc != SQLITE_OK) FailFrom(db.get(), crc);
     db_ = std::move(db);
     try {
-      if (!read_only && *path != ":memory:") Execute("PRAGMA journal_mode=WAL");
+      if (!read_only && !in_memory) Execute("PRAGMA journal_mode=WAL");
       Execute("PRAGMA synchronous=NORMAL");
       if (const std::optional<std::string> pages = params.Find("Max Page Count"))
         Execute("PRAGMA max_page_count=" + PageCount(*pages));
@@ -501,6 +514,8 @@ std::unique_ptr<Backend> NewSqliteBackend() {
 
 FailureKind ClassifySqliteFailure(const ProviderError& error) {
   switch (error.number) {
+    case kErrNoDatabaseFile:
+      return FailureKind::kUnavailable;
     case SQLITE_CONSTRAINT_PRIMARYKEY:
     case SQLITE_CONSTRAINT_UNIQUE:
       return FailureKind::kUniqueViolation;
@@ -513,6 +528,8 @@ FailureKind ClassifySqliteFailure(const ProviderError& error) {
       return FailureKind::kTransient;
     case SQLITE_FULL:
       return FailureKind::kStorageFull;
+    case SQLITE_READONLY:
+      return FailureKind::kReadOnly;
     case SQLITE_IOERR:
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:

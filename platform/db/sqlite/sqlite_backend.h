@@ -1,4 +1,5 @@
-// The SQLite backend: "Provider=SQLite;Data Source=PATH[;Mode=ReadOnly]".
+// The SQLite backend: "Provider=SQLite;Data Source=PATH[;Mode=M]", M ReadWrite
+// (the default: the file must exist), ReadWriteCreate or ReadOnly.
 // PATH ":memory:" opens a private in-memory database.
 //
 // Every connection runs in WAL mode (files only) with synchronous=NORMAL,
