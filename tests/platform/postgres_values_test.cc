@@ -85,6 +85,15 @@ TEST(PostgresConnInfo, AdoKeysMapToLibpqKeywords) {
 
   params.values = {{"User ID", "u"}};
   EXPECT_EQ(LastValues(BuildConnInfo(params)).at("connect_timeout"), "10");
+
+  // Mode=ReadOnly (kvt710 show) makes the session read-only beside the search path.
+  params.values = {{"Search Path", "s"}, {"Mode", "ReadOnly"}};
+  EXPECT_EQ(LastValues(BuildConnInfo(params)).at("options"),
+            "-c search_path=s -c default_transaction_read_only=on");
+  params.values = {{"Mode", "ReadWriteCreate"}};
+  EXPECT_EQ(LastValues(BuildConnInfo(params)).count("options"), 0u);
+  params.values = {{"Mode", "Sometimes"}};
+  EXPECT_THROW(BuildConnInfo(params), Error);
 }
 
 TEST(PostgresConnInfo, UriIsParsedAndItsPasswordKnown) {

@@ -17,6 +17,9 @@ struct KeyAlias {
   const char* key;
   const char* keyword;
 };
+// The connection's access, as the SQLite provider takes it too.
+constexpr const char* kModeKey = "Mode";
+
 constexpr KeyAlias kAliases[] = {
     {"Host", "host"},
     {"Server", "host"},
@@ -91,19 +94,35 @@ void AddKeys(ConnInfo& info, const ConnectionParameters& params) {
     std::vector<const char*> keys;
     for (const KeyAlias& alias : kAliases) keys.push_back(alias.key);
     keys.insert(keys.end(), std::begin(kPasswordKeys), std::end(kPasswordKeys));
+    keys.push_back(kModeKey);
     return keys;
   }();
   RefuseUnknownKeys(params, known, KeyRule::kIgnoreCaseBlanksAndUnderscores);
+  std::string switches;  // the server settings of libpq's "options"
   for (const auto& [key, value] : params.values) {
+    if (KeysEqual(key, kModeKey, KeyRule::kIgnoreCaseBlanksAndUnderscores)) {
+      // A server database is never created by connecting: only ReadOnly changes anything.
+      if (KeysEqual(value, "ReadOnly", KeyRule::kIgnoreCase)) {
+        switches += " -c default_transaction_read_only=on";
+      } else if (!KeysEqual(value, "ReadWrite", KeyRule::kIgnoreCase) &&
+                 !KeysEqual(value, "ReadWriteCreate", KeyRule::kIgnoreCase)) {
+        throw Error(err::kBadConnectionString,
+                    "The connection string names an unknown Mode (ReadOnly, ReadWrite or "
+                    "ReadWriteCreate)",
+                    "ADODB.Connection");
+      }
+      continue;
+    }
     const char* keyword = KeywordFor(key);
     if (keyword == nullptr) continue;
     if (std::string_view(keyword) == "options") {
-      info.options.emplace_back(keyword, "-c search_path=" + OptionValue(value));
+      switches += " -c search_path=" + OptionValue(value);
       continue;
     }
     info.options.emplace_back(keyword, value);
     if (std::string_view(keyword) == "password") info.password = value;
   }
+  if (!switches.empty()) info.options.emplace_back("options", switches.substr(1));
 }
 
 }  // namespace
