@@ -241,7 +241,7 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
 
 std::string WithKey(const std::string& text, const std::string& key, const std::string& value) {
   const std::string trimmed = Trim(text);
-  if (IsUri(trimmed)) return text;
+  if (SchemeLength(trimmed) > 0) return text;
   return trimmed + (trimmed.empty() || trimmed.back() == ';' ? "" : ";") + key + "=" + value;
 }
 
