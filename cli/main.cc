@@ -17,7 +17,6 @@
 #include "platform/automation/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
-#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "platform/text/nearest.h"
 

@@ -417,4 +417,11 @@ Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector
   return table.Invoke(*this, member, kind, args);
 }
 
+std::vector<std::string> ClientLibraries() {
+  std::vector<std::string> libraries;
+  for (const std::string& provider : ProviderNames())
+    libraries.push_back(CreateBackend(provider)->ClientLibrary());
+  return libraries;
+}
+
 }  // namespace kvt710::db

@@ -138,4 +138,8 @@ class Recordset : public Dispatch, public std::enable_shared_from_this<Recordset
   Variant Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) override;
 };
 
+// The client library of each provider with its version ("SQLite 3.40.1"),
+// in the order of the providers' names.
+std::vector<std::string> ClientLibraries();
+
 }  // namespace kvt710::db

@@ -42,12 +42,6 @@ FailureKind ClassifyFailure(const ProviderError& error) {
   return it == classifiers.end() ? FailureKind::kOther : it->second(error);
 }
 
-std::vector<std::string> ClientLibraries() {
-  std::vector<std::string> libraries;
-  for (const auto& entry : Registry()) libraries.push_back(entry.second()->ClientLibrary());
-  return libraries;
-}
-
 std::vector<std::string> ProviderNames() {
   std::vector<std::string> names;
   for (const auto& entry : Registry()) names.push_back(entry.first);

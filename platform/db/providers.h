@@ -28,8 +28,4 @@ FailureKind ClassifyFailure(const ProviderError& error);
 // The upper-cased names of the registered providers, sorted.
 std::vector<std::string> ProviderNames();
 
-// The client library of each registered provider with its version, in the
-// order of ProviderNames().
-std::vector<std::string> ClientLibraries();
-
 }  // namespace kvt710::db
