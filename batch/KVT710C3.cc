@@ -168,8 +168,8 @@ int32_t KVT710C3::DelExecute(const std::string& UniqueKey) {
   });
 }
 
-const DispatchTable<KVT710C3>& KVT710C3::Table() {
-  static const DispatchTable<KVT710C3> table = [] {
+const KVT710C3::Binding& KVT710C3::Bindings() {
+  static const Binding binding = [] {
     using K = InvokeKind;
     std::vector<Member> members = {
         {"DBStatus", K::kPropertyGet,
@@ -219,11 +219,16 @@ const DispatchTable<KVT710C3>& KVT710C3::Table() {
          [](KVT710C3& b, Args& a) { return Variant::Long(b.DelExecute(a.String(0))); },
          {"UniqueKey"}},
     };
-    AddMasterMembers(members);
-    AddHistoryMembers(members);
-    return DispatchTable<KVT710C3>(std::move(members));
+    std::vector<MethodInfo> methods;
+    AddMasterMembers(members, methods);
+    AddHistoryMembers(members, methods);
+    return Binding{DispatchTable<KVT710C3>(std::move(members)), std::move(methods)};
   }();
-  return table;
+  return binding;
+}
+
+const std::vector<KVT710C3::MethodInfo>& KVT710C3::ImportMethods() {
+  return Bindings().methods;
 }
 
 std::vector<std::string> KVT710C3::ParameterNames(std::string_view member) const {

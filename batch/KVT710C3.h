@@ -26,6 +26,7 @@
 #include "batch/statement_queue.h"
 #include "batch/writer_params.h"
 #include "platform/automation/dispatch.h"
+#include "sql/table.h"
 
 namespace kvt710 {
 
@@ -95,6 +96,16 @@ class KVT710C3 : public Dispatch {
 
   using Member = DispatchTable<KVT710C3>::Member;
 
+  // A method that an import line may call: a writer with the table it
+  // writes, or a family method (no table), with its parameters in call order.
+  struct MethodInfo {
+    std::string name;
+    std::string table;
+    std::vector<sql::ParamInfo> params;
+  };
+  // The writer and family methods, in the order they are bound.
+  static const std::vector<MethodInfo>& ImportMethods();
+
  private:
   KVT710C3() = default;
   void Construct(const Settings& settings);
@@ -124,10 +135,16 @@ class KVT710C3 : public Dispatch {
   int64_t CountOnOwnConnection(std::string_view query, std::initializer_list<ConditionValue> where);
   void RunQueue(db::Connection& connection) const;
 
-  // The late-bound members defined by master/ and history/.
-  static void AddMasterMembers(std::vector<Member>& members);
-  static void AddHistoryMembers(std::vector<Member>& members);
-  static const DispatchTable<KVT710C3>& Table();
+  // The late-bound members defined by master/ and history/, each described
+  // in `methods` as it is bound.
+  static void AddMasterMembers(std::vector<Member>& members, std::vector<MethodInfo>& methods);
+  static void AddHistoryMembers(std::vector<Member>& members, std::vector<MethodInfo>& methods);
+  struct Binding {
+    DispatchTable<KVT710C3> table;
+    std::vector<MethodInfo> methods;
+  };
+  static const Binding& Bindings();
+  static const DispatchTable<KVT710C3>& Table() { return Bindings().table; }
 
   std::shared_ptr<db::Connection> caller_;
   std::shared_ptr<db::Connection> own_;

@@ -71,6 +71,26 @@ KVT710C3::Member BindWriter(std::string name, const std::vector<sql::Param<P>>& 
           ParamNames(params)};
 }
 
+// Binds a writer of `table` and describes it in `methods`.
+template <class P>
+void AddWriter(std::vector<KVT710C3::Member>& members, std::vector<KVT710C3::MethodInfo>& methods,
+               std::string name, const sql::Table<P>& table,
+               const std::vector<sql::Param<P>>& params, int32_t (KVT710C3::*method)(const P&)) {
+  methods.push_back({name, table.name, sql::DescribeParams(table, params)});
+  members.push_back(BindWriter(std::move(name), params, method));
+}
+
+// Describes a member just bound whose parameters are all required texts
+// and feed no table column directly.
+inline void DescribeLastAsTextMethod(const std::vector<KVT710C3::Member>& members,
+                                     std::vector<KVT710C3::MethodInfo>& methods) {
+  const KVT710C3::Member& member = members.back();
+  KVT710C3::MethodInfo info{member.name, "", {}};
+  for (const std::string& name : member.parameters)
+    info.params.push_back({name, sql::ParamInfo::Type::kText, 0, 0, false, {}});
+  methods.push_back(std::move(info));
+}
+
 // A parameter list of text members, all required: the common case.
 template <class P>
 std::vector<sql::Param<P>> TextParams(

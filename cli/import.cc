@@ -324,7 +324,8 @@ void Importer::Call(const std::string& method, const json& arguments) {
                   Error(err::kUnknownMember,
                         "Unknown method " + method +
                             ": a call names a writer or family method of the batch object, such "
-                            "as SetBaseData, SetMENTEData, SetG_BaseData, FamilyUpdate")};
+                            "as SetBaseData, SetMENTEData, SetG_BaseData, FamilyUpdate (kvt710 "
+                            "methods lists them)")};
   std::vector<NamedArg> named;
   for (const auto& [name, value] : arguments.items()) {
     try {

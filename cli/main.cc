@@ -11,6 +11,7 @@
 #include "cli/demo.h"
 #include "cli/import.h"
 #include "cli/input.h"
+#include "cli/methods.h"
 #include "cli/script.h"
 #include "cli/show.h"
 #include "component/server.h"
@@ -123,7 +124,8 @@ int main(int argc, char** argv) {
                   "input cannot be read or the rejects cannot be written; Ctrl-C or SIGTERM "
                   "stops it after the customer in flight (exit code 130 or 143) and names the "
                   "line to go on from. Either way the summary is printed and the rejects file "
-                  "holds this run's rejects.\n\n") +
+                  "holds this run's rejects. kvt710 methods lists the methods and their "
+                  "parameters.\n\n") +
       kFooter);
   import->add_option("FILE", import_file, "Customer file (JSON lines), or - for standard input")
       ->required();
@@ -139,6 +141,21 @@ int main(int argc, char** argv) {
                    "kept, and the import goes on")
       ->capture_default_str()
       ->check(CLI::Range(size_t{1}, size_t{1} << 30));
+
+  std::optional<std::string> methods_name;
+  bool methods_schema = false;
+  CLI::App* methods = app.add_subcommand(
+      "methods", "List the methods an import line may call, and each one's parameters");
+  methods->footer(
+      std::string("Without NAME: the writer and family methods with the table each writes. With "
+                  "NAME: its parameters in call order, with type (text, number, array of n, "
+                  "two-dimensional array), required or optional, and the columns each feeds. "
+                  "--json-schema: a JSON Schema (draft 2020-12) of one import line, for a "
+                  "validator or an editor.\n\n") +
+      kFooter);
+  methods->add_option("NAME", methods_name, "A method, such as SetBaseData (any case)");
+  methods->add_flag("--json-schema", methods_schema, "Print a JSON Schema of one import line")
+      ->excludes(methods->get_option("NAME"));
 
   std::optional<std::string> delete_key, delete_before, delete_store, delete_db;
   int16_t delete_transe = 0, delete_upd = 0;
@@ -239,6 +256,7 @@ int main(int argc, char** argv) {
       throw CommandError{kvt710::cli::kExitUsage,
                          "delete needs --key KEY or --before YYYYMMDD (kvt710 delete --help)"};
     }
+    if (*methods) return kvt710::cli::MethodsCommand(methods_name, methods_schema, std::cout);
     if (*show) return kvt710::cli::ShowCommand(show_key, show_db, std::cout);
     if (*config_get)
       return kvt710::cli::ConfigGet(config_section, config_key, config_reveal, std::cout);

@@ -4,18 +4,23 @@
 
 namespace kvt710 {
 
-void KVT710C3::AddHistoryMembers(std::vector<Member>& members) {
-  members.push_back(
-      BindWriter("SetG_BaseData", GlassesHeaderParamList(), &KVT710C3::SetG_BaseData));
-  members.push_back(BindWriter("SetG_DTLData", GlassesDetailParamList(), &KVT710C3::SetG_DTLData));
-  members.push_back(
-      BindWriter("SetC_BaseData", ContactHeaderParamList(), &KVT710C3::SetC_BaseData));
-  members.push_back(BindWriter("SetC_DTLData", ContactDetailParamList(), &KVT710C3::SetC_DTLData));
-  members.push_back(
-      BindWriter("SetH_BaseData", HearingHeaderParamList(), &KVT710C3::SetH_BaseData));
-  members.push_back(BindWriter("SetH_DTLData", HearingDetailParamList(), &KVT710C3::SetH_DTLData));
-  members.push_back(BindWriter("SetUriageData", SalesLineParamList(), &KVT710C3::SetUriageData));
-  members.push_back(BindWriter("SetSYOKANData", CommentParamList(), &KVT710C3::SetSYOKANData));
+void KVT710C3::AddHistoryMembers(std::vector<Member>& members, std::vector<MethodInfo>& methods) {
+  AddWriter(members, methods, "SetG_BaseData", GlassesHeaderTable(), GlassesHeaderParamList(),
+            &KVT710C3::SetG_BaseData);
+  AddWriter(members, methods, "SetG_DTLData", GlassesDetailTable(), GlassesDetailParamList(),
+            &KVT710C3::SetG_DTLData);
+  AddWriter(members, methods, "SetC_BaseData", ContactHeaderTable(), ContactHeaderParamList(),
+            &KVT710C3::SetC_BaseData);
+  AddWriter(members, methods, "SetC_DTLData", ContactDetailTable(), ContactDetailParamList(),
+            &KVT710C3::SetC_DTLData);
+  AddWriter(members, methods, "SetH_BaseData", HearingHeaderTable(), HearingHeaderParamList(),
+            &KVT710C3::SetH_BaseData);
+  AddWriter(members, methods, "SetH_DTLData", HearingDetailTable(), HearingDetailParamList(),
+            &KVT710C3::SetH_DTLData);
+  AddWriter(members, methods, "SetUriageData", SalesLineTable(), SalesLineParamList(),
+            &KVT710C3::SetUriageData);
+  AddWriter(members, methods, "SetSYOKANData", CommentTable(), CommentParamList(),
+            &KVT710C3::SetSYOKANData);
 }
 
 }  // namespace kvt710

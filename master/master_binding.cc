@@ -4,21 +4,24 @@
 
 namespace kvt710 {
 
-void KVT710C3::AddMasterMembers(std::vector<Member>& members) {
-  members.push_back(BindWriter("SetBaseData", BaseParamList(), &KVT710C3::SetBaseData));
-  members.push_back(BindWriter("SetMENTEData", MenteParamList(), &KVT710C3::SetMENTEData));
+void KVT710C3::AddMasterMembers(std::vector<Member>& members, std::vector<MethodInfo>& methods) {
+  AddWriter(members, methods, "SetBaseData", BaseTable(), BaseParamList(), &KVT710C3::SetBaseData);
+  AddWriter(members, methods, "SetMENTEData", MenteTable(), MenteParamList(),
+            &KVT710C3::SetMENTEData);
   members.push_back({"FamilyCnt_Update",
                      InvokeKind::kMethod,
                      [](KVT710C3& self, Args& args) {
                        return Variant::Long(self.FamilyCnt_Update(args.String(0)));
                      },
                      {"UniqueKey"}});
+  DescribeLastAsTextMethod(members, methods);
   members.push_back({"FamilyUpdate",
                      InvokeKind::kMethod,
                      [](KVT710C3& self, Args& args) {
                        return Variant::Long(self.FamilyUpdate(args.String(0), args.String(1)));
                      },
                      {"DaihyoKey", "KazokuKey"}});
+  DescribeLastAsTextMethod(members, methods);
 }
 
 }  // namespace kvt710

@@ -9,6 +9,7 @@
 // or UPDATE statement; the exact blanks and keyword spellings live here, once.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -72,6 +73,46 @@ struct Param {
   Source<P> target;
   bool optional = false;
 };
+
+// One parameter of a writer as a caller sees it: what it takes, whether it
+// may be omitted and the columns it feeds (none when the writer computes
+// from it or does not store it).
+struct ParamInfo {
+  enum class Type { kText, kNumber, kArray, kArray2 };
+  std::string name;
+  Type type = Type::kText;
+  int32_t rows = 0, cols = 0;  // an array's highest subscripts
+  bool optional = false;
+  std::vector<std::string> columns;
+};
+
+// `params` described against `table`: a parameter feeds every column whose
+// source reads the same member of P.
+template <class P>
+std::vector<ParamInfo> DescribeParams(const Table<P>& table, const std::vector<Param<P>>& params) {
+  using K = typename Source<P>::Kind;
+  std::vector<ParamInfo> infos;
+  for (const Param<P>& param : params) {
+    const Source<P>& t = param.target;
+    ParamInfo info{param.name, ParamInfo::Type::kText, 0, 0, param.optional, {}};
+    if (t.kind == K::kNumber) info.type = ParamInfo::Type::kNumber;
+    if (t.kind == K::kArray) info.type = ParamInfo::Type::kArray;
+    for (const Column<P>& column : table.columns) {
+      const Source<P>& s = column.source;
+      bool same = false;
+      if (t.kind == K::kText) same = s.kind == K::kText && s.text == t.text;
+      if (t.kind == K::kNumber) same = s.kind == K::kNumber && s.number == t.number;
+      if (t.kind == K::kArray) {
+        same = (s.kind == K::kElement || s.kind == K::kElement2) && s.array == t.array;
+        if (same && s.kind == K::kElement2) info.type = ParamInfo::Type::kArray2;
+        if (same) info.rows = std::max(info.rows, s.i), info.cols = std::max(info.cols, s.j);
+      }
+      if (same) info.columns.push_back(column.name);
+    }
+    infos.push_back(std::move(info));
+  }
+  return infos;
+}
 
 // A column with its rendered literal.
 struct Value {

@@ -45,6 +45,9 @@ void ThrowWrongArgCount(std::string_view) {
 
 const Variant& Args::Required(size_t i) const {
   if (!Given(i)) {
+    if (parameters_ != nullptr && i < parameters_->size())
+      throw Error(err::kNotOptional, std::string(member_) + ": required parameter " +
+                                         (*parameters_)[i] + " is missing");
     throw Error(err::kNotOptional, "Argument not optional: " + std::string(member_));
   }
   return args_[i];
@@ -96,9 +99,13 @@ std::vector<Variant> ArrangeNamedArgs(std::string_view member,
   for (NamedArg& arg : named) {
     size_t position = 0;
     while (position < parameters.size() && !NamesEqual(parameters[position], arg.name)) ++position;
-    if (position == parameters.size())
-      throw Error(err::kNamedArgumentNotFound, "Named argument not found: " + std::string(member) +
-                                                   " has no parameter \"" + arg.name + "\"");
+    if (position == parameters.size()) {
+      std::string known;
+      for (const std::string& parameter : parameters)
+        known += (known.empty() ? "" : ", ") + parameter;
+      throw Error(err::kNamedArgumentNotFound, std::string(member) + " has no parameter " +
+                                                   arg.name + " (its parameters: " + known + ")");
+    }
     if (given[position])
       throw Error(err::kInvalidCall, "Argument given twice: " + std::string(member) + "(" +
                                          parameters[position] + ")");

@@ -55,7 +55,10 @@ bool NamesEqual(std::string_view a, std::string_view b);
 // The arguments of one call, with automation's conversion to each parameter.
 class Args {
  public:
-  Args(std::string_view member, std::vector<Variant>& args) : member_(member), args_(args) {}
+  // `parameters`, when given, names the arguments in errors.
+  Args(std::string_view member, std::vector<Variant>& args,
+       const std::vector<std::string>* parameters = nullptr)
+      : member_(member), args_(args), parameters_(parameters) {}
 
   size_t size() const { return args_.size(); }
   bool Given(size_t i) const { return i < args_.size() && !args_[i].IsMissing(); }
@@ -78,6 +81,7 @@ class Args {
 
   std::string_view member_;
   std::vector<Variant>& args_;
+  const std::vector<std::string>* parameters_;
 };
 
 template <class T>
@@ -116,7 +120,7 @@ class DispatchTable {
       if (!kind_fits) continue;
       const bool assigns = kind == InvokeKind::kPropertyPut || kind == InvokeKind::kPropertyPutRef;
       if (args.size() > m.parameters.size() + (assigns ? 1 : 0)) ThrowWrongArgCount(m.name);
-      Args wrapped(m.name, args);
+      Args wrapped(m.name, args, &m.parameters);
       return m.handler(object, wrapped);
     }
     throw Error(err::kUnknownMember,
@@ -149,7 +153,8 @@ struct NamedArg {
 // Places named arguments at the positions of `parameters` (names compare
 // case-insensitively); a parameter that is not named is Missing, so a
 // required one then fails with 449 when the member runs. Throws 448 naming
-// an argument that is no parameter of `member`, 5 for a name given twice.
+// an argument that is no parameter of `member` and listing those it has, 5
+// for a name given twice.
 std::vector<Variant> ArrangeNamedArgs(std::string_view member,
                                       const std::vector<std::string>& parameters,
                                       std::vector<NamedArg> named);

@@ -25,6 +25,19 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
        2,
        "unknown config command 'foo' (config commands: get, set, list, path)"},
       {{"--version"}, 0, "kvt710 0."},
+      // The import methods, one method's parameters from its writer's own lists.
+      {{"methods"}, 0, "FamilyCnt_Update  (family grouping)  1 parameter, 1 required"},
+      {{"methods"}, 0, "SetBaseData       CBASE              53 parameters, 45 required"},
+      {{"methods", "setsyokandata"},
+       0,
+       "TranseFlg  text                            optional  CMNT_TRANCE_FLG\n"},
+      {{"methods", "SetH_DTLData"},
+       0,
+       "two-dimensional array of 2x11   required  HOCD_KIDOR_1 .. HOCD_KIDOL_11 (22 columns)"},
+      {{"methods", "SetBaseData"},
+       0,
+       "array of 16                     required  CUBS_BUY1_FLG .. "},
+      {{"methods", "SetBaseDat"}, 2, "no import method 'SetBaseDat'; did you mean 'SetBaseData'?"},
       {{"--help"}, 0, "Usage: kvt710 "},
   };
   for (const Case& c : cases) {

@@ -1,10 +1,13 @@
 // The demo's sample customers: the same for a seed, each call a real method
 // of the batch object with its own parameter names, and values a shop would
 // hold.
+#include <cstdlib>
+#include <fstream>
 #include <set>
 
 #include "batch/KVT710C3.h"
 #include "cli/demo_data.h"
+#include "cli/methods.h"
 #include "platform/settings/settings.h"
 #include "test_support.h"
 
@@ -120,6 +123,38 @@ TEST(DemoData, UsesTheBatchParametersAndPlausibleValues) {
                              "SetC_BaseData", "SetC_DTLData", "SetH_BaseData", "SetH_DTLData",
                              "SetUriageData", "SetSYOKANData", "FamilyUpdate", "FamilyCnt_Update"})
     EXPECT_TRUE(methods.count(method)) << method;
+}
+
+// The import line schema, checked by a real validator: every demo customer
+// (writers, families, deletions) passes; a missing required parameter, an
+// unknown one or a short array fails.
+TEST(DemoData, ValidatesAgainstTheImportLineSchema) {
+  testing_support::TempDir dir;
+  std::ofstream(dir / "schema.json") << cli::ImportLineSchema().dump();
+  std::ofstream lines(dir / "lines.jsonl");
+  std::string expected;
+  for (int64_t i = 0; i < 40; ++i, expected += '1') lines << cli::DemoCustomerLine(7, i) << '\n';
+  json missing = cli::DemoCustomer(7, 0), unknown = missing, short_array = missing;
+  missing["calls"][0]["SetBaseData"].erase("KanaNm");
+  unknown["calls"][0]["SetBaseData"]["Comment"] = "x";
+  short_array["calls"][0]["SetBaseData"]["BuyFlg"].erase(0);
+  for (const json& bad : {missing, unknown, short_array})
+    lines << bad.dump() << '\n', expected += '0';
+  lines.close();
+
+  const std::string script =
+      "import json,sys,jsonschema\n"
+      "v=jsonschema.Draft202012Validator(json.load(open(sys.argv[1])))\n"
+      "print(''.join('1' if v.is_valid(json.loads(l)) else '0' for l in open(sys.argv[2])))\n";
+  std::ofstream(dir / "check.py") << script;
+  const std::string command = "python3 " + (dir / "check.py").string() + " " +
+                              (dir / "schema.json").string() + " " +
+                              (dir / "lines.jsonl").string() + " > " + (dir / "out").string();
+  ASSERT_EQ(std::system(command.c_str()), 0) << "python3 with jsonschema (scripts/deps)";
+  std::ifstream out(dir / "out");
+  std::string verdicts;
+  std::getline(out, verdicts);
+  EXPECT_EQ(verdicts, expected);
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST(DispatchTest, UnknownMembersAndMissingArguments) {
     c.Call("Echo", {Variant::String("a")});
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_EQ(e.description(), "Argument not optional: Echo");
+    EXPECT_EQ(e.description(), "Echo: required parameter Text is missing");
   }
 }
 
