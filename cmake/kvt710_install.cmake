@@ -2,20 +2,23 @@
 # include/kvt710/ (folder layout kept), libkvt710.a, the CMake package
 # (find_package(kvt710) gives kvt710::kvt710) and kvt710.pc, and the kvt710
 # command.
+#
+# A host includes <kvt710/batch/KVT710C3.h>. The headers include each other
+# as "platform/...", so include/kvt710 is on the include path too (the
+# package's interface and the .pc file's Cflags) and they stay as they are.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# The headers a host includes, and every header of ours that they include.
+# The headers a host includes: the three classes, registration, the
+# automation types, the connection, the tables and the settings. Every header
+# of ours that they include is installed with them.
 set(KVT710_PUBLIC_HEADERS
   batch/KVT710C3.h batch/writer_params.h
   fieldlist/KVT710C1.h deletion/KVT710C2.h component/server.h
-  sql/KVT710H1.h
-  platform/clock.h
   platform/automation/dispatch.h platform/automation/error.h platform/automation/registry.h
   platform/automation/safe_array.h platform/automation/variant.h
-  platform/db/connection.h platform/db/errors.h platform/db/connection_string.h
-  platform/db/product_schema.h
-  platform/settings/settings.h platform/sibling/prw520.h)
+  platform/db/connection.h platform/db/product_schema.h
+  platform/settings/settings.h)
 
 function(kvt710_header_closure out)
   set(pending ${ARGN})
@@ -60,17 +63,9 @@ install(FILES ${CMAKE_BINARY_DIR}/kvt710Config.cmake ${CMAKE_BINARY_DIR}/kvt710C
         DESTINATION ${KVT710_CMAKE_DIR} COMPONENT development)
 
 # pkg-config: the prefix is taken from the .pc file's own place, so the tree
-# can be installed anywhere (cmake --install --prefix).
-# The library is static: the libraries it links privately go to
-# Libs.private (pkg-config --static --libs kvt710). libpq's own private
-# libraries are not needed with the shared libpq.
-string(REPLACE ";" " " KVT710_PC_LIBS_PRIVATE "${SQLITE3_LDFLAGS}")
-get_filename_component(pq_dir "${PostgreSQL_LIBRARY_RELEASE}" DIRECTORY)
-if(NOT pq_dir)
-  list(GET PostgreSQL_LIBRARIES 0 pq_library)
-  get_filename_component(pq_dir "${pq_library}" DIRECTORY)
-endif()
-string(APPEND KVT710_PC_LIBS_PRIVATE " -L${pq_dir} -lpq")
+# can be installed anywhere (cmake --install --prefix). The library is static,
+# so SQLite and libpq are the host's own link dependencies: Requires, not
+# Requires.private, which pkg-config leaves out of --libs without --static.
 file(RELATIVE_PATH KVT710_PC_TO_PREFIX
      /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" KVT710_PC_TO_PREFIX "${KVT710_PC_TO_PREFIX}")
