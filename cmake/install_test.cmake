@@ -4,7 +4,7 @@
 # own) and runs it, then links the same host through kvt710.pc (no --static).
 #
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DWORK_DIR=... -DCXX=... -DLIBDIR=...
-#       [-DEXTRA_FLAGS="..."] -P install_test.cmake
+#       [-DEXTRA_FLAGS="..."] [-DMAN_PAGE=ON] -P install_test.cmake
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR CXX LIBDIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "install_test.cmake needs -D${var}=...")
@@ -26,6 +26,18 @@ file(REMOVE_RECURSE ${WORK_DIR})
 set(ENV{KVT710_SETTINGS} ${WORK_DIR}/settings.ini)
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+# The command's bash completion, and its man page with every command's help
+# when the build had help2man (MAN_PAGE).
+if(NOT EXISTS ${prefix}/share/bash-completion/completions/kvt710)
+  message(FATAL_ERROR "the bash completion was not installed")
+endif()
+if(MAN_PAGE)
+  file(READ ${prefix}/share/man/man1/kvt710.1 man_page)
+  if(NOT man_page MATCHES "\n\\.SH COMMANDS\n.*\\.SS import\n.*rejects")
+    message(FATAL_ERROR "kvt710.1 has no COMMANDS section with the import command's options")
+  endif()
+endif()
 
 # Installed headers: none of the backends, sibling stand-ins or SQL text
 # rules, and every one compiles as <kvt710/...> with the installed tree alone.

@@ -1,7 +1,7 @@
 # Installation of the library for hosts: the public headers under
 # include/kvt710/ (folder layout kept), libkvt710.a, the CMake package
 # (find_package(kvt710) gives kvt710::kvt710) and kvt710.pc, and the kvt710
-# command.
+# command with its man page and bash completion.
 #
 # A host includes <kvt710/batch/KVT710C3.h>. The headers include each other
 # as "platform/...", so include/kvt710 is on the include path too (the
@@ -51,6 +51,29 @@ set_target_properties(libkvt710 PROPERTIES EXPORT_NAME kvt710)
 install(TARGETS libkvt710 EXPORT kvt710Targets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(TARGETS kvt710 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+
+# bash completion of the commands and their options.
+install(FILES ${CMAKE_SOURCE_DIR}/scripts/kvt710-completion.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME kvt710
+        COMPONENT runtime)
+
+# The man page kvt710(1), from the help of kvt710 and of each command, made
+# each time kvt710 is linked (so that it is there whenever kvt710 is).
+# Without help2man the build goes on without it.
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(KVT710_MAN_PAGE ${CMAKE_BINARY_DIR}/kvt710.1)
+  set(commands_include ${CMAKE_BINARY_DIR}/kvt710-commands.h2m)
+  add_custom_command(TARGET kvt710 POST_BUILD
+    COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/man_commands.sh $<TARGET_FILE:kvt710> ${commands_include}
+    COMMAND ${HELP2MAN} --no-info
+            "--name=writes a shop's customer records into SQLite or PostgreSQL"
+            --include=${commands_include} --output=${KVT710_MAN_PAGE} $<TARGET_FILE:kvt710>
+    BYPRODUCTS ${commands_include} ${KVT710_MAN_PAGE} VERBATIM)
+  install(FILES ${KVT710_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
+else()
+  message(STATUS "help2man not found: kvt710(1) is not built (scripts/deps installs help2man)")
+endif()
 
 set(KVT710_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kvt710)
 install(EXPORT kvt710Targets NAMESPACE kvt710:: DESTINATION ${KVT710_CMAKE_DIR}
