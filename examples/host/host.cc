@@ -7,12 +7,12 @@
 #include <iostream>
 #include <string>
 
-#include "batch/KVT710C3.h"
-#include "component/server.h"
-#include "platform/automation/registry.h"
-#include "platform/db/connection.h"
-#include "platform/db/product_schema.h"
-#include "platform/settings/settings.h"
+#include <kvt710/batch/KVT710C3.h>
+#include <kvt710/component/server.h>
+#include <kvt710/platform/automation/registry.h>
+#include <kvt710/platform/db/connection.h>
+#include <kvt710/platform/db/product_schema.h>
+#include <kvt710/platform/settings/settings.h>
 
 namespace {
 
