@@ -70,12 +70,6 @@ bool OnlyBlanks(const char* begin, const char* end) {
   return true;
 }
 
-int Collate(void*, int n1, const void* p1, int n2, const void* p2) {
-  return sqlite::CompareCollationDates(
-      std::string_view(static_cast<const char*>(p1), static_cast<size_t>(n1)),
-      std::string_view(static_cast<const char*>(p2), static_cast<size_t>(n2)));
-}
-
 std::string DateText(const DateTime& d) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
@@ -244,8 +238,7 @@ class SqliteBackend : public Backend {
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    const int crc = sqlite3_create_collation_v2(db.get(), sqlite::kDateCollation, SQLITE_UTF8,
-                                                nullptr, Collate, nullptr);
+    const int crc = sqlite::RegisterDateCollation(db.get());
     if (crc != SQLITE_OK) FailFrom(db.get(), crc);
     db_ = std::move(db);
     try {
