@@ -309,6 +309,33 @@ class SqliteBackend : public Backend {
   void Commit() override { RunKept(commit_, "COMMIT"); }
   void Rollback() override { RunKept(rollback_, "ROLLBACK"); }
 
+  bool HasTable(const std::string& table) override {
+    std::vector<Variant> row;
+    return QueryBound(
+               "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE",
+               {Variant::String(table)})
+        ->Next(row);
+  }
+
+  std::vector<std::string> IndexNames(const std::string& table) override {
+    auto cursor =
+        QueryBound("SELECT upper(name) FROM pragma_index_list(?)", {Variant::String(table)});
+    std::vector<std::string> names;
+    std::vector<Variant> row;
+    while (cursor->Next(row)) names.push_back(row[0].ToString());
+    return names;
+  }
+
+  std::vector<std::string> CheckStorage() override {
+    auto cursor = Query("PRAGMA integrity_check");
+    std::vector<std::string> problems;
+    std::vector<Variant> row;
+    while (cursor->Next(row)) {
+      if (row[0].ToString() != "ok") problems.push_back(row[0].ToString());
+    }
+    return problems;
+  }
+
   std::vector<std::string> PrimaryKey(const std::string& table) override {
     auto cursor = QueryBound("SELECT name, pk FROM pragma_table_info(?)", {Variant::String(table)});
     std::vector<std::pair<int32_t, std::string>> keyed;
