@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/check.h"
 #include "cli/common.h"
 #include "cli/config.h"
 #include "cli/delete.h"
@@ -185,6 +186,13 @@ int main(int argc, char** argv) {
   show->add_option("KEY", show_key, "The customer's unique key")->required();
   show->add_option("--db", show_db, kDbHelp);
 
+  std::optional<std::string> check_db;
+  CLI::App* check = app.add_subcommand(
+      "check",
+      "Check the database read-only: the ten tables, their keys and indexes there, the storage "
+      "undamaged (SQLite); count live and deleted customers. Exit code 4 names each problem");
+  check->add_option("--db", check_db, kDbHelp);
+
   CLI::App* config = app.add_subcommand(
       "config",
       "Read and change the per-user settings (area, DBPARMC, DBPARMS, system parameters)");
@@ -257,6 +265,7 @@ int main(int argc, char** argv) {
                          "delete needs --key KEY or --before YYYYMMDD (kvt710 delete --help)"};
     }
     if (*methods) return kvt710::cli::MethodsCommand(methods_name, methods_schema, std::cout);
+    if (*check) return kvt710::cli::CheckCommand(check_db, std::cout);
     if (*show) return kvt710::cli::ShowCommand(show_key, show_db, std::cout);
     if (*config_get)
       return kvt710::cli::ConfigGet(config_section, config_key, config_reveal, std::cout);

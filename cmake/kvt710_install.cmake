@@ -51,6 +51,7 @@ set_target_properties(libkvt710 PROPERTIES EXPORT_NAME kvt710)
 install(TARGETS libkvt710 EXPORT kvt710Targets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(TARGETS kvt710 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+install(TARGETS kvt710_sqlite LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime)
 
 # bash completion of the commands and their options.
 install(FILES ${CMAKE_SOURCE_DIR}/scripts/kvt710-completion.bash

@@ -16,14 +16,14 @@ _kvt710() {
       ;;
   esac
   if [ "$COMP_CWORD" -eq 1 ]; then
-    words="script init import delete show config demo methods --help --version"
+    words="script init import delete show check config demo methods --help --version"
   else
     case $command in
       script) words="--help" ;;
       init) words="--db --help" ;;
       import) words="--db --rejects --max-line-bytes --help" ;;
       delete) words="--key --before --transe-flg --upd-flg --store --db --help" ;;
-      show) words="--db --help" ;;
+      show | check) words="--db --help" ;;
       demo) words="--customers --seed --db --help" ;;
       methods) words="--json-schema --help" ;;
       config)

@@ -84,6 +84,13 @@ class Backend {
 
   // The key columns of `table` (upper case), empty when it has none.
   virtual std::vector<std::string> PrimaryKey(const std::string& table) = 0;
+  // True when the database has a table `table`.
+  virtual bool HasTable(const std::string& table) = 0;
+  // The names of the indexes on `table` (upper case), the key's included.
+  virtual std::vector<std::string> IndexNames(const std::string& table) = 0;
+  // What the database finds wrong in its own storage, one line a problem;
+  // by default nothing (a server keeps its storage itself).
+  virtual std::vector<std::string> CheckStorage() { return {}; }
 
   // Dialect. Placeholder for the n-th bound value (from 1): default "?".
   virtual std::string Placeholder(int n) const;

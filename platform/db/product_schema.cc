@@ -1,5 +1,10 @@
 #include "platform/db/product_schema.h"
 
+#include <algorithm>
+#include <cctype>
+#include <regex>
+
+#include "platform/db/backend.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/schema.h"
@@ -7,9 +12,58 @@
 
 namespace kvt710::db {
 
-void CreateProductSchema(Connection& connection) {
+namespace {
+
+const char* SchemaScript(const Connection& connection) {
   ConnectionParameters params = ParseConnectionString(connection.connection_string());
-  ApplySchema(connection, params.provider == "POSTGRESQL" ? kSchema_postgresql : kSchema_sqlite);
+  return params.provider == "POSTGRESQL" ? kSchema_postgresql : kSchema_sqlite;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+void CreateProductSchema(Connection& connection) {
+  ApplySchema(connection, SchemaScript(connection));
+}
+
+std::vector<std::string> CheckProductSchema(Connection& connection) {
+  Backend& backend = connection.backend();
+  std::vector<std::string> problems;
+  // The script is what the tables should be: each table with its key, then
+  // the indexes.
+  const std::string script = SchemaScript(connection);
+  static const std::regex kPart(
+      R"(CREATE TABLE IF NOT EXISTS (\w+)|PRIMARY KEY \(([^)]*)\)|CREATE INDEX IF NOT EXISTS (\w+) ON (\w+))",
+      std::regex::icase);
+  std::string table;
+  bool present = false;
+  for (std::sregex_iterator it(script.begin(), script.end(), kPart), end; it != end; ++it) {
+    const std::smatch& m = *it;
+    if (m[1].matched) {
+      table = Upper(m[1]);
+      present = backend.HasTable(table);
+      if (!present) problems.push_back("table " + table + " is missing");
+    } else if (m[2].matched && present) {
+      std::string expected = std::regex_replace(Upper(m[2]), std::regex("\\s+"), "");
+      std::string key;
+      for (const std::string& column : backend.PrimaryKey(table))
+        key += (key.empty() ? "" : ",") + column;
+      if (key != expected)
+        problems.push_back("table " + table + " has key (" + key + "), not (" + expected + ")");
+    } else if (m[3].matched) {
+      const std::string index = Upper(m[3]), on = Upper(m[4]);
+      if (!backend.HasTable(on)) continue;
+      const std::vector<std::string> names = backend.IndexNames(on);
+      if (std::find(names.begin(), names.end(), index) == names.end())
+        problems.push_back("index " + index + " on " + on + " is missing");
+    }
+  }
+  for (std::string& problem : backend.CheckStorage()) problems.push_back(std::move(problem));
+  return problems;
 }
 
 }  // namespace kvt710::db

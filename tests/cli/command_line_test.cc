@@ -1,5 +1,7 @@
 // What a person at a shell is told: each mistake gets its exit code and a
 // message that names it.
+#include <sstream>
+
 #include "cli/kvt710_process.h"
 #include "platform/db/connection.h"
 
@@ -45,6 +47,15 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
     EXPECT_EQ(result.exit_code, c.exit_code) << c.args[0] << ": " << result.err;
     const std::string& text = c.exit_code == 0 ? result.out : result.err;
     EXPECT_NE(text.find(c.says), std::string::npos) << c.args[0] << ": " << text;
+  }
+  // The README's synopsis has a line for every command that --help lists.
+  const std::string help = RunKvt710({"--help"}).out;
+  const std::string readme = testing_support::ReadSourceFile("README.md");
+  const std::string synopsis = readme.substr(readme.find("## The command line"));
+  std::istringstream commands(help.substr(help.find("Subcommands:\n") + 13));
+  for (std::string line; std::getline(commands, line) && line.rfind("  ", 0) == 0;) {
+    const std::string name = line.substr(2, line.find(' ', 2) - 2);
+    EXPECT_NE(synopsis.find("\nkvt710 " + name + " "), std::string::npos) << name;
   }
   const auto version = RunKvt710({"--version"});
   EXPECT_NE(version.out.find("SQLite 3."), std::string::npos) << version.out;

@@ -24,7 +24,7 @@ expect() {
 }
 
 expect "kvt710 im" "$(offered kvt710 im)" "import "
-for command in "" script init import delete show demo methods "config get" "config set" "config list" \
+for command in "" script init import delete show check demo methods "config get" "config set" "config list" \
   "config path"; do
   # shellcheck disable=SC2086 # the command's words
   listed=$("$kvt710" $command --help | sed -n 's/^ *\(-[a-zA-Z],\)\{0,1\}\(--[a-z-]*\).*/\2/p' |

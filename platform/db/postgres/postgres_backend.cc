@@ -160,6 +160,15 @@ class PostgresCursor final : public RowCursor {
   int next_ = 0;
 };
 
+// Unquoted names fold to lower case, as the statements that name them do.
+std::string FoldedName(const std::string& table) {
+  std::string name = table;
+  if (name.find('"') == std::string::npos) {
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return name;
+}
+
 class PostgresBackend final : public Backend {
  public:
   void CheckKeys(const ConnectionParameters& params) const override {
@@ -323,11 +332,7 @@ class PostgresBackend final : public Backend {
   void Rollback() override { Run("ROLLBACK", {}); }
 
   std::vector<std::string> PrimaryKey(const std::string& table) override {
-    // Unquoted names fold to lower case, as the statements that name them do.
-    std::string name = table;
-    if (name.find('"') == std::string::npos) {
-      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    const std::string name = FoldedName(table);
     const ResultPtr result =
         Run("SELECT a.attname FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND "
             "a.attnum = ANY (i.indkey) WHERE i.indrelid = to_regclass($1) AND i.indisprimary "
@@ -340,6 +345,23 @@ class PostgresBackend final : public Backend {
       columns.push_back(std::move(column));
     }
     return columns;
+  }
+
+  bool HasTable(const std::string& table) override {
+    const ResultPtr result =
+        Run("SELECT to_regclass($1) IS NOT NULL", {Variant::String(FoldedName(table))});
+    return std::string(PQgetvalue(result.get(), 0, 0)) == "t";
+  }
+
+  std::vector<std::string> IndexNames(const std::string& table) override {
+    const ResultPtr result =
+        Run("SELECT upper(c.relname) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid "
+            "WHERE i.indrelid = to_regclass($1)",
+            {Variant::String(FoldedName(table))});
+    std::vector<std::string> names;
+    for (int row = 0; row < PQntuples(result.get()); ++row)
+      names.push_back(PQgetvalue(result.get(), row, 0));
+    return names;
   }
 
   std::string Placeholder(int n) const override { return "$" + std::to_string(n); }

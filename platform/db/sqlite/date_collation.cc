@@ -1,10 +1,23 @@
 #include "platform/db/sqlite/date_collation.h"
 
+#ifdef KVT710_SQLITE_MODULE
+#include <sqlite3ext.h>
+SQLITE_EXTENSION_INIT3
+#else
+#include <sqlite3.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 
 namespace kvt710::db::sqlite {
 namespace {
+
+int Collate(void*, int n1, const void* p1, int n2, const void* p2) {
+  return CompareCollationDates(
+      std::string_view(static_cast<const char*>(p1), static_cast<size_t>(n1)),
+      std::string_view(static_cast<const char*>(p2), static_cast<size_t>(n2)));
+}
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -96,6 +109,10 @@ int CompareCollationDates(std::string_view a, std::string_view b) {
   const int bytes = common == 0 ? 0 : std::memcmp(a.data(), b.data(), common);
   if (bytes != 0) return bytes < 0 ? -1 : 1;
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+int RegisterDateCollation(sqlite3* db) {
+  return sqlite3_create_collation_v2(db, kDateCollation, SQLITE_UTF8, nullptr, Collate, nullptr);
 }
 
 }  // namespace kvt710::db::sqlite

@@ -7,10 +7,17 @@
 // time h:mm or h:mm:ss, and names a real calendar day and time. Dates compare
 // by (date, time), a date without time being midnight; every other text sorts
 // after all dates, by its bytes. This is a total order, as indexes need.
+//
+// The same code registers the collation in the backend's connections and in
+// the loadable module kvt710_sqlite, which gives it to other SQLite programs;
+// compiled into the module (KVT710_SQLITE_MODULE), it calls SQLite through
+// the function table that the loading program hands over.
 #pragma once
 
 #include <optional>
 #include <string_view>
+
+struct sqlite3;
 
 namespace kvt710::db::sqlite {
 
@@ -26,5 +33,8 @@ std::optional<DateValue> ParseCollationDate(std::string_view text);
 
 // Negative, zero or positive as `a` sorts before, with or after `b`.
 int CompareCollationDates(std::string_view a, std::string_view b);
+
+// Registers the collation on `db`; SQLite's result code.
+int RegisterDateCollation(sqlite3* db);
 
 }  // namespace kvt710::db::sqlite

@@ -70,12 +70,6 @@ bool OnlyBlanks(const char* begin, const char* end) {
   return true;
 }
 
-int Collate(void*, int n1, const void* p1, int n2, const void* p2) {
-  return sqlite::CompareCollationDates(
-      std::string_view(static_cast<const char*>(p1), static_cast<size_t>(n1)),
-      std::string_view(static_cast<const char*>(p2), static_cast<size_t>(n2)));
-}
-
 std::string DateText(const DateTime& d) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
@@ -244,8 +238,7 @@ class SqliteBackend : public Backend {
     }
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    const int crc = sqlite3_create_collation_v2(db.get(), sqlite::kDateCollation, SQLITE_UTF8,
-                                                nullptr, Collate, nullptr);
+    const int crc = sqlite::RegisterDateCollation(db.get());
     if (crc != SQLITE_OK) FailFrom(db.get(), crc);
     db_ = std::move(db);
     try {
@@ -315,6 +308,33 @@ class SqliteBackend : public Backend {
   void Begin() override { RunKept(begin_, "BEGIN IMMEDIATE"); }
   void Commit() override { RunKept(commit_, "COMMIT"); }
   void Rollback() override { RunKept(rollback_, "ROLLBACK"); }
+
+  bool HasTable(const std::string& table) override {
+    std::vector<Variant> row;
+    return QueryBound(
+               "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE",
+               {Variant::String(table)})
+        ->Next(row);
+  }
+
+  std::vector<std::string> IndexNames(const std::string& table) override {
+    auto cursor =
+        QueryBound("SELECT upper(name) FROM pragma_index_list(?)", {Variant::String(table)});
+    std::vector<std::string> names;
+    std::vector<Variant> row;
+    while (cursor->Next(row)) names.push_back(row[0].ToString());
+    return names;
+  }
+
+  std::vector<std::string> CheckStorage() override {
+    auto cursor = Query("PRAGMA integrity_check");
+    std::vector<std::string> problems;
+    std::vector<Variant> row;
+    while (cursor->Next(row)) {
+      if (row[0].ToString() != "ok") problems.push_back(row[0].ToString());
+    }
+    return problems;
+  }
 
   std::vector<std::string> PrimaryKey(const std::string& table) override {
     auto cursor = QueryBound("SELECT name, pk FROM pragma_table_info(?)", {Variant::String(table)});
