@@ -26,9 +26,11 @@
 #include "batch/statement_queue.h"
 #include "batch/writer_params.h"
 #include "platform/automation/dispatch.h"
-#include "sql/table.h"
 
 namespace kvt710 {
+namespace sql {
+struct ParamInfo;  // sql/table.h: kept out of the installed headers
+}
 
 namespace db {
 class Connection;

@@ -8,6 +8,7 @@
 #include "batch/KVT710C3.h"
 #include "cli/common.h"
 #include "platform/text/nearest.h"
+#include "sql/table.h"
 
 namespace kvt710::cli {
 namespace {
