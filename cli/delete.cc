@@ -48,7 +48,7 @@ int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_
 }
 
 int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
-                        const std::optional<std::string>& db, std::ostream& out) {
+                        const std::optional<std::string>& db, bool dry_run, std::ostream& out) {
   if (!sql::ParseYyyymmdd(date))
     throw CommandError{kExitUsage,
                        "--before is a calendar date written yyyymmdd, such as 20150101: " + date};
@@ -58,25 +58,36 @@ int DeleteBeforeCommand(const std::string& date, const std::optional<std::string
   if (store) store_value = Variant::String(*store);
 
   // The customers the sweep will mark, read with the sweep's own selection.
-  std::vector<std::string> keys;
+  std::vector<std::string> keys, details;
   {
-    auto connection = OpenDatabase(connection_string);
+    auto connection = OpenDatabase(connection_string, dry_run ? Access::kRead : Access::kWrite);
     RequireCustomerTables(*connection);
     try {
       auto rows = connection->OpenRecordset(deletion::SelectionByDate(yyyymmdd, store_value),
                                             db::CursorType::kStatic, db::LockType::kReadOnly);
-      for (; !rows->Eof(); rows->MoveNext())
+      for (; !rows->Eof(); rows->MoveNext()) {
         keys.push_back(deletion::KeyText(rows->Field("CUBS_UNIQUE_KEY").ToDouble()));
+        if (dry_run)
+          details.push_back(keys.back() + "\t" + funcVarToStr(rows->Field("CUBS_STORE_NO")) + "\t" +
+                            funcVarToStr(rows->Field("CUBS_NEWBST_COMING")));
+      }
     } catch (const Error& e) {
       throw CommandError{kExitDatabase, "Reading the customers failed: " + e.description()};
     }
+  }
+  const std::string when = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
+  if (dry_run) {
+    out << "Would mark " << keys.size() << (keys.size() == 1 ? " customer" : " customers")
+        << " whose newest visit is before " << when << (store ? " of store " + *store : "")
+        << "; nothing changed" << (keys.empty() ? "." : " (key, store, newest visit):") << "\n";
+    for (const std::string& line : details) out << line << "\n";
+    return kExitOk;
   }
   auto service = CreateService(connection_string);
   const int32_t marked = service->DeleteCBaseYMD(yyyymmdd, store_value);
   if (marked < 0)
     throw CommandError{kExitDatabase,
                        "The sweep failed; nothing changed: " + service->LastFailure()};
-  const std::string when = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
   out << "Marked " << marked << (marked == 1 ? " customer" : " customers")
       << " deleted whose newest visit is before " << when;
   if (store) out << " of store " << *store;

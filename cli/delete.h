@@ -15,7 +15,9 @@ int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_
                        const std::optional<std::string>& db, std::ostream& out);
 
 // `date` is yyyymmdd. Prints the number marked and their keys.
+// With `dry_run`, lists the customers the sweep would mark (key, store, newest
+// visit), one a line, and changes nothing.
 int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
-                        const std::optional<std::string>& db, std::ostream& out);
+                        const std::optional<std::string>& db, bool dry_run, std::ostream& out);
 
 }  // namespace kvt710::cli

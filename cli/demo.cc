@@ -9,6 +9,7 @@
 #include "cli/common.h"
 #include "cli/demo_data.h"
 #include "cli/import.h"
+#include "cli/output_file.h"
 #include "cli/show.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
@@ -56,8 +57,21 @@ std::string DefaultDemoDatabase() {
 }
 
 int DemoCommand(int64_t customers, const std::optional<std::string>& db, uint64_t seed,
-                std::ostream& out) {
+                const std::optional<std::string>& emit, std::ostream& out) {
   if (customers < 1) throw CommandError{kExitUsage, "--customers needs at least 1"};
+  if (emit) {
+    DemoCustomerStream documents(seed, customers);
+    if (*emit == "-") {
+      out << documents.rdbuf() << std::flush;
+      return kExitOk;
+    }
+    OutputFile file(*emit);
+    file.stream() << documents.rdbuf();
+    file.Commit();
+    out << "Wrote " << customers << " sample customers to " << *emit << " (kvt710 import " << *emit
+        << " imports them)\n";
+    return kExitOk;
+  }
   const std::string connection_string =
       db ? ResolveConnectionString(db) : FreshDemoFile(DefaultDemoDatabase());
   {

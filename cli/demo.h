@@ -14,7 +14,9 @@ namespace kvt710::cli {
 std::string DefaultDemoDatabase();
 
 // Returns 0, or 1 when a sample customer was rejected.
+// With `emit`, writes the sample customers as an import file to that path
+// ("-": `out`) instead, one line at a time, and touches no database.
 int DemoCommand(int64_t customers, const std::optional<std::string>& db, uint64_t seed,
-                std::ostream& out);
+                const std::optional<std::string>& emit, std::ostream& out);
 
 }  // namespace kvt710::cli

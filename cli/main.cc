@@ -175,6 +175,11 @@ int main(int argc, char** argv) {
       ->needs(key_option);
   del->add_option("--upd-flg", delete_upd, "Update flag of the maintenance row (--key)")
       ->needs(key_option);
+  bool delete_dry_run = false;
+  del->add_flag("--dry-run", delete_dry_run,
+                "List the customers that --before would mark (key, store, newest visit); change "
+                "nothing")
+      ->needs(before_option);
   del->add_option("--store", delete_store, "Only customers of this store (--before)")
       ->needs(before_option);
   del->add_option("--db", delete_db, kDbHelp);
@@ -230,6 +235,10 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(int64_t{1}, int64_t{10000000}));
   demo->add_option("--seed", demo_seed, "Seed: the same seed gives the same customers")
       ->capture_default_str();
+  std::optional<std::string> demo_emit;
+  demo->add_option("--emit", demo_emit,
+                   "Write the sample customers as an import file to this path (- for standard "
+                   "output) instead of importing them; no database is touched");
   demo->add_option("--db", demo_db,
                    "Fill this database instead (its tables are created when missing; customers "
                    "with the sample keys are overwritten)");
@@ -260,7 +269,8 @@ int main(int argc, char** argv) {
         return kvt710::cli::DeleteByKeyCommand(*delete_key, delete_transe, delete_upd, delete_db,
                                                std::cout);
       if (delete_before)
-        return kvt710::cli::DeleteBeforeCommand(*delete_before, delete_store, delete_db, std::cout);
+        return kvt710::cli::DeleteBeforeCommand(*delete_before, delete_store, delete_db,
+                                                delete_dry_run, std::cout);
       throw CommandError{kvt710::cli::kExitUsage,
                          "delete needs --key KEY or --before YYYYMMDD (kvt710 delete --help)"};
     }
@@ -273,7 +283,8 @@ int main(int argc, char** argv) {
       return kvt710::cli::ConfigSet(config_section, config_key, config_value, std::cout);
     if (*config_list) return kvt710::cli::ConfigList(config_section, std::cout);
     if (*config_path) return kvt710::cli::ConfigPath(std::cout);
-    if (*demo) return kvt710::cli::DemoCommand(demo_customers, demo_db, demo_seed, std::cout);
+    if (*demo)
+      return kvt710::cli::DemoCommand(demo_customers, demo_db, demo_seed, demo_emit, std::cout);
   } catch (const CommandError& e) {
     std::cout.flush();
     std::cerr << "kvt710: " << e.message << "\n";

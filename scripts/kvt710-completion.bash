@@ -6,7 +6,7 @@ _kvt710() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local command=${COMP_WORDS[1]} words
   case $prev in
-    --db | --rejects)
+    --db | --rejects | --emit)
       mapfile -t COMPREPLY < <(compgen -f -- "$cur")
       return
       ;;
@@ -22,9 +22,9 @@ _kvt710() {
       script) words="--help" ;;
       init) words="--db --help" ;;
       import) words="--db --rejects --max-line-bytes --help" ;;
-      delete) words="--key --before --transe-flg --upd-flg --store --db --help" ;;
+      delete) words="--key --before --transe-flg --upd-flg --dry-run --store --db --help" ;;
       show | check) words="--db --help" ;;
-      demo) words="--customers --seed --db --help" ;;
+      demo) words="--customers --seed --emit --db --help" ;;
       methods) words="--json-schema --help" ;;
       config)
         if [ "$COMP_CWORD" -eq 2 ]; then

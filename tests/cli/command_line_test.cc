@@ -1,5 +1,6 @@
 // What a person at a shell is told: each mistake gets its exit code and a
 // message that names it.
+#include <filesystem>
 #include <sstream>
 
 #include "cli/kvt710_process.h"
@@ -90,6 +91,32 @@ TEST(CommandLine, DeleteSaysWhyItFailed) {
         << refused.err;
   }
   EXPECT_EQ(database.Scalar("Select CUBS_DATA_FLG From CBASE"), "0");
+}
+
+// A person starts from the sample customers as a file, and sees what a sweep
+// would mark before it marks anything.
+TEST(CommandLine, DemoEmitsAnImportFileAndADryRunChangesNothing) {
+  ScopedSettings settings;
+  TempDir dir;
+  const std::string file = (dir / "sample.jsonl").string(), db = (dir / "shop.db").string();
+  ASSERT_EQ(RunKvt710({"demo", "--customers", "30", "--emit", file}).exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "kvt710-demo"));
+  ASSERT_EQ(RunKvt710({"init", "--db", db}).exit_code, 0);
+  const auto imported = RunKvt710({"import", file, "--db", db});
+  EXPECT_NE(imported.out.find("imported 30, rejected 0"), std::string::npos) << imported.err;
+
+  auto count = [&] {
+    auto connection = db::Connection::Create();
+    connection->Open("Provider=SQLite;Data Source=" + db);
+    return testing_support::Rows(*connection, "Select Count(*) From CBASE Where CUBS_DATA_FLG = 2");
+  };
+  const auto marked_before = count();
+  const auto dry = RunKvt710({"delete", "--before", "30000101", "--dry-run", "--db", db});
+  EXPECT_EQ(dry.exit_code, 0) << dry.err;
+  EXPECT_NE(dry.out.find("Would mark "), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("nothing changed (key, store, newest visit):\n100"), std::string::npos)
+      << dry.out;
+  EXPECT_EQ(count(), marked_before);
 }
 
 }  // namespace
