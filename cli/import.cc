@@ -88,8 +88,8 @@ struct Importer::Failure {
   Error error;
 };
 
-Importer::Importer(const std::string& connection_string)
-    : started_(Clock::now()), jitter_(static_cast<uint32_t>(::getpid())) {
+Importer::Importer(const std::string& connection_string, bool check_only)
+    : started_(Clock::now()), jitter_(static_cast<uint32_t>(::getpid())), check_only_(check_only) {
   host_ = OpenDatabase(connection_string);
   RequireCustomerTables(*host_);
   listening_ = ListenForReports([this](const Report& report) { reports_.push_back(report); });
@@ -171,7 +171,11 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       const bool deleting = document.value("delete", false);
       const int64_t queued = batch_->Queue() ? batch_->Queue()->Count() : 0;
       committing = true;
-      host_->CommitTrans();
+      if (check_only_) {
+        host_->RollbackTrans();
+      } else {
+        host_->CommitTrans();
+      }
       ++counts_.imported;
       counts_.retries += attempt - 1;
       counts_.statements += queued + (deleting ? 1 : 8) + 1;
@@ -495,7 +499,7 @@ ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& re
 }
 
 int ImportCommand(const std::string& file, const std::optional<std::string>& db,
-                  const std::optional<std::string>& rejects_file, size_t max_line_bytes,
+                  const std::optional<std::string>& rejects_file, const ImportOptions& options,
                   std::ostream& out) {
   const InputFile input(file);
   const std::string connection_string = ResolveConnectionString(db);
@@ -527,18 +531,48 @@ int ImportCommand(const std::string& file, const std::optional<std::string>& db,
   CatchStopSignals();
   std::optional<int64_t> total;
   if (terminal && file != "-") total = CountCustomerLines(file);
-  Importer importer(connection_string);
+  Importer importer(connection_string, options.check);
   if (StopSignal() != 0)
     throw CommandError{128 + StopSignal(), "Interrupted before the import began"};
   Progress progress(total, terminal);
-  LineReader lines(FileSource(input.fd()), max_line_bytes);
+  LineReader lines(FileSource(input.fd()), options.max_line_bytes);
+  const std::string rejects_where = rejects_to_out ? std::string("standard output")
+                                    : rejects_path ? *rejects_path
+                                                   : std::string("standard error");
+  // The summary line, or with --json one object; `stopped` is the reason the
+  // import ended early.
+  auto print_summary = [&](const ImportCounts& counts, const std::string* stopped) {
+    if (options.json) {
+      const double rate =
+          counts.seconds > 0
+              ? static_cast<double>(counts.imported + counts.rejected) / counts.seconds
+              : 0;
+      json object = {{"imported", counts.imported},
+                     {"rejected", counts.rejected},
+                     {"retries", counts.retries},
+                     {"statements", counts.statements},
+                     {"seconds", counts.seconds},
+                     {"customers_per_second", rate},
+                     {"lines_read", lines.lines()},
+                     {"stopped", stopped ? json(*stopped) : json()},
+                     {"checked_only", options.check},
+                     {"rejects", counts.rejected > 0 ? json(rejects_where) : json()}};
+      summary << Dump(object) << "\n" << std::flush;
+      return;
+    }
+    summary << SummaryLine(counts) << (options.check ? " (checked only: nothing stored)" : "")
+            << "\n";
+    if (!stopped && counts.rejected > 0)
+      summary << "rejected customers were written to " << rejects_where << "\n";
+    summary << std::flush;
+  };
   ImportCounts counts;
   try {
     counts = ImportStream(importer, lines, rejects, &progress, brief);
   } catch (CommandError& e) {
     // How far it got, the rejects so far in place (unless writing them failed:
     // the old file is then kept), then the reason on standard error.
-    summary << SummaryLine(importer.counts()) << "\n" << std::flush;
+    print_summary(importer.counts(), &e.message);
     try {
       if (rejects_out && rejects_out->stream()) commit_rejects(importer.counts().rejected);
     } catch (const CommandError& not_written) {
@@ -547,14 +581,8 @@ int ImportCommand(const std::string& file, const std::optional<std::string>& db,
     throw;
   }
   progress.Finish();
-  summary << SummaryLine(counts) << "\n" << std::flush;
+  print_summary(counts, nullptr);
   commit_rejects(counts.rejected);
-  if (counts.rejected > 0)
-    summary << "rejected customers were written to "
-            << (rejects_to_out ? std::string("standard output")
-                : rejects_path ? *rejects_path
-                               : std::string("standard error"))
-            << "\n";
   return counts.rejected > 0 ? kExitFailed : kExitOk;
 }
 

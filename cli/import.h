@@ -52,8 +52,10 @@ class Importer {
  public:
   // Opens the host connection and creates a batch object whose own
   // connection goes to the same database. Throws CommandError (exit code 4)
-  // when the database cannot be reached or has no customer tables.
-  explicit Importer(const std::string& connection_string);
+  // when the database cannot be reached or has no customer tables. With
+  // `check_only` every customer runs as in an import and is then rolled
+  // back: the database's own checks run, nothing is stored.
+  explicit Importer(const std::string& connection_string, bool check_only = false);
   ~Importer();
   Importer(const Importer&) = delete;
   Importer& operator=(const Importer&) = delete;
@@ -103,6 +105,7 @@ class Importer {
   ImportCounts counts_;
   std::chrono::steady_clock::time_point started_;
   std::minstd_rand jitter_;
+  bool check_only_ = false;
 };
 
 // A progress line on standard error, redrawn at most a few times a second:
@@ -154,8 +157,15 @@ ImportCounts ImportStream(Importer& importer, std::istream& in, std::ostream& re
 // made only when a customer was rejected and named in the summary. Prints the summary to
 // `out`. Returns 0, or 1 when a customer was rejected; throws CommandError
 // otherwise.
+// The command's switches: the longest line; --check (run every customer
+// and roll it back); --json (the summary as one JSON object).
+struct ImportOptions {
+  size_t max_line_bytes = LineReader::kDefaultMaxLineBytes;
+  bool check = false;
+  bool json = false;
+};
 int ImportCommand(const std::string& file, const std::optional<std::string>& db,
-                  const std::optional<std::string>& rejects_file, size_t max_line_bytes,
+                  const std::optional<std::string>& rejects_file, const ImportOptions& options,
                   std::ostream& out);
 
 }  // namespace cli

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
 
   std::string import_file;
   std::optional<std::string> import_db, import_rejects;
-  size_t import_max_line_bytes = kvt710::cli::LineReader::kDefaultMaxLineBytes;
+  kvt710::cli::ImportOptions import_options;
   CLI::App* import = app.add_subcommand(
       "import", "Load customers in bulk from JSON lines, one transaction a customer");
   import->footer(
@@ -137,11 +137,19 @@ int main(int argc, char** argv) {
                      "the input itself; - for standard output (the summary then goes to "
                      "standard error). Default: standard error");
   import
-      ->add_option("--max-line-bytes", import_max_line_bytes,
+      ->add_option("--max-line-bytes", import_options.max_line_bytes,
                    "Longest line: a longer one is rejected by its line number, only its start "
                    "kept, and the import goes on")
       ->capture_default_str()
       ->check(CLI::Range(size_t{1}, size_t{1} << 30));
+  import->add_flag("--check", import_options.check,
+                   "Run every customer as an import would, the database's own checks included, "
+                   "and roll each back: the rejects and the summary as for an import, nothing "
+                   "stored");
+  import->add_flag("--json", import_options.json,
+                   "Print the summary as one JSON object (imported, rejected, retries, "
+                   "statements, seconds, customers_per_second, lines_read, stopped, "
+                   "checked_only, rejects)");
 
   std::optional<std::string> methods_name;
   bool methods_schema = false;
@@ -262,8 +270,8 @@ int main(int argc, char** argv) {
     if (*script) return RunScriptFile(script_file);
     if (*init) return Init(init_db);
     if (*import)
-      return kvt710::cli::ImportCommand(import_file, import_db, import_rejects,
-                                        import_max_line_bytes, std::cout);
+      return kvt710::cli::ImportCommand(import_file, import_db, import_rejects, import_options,
+                                        std::cout);
     if (*del) {
       if (delete_key)
         return kvt710::cli::DeleteByKeyCommand(*delete_key, delete_transe, delete_upd, delete_db,

@@ -21,7 +21,7 @@ _kvt710() {
     case $command in
       script) words="--help" ;;
       init) words="--db --help" ;;
-      import) words="--db --rejects --max-line-bytes --help" ;;
+      import) words="--db --rejects --max-line-bytes --check --json --help" ;;
       delete) words="--key --before --transe-flg --upd-flg --dry-run --store --db --help" ;;
       show | check) words="--db --help" ;;
       demo) words="--customers --seed --emit --db --help" ;;

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/kvt710_process.h"
 #include "platform/db/connection.h"
 
@@ -102,8 +104,17 @@ TEST(CommandLine, DemoEmitsAnImportFileAndADryRunChangesNothing) {
   ASSERT_EQ(RunKvt710({"demo", "--customers", "30", "--emit", file}).exit_code, 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "kvt710-demo"));
   ASSERT_EQ(RunKvt710({"init", "--db", db}).exit_code, 0);
-  const auto imported = RunKvt710({"import", file, "--db", db});
-  EXPECT_NE(imported.out.find("imported 30, rejected 0"), std::string::npos) << imported.err;
+  // --check runs every customer and stores nothing: the file is unchanged.
+  const std::string empty = testing_support::ReadText(db);
+  const auto checked = RunKvt710({"import", file, "--db", db, "--check"});
+  EXPECT_NE(checked.out.find("imported 30, rejected 0"), std::string::npos) << checked.err;
+  EXPECT_NE(checked.out.find("(checked only: nothing stored)"), std::string::npos);
+  EXPECT_TRUE(testing_support::ReadText(db) == empty);
+  const auto imported = RunKvt710({"import", file, "--db", db, "--json"});
+  const auto summary = nlohmann::json::parse(imported.out);
+  EXPECT_EQ(summary["imported"], 30) << imported.out;
+  EXPECT_EQ(summary["lines_read"], 30);
+  EXPECT_TRUE(summary["stopped"].is_null());
 
   auto count = [&] {
     auto connection = db::Connection::Create();
