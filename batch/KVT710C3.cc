@@ -1,5 +1,7 @@
 #include "batch/KVT710C3.h"
 
+#include "batch/statement_queue.h"
+
 #include "batch/writer_support.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
@@ -46,6 +48,10 @@ std::shared_ptr<KVT710C3> KVT710C3::Create(const Settings& settings) {
   std::shared_ptr<KVT710C3> batch(new KVT710C3());
   batch->Construct(settings);
   return batch;
+}
+
+void KVT710C3::Initialize() {
+  queue_.reset();
 }
 
 KVT710C3::~KVT710C3() {
@@ -103,7 +109,7 @@ void KVT710C3::ReportCaught(const Error& error, const char* code, ErrorList list
 }
 
 StatementQueue& KVT710C3::EnsureQueue() {
-  if (!queue_) queue_.emplace();
+  if (!queue_) queue_ = std::make_unique<StatementQueue>();
   return *queue_;
 }
 

@@ -23,11 +23,11 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/statement_queue.h"
 #include "batch/writer_params.h"
 #include "platform/automation/dispatch.h"
 
 namespace kvt710 {
+class StatementQueue;  // batch/statement_queue.h: kept out of the installed headers
 namespace sql {
 struct ParamInfo;  // sql/table.h: kept out of the installed headers
 }
@@ -65,9 +65,9 @@ class KVT710C3 : public Dispatch {
   void SetCreateMenteTRN(bool value) { create_mente_trn_ = value; }
 
   // Discards the statement queue without running it.
-  void Initialize() { queue_.reset(); }
+  void Initialize();
   // The statement queue, or nullptr when none exists.
-  const StatementQueue* Queue() const { return queue_ ? &*queue_ : nullptr; }
+  const StatementQueue* Queue() const { return queue_.get(); }
 
   // Deletes the customer's rows of the eight history tables, then runs the
   // queue, on the caller connection. Throws kvt710::Error on any failure
@@ -151,7 +151,7 @@ class KVT710C3 : public Dispatch {
   std::shared_ptr<db::Connection> caller_;
   std::shared_ptr<db::Connection> own_;
   std::shared_ptr<Dispatch> reporter_;
-  std::optional<StatementQueue> queue_;
+  std::unique_ptr<StatementQueue> queue_;
   int32_t db_status_ = emDbError;
   std::string db_status_string_;
   bool create_mente_trn_ = true;

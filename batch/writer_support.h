@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "sql/table.h"
 
 namespace kvt710 {

@@ -19,6 +19,7 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "cli/common.h"
 #include "cli/interrupt.h"
 #include "cli/json_values.h"

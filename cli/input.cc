@@ -100,10 +100,21 @@ LineReader::Source FileSource(int fd) {
 
 LineReader::Source StreamSource(std::istream& in) {
   // Straight from the stream buffer: istream::read would swallow its failure
-  // and the bytes it had read before.
+  // and the bytes it had read before. Like read(2), it hands over what the
+  // buffer holds, filling it at most once, so a line is handled before the
+  // stream is asked for more.
   return [&in](char* buffer, size_t size) -> size_t {
     try {
-      return static_cast<size_t>(in.rdbuf()->sgetn(buffer, static_cast<std::streamsize>(size)));
+      std::streambuf& source = *in.rdbuf();
+      std::streamsize available = source.in_avail();
+      if (available <= 0) {
+        if (std::streambuf::traits_type::eq_int_type(source.sgetc(),
+                                                     std::streambuf::traits_type::eof()))
+          return 0;
+        available = std::max<std::streamsize>(source.in_avail(), 1);
+      }
+      return static_cast<size_t>(
+          source.sgetn(buffer, std::min(available, static_cast<std::streamsize>(size))));
     } catch (const std::exception&) {
       throw ReadError{EIO};
     }

@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "component/server.h"
 #include "platform/automation/registry.h"
 #include "platform/clock.h"

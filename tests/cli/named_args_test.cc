@@ -1,6 +1,7 @@
 // Named arguments of late-bound calls (what `kvt710 import` sends) and
 // settings held in memory (how import and demo hand the batch its database).
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "platform/automation/dispatch.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"

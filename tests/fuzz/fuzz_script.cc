@@ -47,7 +47,7 @@ struct Setup {
     setenv("KVT710_SETTINGS", (dir / "settings.ini").c_str(), 1);
     setenv("PGCONNECT_TIMEOUT", "1", 1);
     auto connection = db::Connection::Create();
-    connection->Open("Provider=SQLite;Data Source=" + db().string());
+    connection->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + db().string());
     db::CreateProductSchema(*connection);
     RegisterServer();
   }

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "platform/clock.h"
 #include "platform/sibling/prw520.h"
 #include "test_support.h"

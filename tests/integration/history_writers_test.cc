@@ -2,6 +2,7 @@
 // for a full set of values, every column read back after Execute, and a
 // customer's whole history replaced by Execute.
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
 #include "test_support.h"

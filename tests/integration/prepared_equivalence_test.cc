@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "history/history_tables.h"
 #include "master/master_tables.h"
 #include "platform/clock.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch/KVT710C3.h"
+#include "batch/statement_queue.h"
 #include "batch/writer_params.h"
 #include "platform/automation/safe_array.h"
 #include "platform/db/connection.h"
