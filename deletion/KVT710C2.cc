@@ -70,11 +70,14 @@ bool KVT710C2::funcDBConnect() {
     connection_->Open();
     db_status_ = kStatusNormal;
     return true;
+  } catch (const Error& e) {
+    connect_failure_ = e.description();  // a missing database file is named here
   } catch (...) {
-    connection_.reset();
-    db_status_ = kStatusError;
-    return false;
+    connect_failure_ = "an unexpected failure";
   }
+  connection_.reset();
+  db_status_ = kStatusError;
+  return false;
 }
 
 db::Connection& KVT710C2::Connection() {
@@ -167,7 +170,8 @@ int32_t KVT710C2::funcDeleteCBaseProc(const std::string& selection, bool all_row
     rows->Close();
     return count;
   } catch (const Error& e) {
-    last_failure_ = e.description();
+    // Without an open connection every step fails; the reason is why it did not open.
+    last_failure_ = connect_failure_.empty() ? e.description() : connect_failure_;
   } catch (...) {
     last_failure_ = "an unexpected failure";
   }

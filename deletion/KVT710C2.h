@@ -95,6 +95,7 @@ class KVT710C2 : public Dispatch {
   int32_t db_status_ = -1;
   int16_t ht_kind_ = 0;
   std::string last_failure_;
+  std::string connect_failure_;  // why the connection did not open at creation
 };
 
 }  // namespace kvt710

@@ -36,6 +36,14 @@ TEST(DeletionServiceConnect, FailedConnectMakesEveryDeletionFail) {
     EXPECT_EQ(service->DeleteCBase(1), emRetError);
     EXPECT_EQ(service->DeleteCBaseYMD(20100101), -1);
     EXPECT_EQ(service->DeleteCBaseYMD(20100101, Variant::String("012")), -1);
+    EXPECT_FALSE(service->LastFailure().empty()) << connection_string;
+  }
+  {
+    ScopedSettings settings;
+    settings.UseConnection(broken[0].second, "1");
+    auto service = KVT710C2::Create();
+    EXPECT_EQ(service->DeleteCBase(1), emRetError);
+    EXPECT_EQ(service->LastFailure(), "no such database file: " + (dir / "shpo.db").string());
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "shpo.db"));
   ScopedSettings settings;
