@@ -83,8 +83,7 @@ TEST_F(SqliteConnectionTest, FailuresFillTheErrorsListWithoutSecrets) {
   TempDir dir;
   const std::string mistyped = (dir / "shpo.db").string();
   auto cn = Connection::Create();
-  Error open =
-      Failure([&] { cn->Open("Provider=SQLite;Data Source=" + mistyped); });
+  Error open = Failure([&] { cn->Open("Provider=SQLite;Data Source=" + mistyped); });
   EXPECT_EQ(open.description(), "no such database file: " + mistyped);
   EXPECT_FALSE(std::filesystem::exists(mistyped));
   EXPECT_EQ(open.description().find("Provider"), std::string::npos);
