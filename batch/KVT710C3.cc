@@ -3,6 +3,7 @@
 #include "batch/statement_queue.h"
 
 #include "batch/writer_support.h"
+#include "catalogue/catalogue.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
@@ -11,18 +12,6 @@
 
 namespace kvt710 {
 namespace {
-
-// The eight history tables and their key columns, in the order Execute
-// empties them.
-struct HistoryTable {
-  const char* table;
-  const char* key;
-};
-constexpr HistoryTable kHistoryTables[] = {
-    {"CGLASBS", "GLS_UNIQUE_KEY"}, {"CGLASDTL", "GLS_UNIQUE_KEY"}, {"CCNTBS", "CNT_UNIQUE_KEY"},
-    {"CCNTDTL", "CNT_UNIQUE_KEY"}, {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
-    {"CSYOKN", "CMNT_UNIQUE_KEY"}, {"CSALE", "CSALE_UNIQUE_KEY"},
-};
 
 // A key written bare into a statement must be a key number.
 void RequirePlainKey(const std::string& key, const std::string& source) {
@@ -147,10 +136,10 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   // The DELETEs are shaped too, so that each is prepared once per connection;
   // all statements go together, in one round trip where the database can.
   std::vector<db::Statement> deletes;
-  deletes.reserve(std::size(kHistoryTables));
-  for (const HistoryTable& h : kHistoryTables) {
+  deletes.reserve(catalogue::HistoryTables().size());
+  for (const catalogue::TableInfo* h : catalogue::HistoryTables()) {
     db::Statement& statement = deletes.emplace_back();
-    statement.AppendText(std::string("Delete From ") + h.table + " Where " + h.key + "=");
+    statement.AppendText("Delete From " + h->name + " Where " + h->customer_key + "=");
     statement.AppendValue(UniqueKey);
   }
   std::vector<const db::Statement*> all;

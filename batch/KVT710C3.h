@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "batch/writer_params.h"
+#include "catalogue/writer_params.h"
 #include "platform/automation/dispatch.h"
 
 namespace kvt710 {

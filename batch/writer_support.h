@@ -11,6 +11,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
+#include "catalogue/catalogue.h"
 #include "sql/table.h"
 
 namespace kvt710 {
@@ -92,15 +93,16 @@ inline void DescribeLastAsTextMethod(const std::vector<KVT710C3::Member>& member
   methods.push_back(std::move(info));
 }
 
-// A parameter list of text members, all required: the common case.
-template <class P>
-std::vector<sql::Param<P>> TextParams(
-    std::initializer_list<std::pair<const char*, std::string P::*>> items, size_t required) {
-  std::vector<sql::Param<P>> params;
-  size_t i = 0;
-  for (const auto& [name, member] : items)
-    params.push_back({name, sql::Source<P>::Text(member), i++ >= required});
-  return params;
-}
+// The query that counts the rows of `table` with a given row key: "Select
+// Count(*) As CNT From T" and the conditions " Where k1=", " And k2=", ...
+struct RowCountQuery {
+  explicit RowCountQuery(const catalogue::TableInfo& table)
+      : query("Select Count(*) As CNT From " + table.name) {
+    for (const std::string& column : table.row_key)
+      conditions.push_back((conditions.empty() ? " Where " : " And ") + column + "=");
+  }
+  std::string query;
+  std::vector<std::string> conditions;
+};
 
 }  // namespace kvt710

@@ -21,10 +21,9 @@
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
 #include "bench/settle_heap.h"
+#include "catalogue/catalogue.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
-#include "history/history_tables.h"
-#include "master/master_tables.h"
 #include "platform/automation/dispatch.h"
 #include "platform/automation/safe_array.h"
 #include "platform/db/connection.h"
@@ -146,11 +145,12 @@ void BM_Statement(benchmark::State& state, const char* method, const sql::Table<
 }
 
 void BM_Shape(benchmark::State& state) {
-  const auto& list = kvt710::BaseParamList();
+  const auto& list = kvt710::catalogue::BaseParamList();
   kvt710::BaseDataParams p = Copies(list, Params(list, DemoArguments("SetBaseData")), 1)[0];
   sql::Row row;
-  sql::RenderRow(kvt710::BaseTable(), p, kNow, row);
-  const kvt710::db::Statement statement = sql::BuildInsert(kvt710::BaseTable().name, row.values);
+  sql::RenderRow(kvt710::catalogue::BaseTable(), p, kNow, row);
+  const kvt710::db::Statement statement =
+      sql::BuildInsert(kvt710::catalogue::BaseTable().name, row.values);
   std::string shape;
   for (auto _ : state) {
     statement.ShapeInto(shape);

@@ -3,22 +3,12 @@
 #include <cctype>
 #include <iostream>
 
+#include "catalogue/catalogue.h"
 #include "cli/common.h"
 #include "cli/json_values.h"
 #include "platform/db/connection.h"
 
 namespace kvt710::cli {
-
-const std::vector<CustomerTable>& CustomerTables() {
-  static const std::vector<CustomerTable> tables = {
-      {"CBASE", "CUBS_UNIQUE_KEY"},   {"CMENTE_T", "MTRN_UNIQUE_KEY"},
-      {"CGLASBS", "GLS_UNIQUE_KEY"},  {"CGLASDTL", "GLS_UNIQUE_KEY"},
-      {"CCNTBS", "CNT_UNIQUE_KEY"},   {"CCNTDTL", "CNT_UNIQUE_KEY"},
-      {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
-      {"CSALE", "CSALE_UNIQUE_KEY"},  {"CSYOKN", "CMNT_UNIQUE_KEY"},
-  };
-  return tables;
-}
 
 nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) {
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
@@ -38,9 +28,9 @@ nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) 
 
 nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::string& key) {
   nlohmann::ordered_json tables = nlohmann::ordered_json::object();
-  for (const CustomerTable& table : CustomerTables())
-    tables[table.name] = Rows(connection, std::string("Select * From ") + table.name + " Where " +
-                                              table.key_column + "=" + key);
+  for (const catalogue::TableInfo& table : catalogue::Tables())
+    tables[table.name] = Rows(
+        connection, "Select * From " + table.name + " Where " + table.customer_key + "=" + key);
   return tables;
 }
 

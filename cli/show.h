@@ -5,7 +5,6 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -15,15 +14,6 @@ class Connection;
 }
 
 namespace cli {
-
-// A table of the customer database and the column that holds the customer key.
-struct CustomerTable {
-  const char* name;
-  const char* key_column;
-};
-
-// CBASE, CMENTE_T and the eight history tables.
-const std::vector<CustomerTable>& CustomerTables();
 
 // Every row of `sql` as an object (upper-cased column -> value), in column order.
 nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql);

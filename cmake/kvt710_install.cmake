@@ -13,7 +13,7 @@ include(CMakePackageConfigHelpers)
 # automation types, the connection, the tables and the settings. Every header
 # of ours that they include is installed with them.
 set(KVT710_PUBLIC_HEADERS
-  batch/KVT710C3.h batch/writer_params.h
+  batch/KVT710C3.h catalogue/writer_params.h
   fieldlist/KVT710C1.h deletion/KVT710C2.h component/server.h
   platform/automation/dispatch.h platform/automation/error.h platform/automation/registry.h
   platform/automation/safe_array.h platform/automation/variant.h

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "master/master_tables.h"
+#include "catalogue/catalogue.h"
 #include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
 #include "sql/KVT710H1.h"
@@ -94,7 +94,7 @@ bool IsSqlLiteral(std::string_view value) {
 bool IsBaseColumn(std::string_view name) {
   // Blanks around a name are harmless in the statement, which sends it as received.
   const std::string_view trimmed = sql::Trim(name);
-  for (const auto& column : BaseTable().columns) {
+  for (const auto& column : catalogue::BaseTable().columns) {
     if (NamesEqual(column.name, trimmed)) return true;
   }
   return false;

@@ -1,12 +1,13 @@
 // The late-bound members of the customer master writers.
 #include "batch/writer_support.h"
-#include "master/master_tables.h"
+#include "catalogue/catalogue.h"
 
 namespace kvt710 {
 
 void KVT710C3::AddMasterMembers(std::vector<Member>& members, std::vector<MethodInfo>& methods) {
-  AddWriter(members, methods, "SetBaseData", BaseTable(), BaseParamList(), &KVT710C3::SetBaseData);
-  AddWriter(members, methods, "SetMENTEData", MenteTable(), MenteParamList(),
+  AddWriter(members, methods, "SetBaseData", catalogue::BaseTable(), catalogue::BaseParamList(),
+            &KVT710C3::SetBaseData);
+  AddWriter(members, methods, "SetMENTEData", catalogue::MenteTable(), catalogue::MenteParamList(),
             &KVT710C3::SetMENTEData);
   members.push_back({"FamilyCnt_Update",
                      InvokeKind::kMethod,

@@ -24,6 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "catalogue/catalogue.h"
 #include "cli/import.h"
 #include "cli/show.h"
 #include "platform/db/connection.h"
@@ -108,10 +109,9 @@ class Database {
   // Rows of the ten tables whose key column holds `key`.
   int64_t RowsOf(const std::string& key) {
     int64_t rows = 0;
-    for (const cli::CustomerTable& table : cli::CustomerTables())
+    for (const catalogue::TableInfo& table : catalogue::Tables())
       rows += Integer(
-          std::string("Select Count(*) From ") + table.name + " Where " + table.key_column + " = ?",
-          &key);
+          "Select Count(*) From " + table.name + " Where " + table.customer_key + " = ?", &key);
     return rows;
   }
 
@@ -187,8 +187,8 @@ std::optional<std::string> KeyOf(const std::string& line) {
 void CheckInput(const uint8_t* data, size_t size) {
   static Setup setup;
   Database& database = *setup.database;
-  for (const cli::CustomerTable& table : cli::CustomerTables())
-    database.Exec(std::string("Delete From ") + table.name);
+  for (const catalogue::TableInfo& table : catalogue::Tables())
+    database.Exec("Delete From " + table.name);
 
   const std::string text(reinterpret_cast<const char*>(data), size);
   std::ostringstream rejects;

@@ -13,8 +13,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
-#include "history/history_tables.h"
-#include "master/master_tables.h"
+#include "catalogue/catalogue.h"
 #include "platform/automation/error.h"
 #include "platform/automation/safe_array.h"
 #include "platform/db/connection.h"
@@ -373,9 +372,6 @@ bool MatchFamilyCount(Cursor& c, Matched* m, std::string* why) {
 // ---------------------------------------------------------------------------
 // The writers as data.
 
-const std::vector<std::string> kBaseKeys = {"CUBS_UNIQUE_KEY"};
-const std::vector<std::string> kMenteKeys = {"MTRN_STORE_NO", "MTRN_HT_KBN", "MTRN_UNIQUE_KEY"};
-
 template <class P>
 std::vector<std::string> ColumnNames(const sql::Table<P>& table) {
   std::vector<std::string> names;
@@ -535,36 +531,46 @@ Expected Insert(const sql::Table<P>& table) {
 }
 
 std::vector<Writer> MasterWriters() {
-  const Expected base_update{Shape::kUpdate, BaseTable().name, ColumnNames(BaseTable()), kBaseKeys};
-  const Expected mente_update{Shape::kUpdate, MenteTable().name, ColumnNames(MenteTable()),
-                              kMenteKeys};
+  const catalogue::TableInfo& base = catalogue::Base();
+  const catalogue::TableInfo& mente = catalogue::Mente();
+  const Expected base_update{Shape::kUpdate, base.name, ColumnNames(catalogue::BaseTable()),
+                             base.row_key};
+  const Expected mente_update{Shape::kUpdate, mente.name, ColumnNames(catalogue::MenteTable()),
+                              mente.row_key};
   return {
-      MakeWriter("SetBaseData", BaseTable(), BaseParamList(), &KVT710C3::SetBaseData,
-                 {Insert(BaseTable()), base_update}, {{Shape::kCount, "CBASE", {}, kBaseKeys}}),
-      MakeWriter("SetMENTEData", MenteTable(), MenteParamList(), &KVT710C3::SetMENTEData,
-                 {Insert(MenteTable()), mente_update},
-                 {{Shape::kCount, "CMENTE_T", {}, kMenteKeys}}),
+      MakeWriter("SetBaseData", catalogue::BaseTable(), catalogue::BaseParamList(),
+                 &KVT710C3::SetBaseData, {Insert(catalogue::BaseTable()), base_update},
+                 {{Shape::kCount, base.name, {}, base.row_key}}),
+      MakeWriter("SetMENTEData", catalogue::MenteTable(), catalogue::MenteParamList(),
+                 &KVT710C3::SetMENTEData, {Insert(catalogue::MenteTable()), mente_update},
+                 {{Shape::kCount, mente.name, {}, mente.row_key}}),
   };
 }
 
 std::vector<Writer> HistoryWriters() {
   return {
-      MakeWriter("SetG_BaseData", GlassesHeaderTable(), GlassesHeaderParamList(),
-                 &KVT710C3::SetG_BaseData, {Insert(GlassesHeaderTable())}),
-      MakeWriter("SetG_DTLData", GlassesDetailTable(), GlassesDetailParamList(),
-                 &KVT710C3::SetG_DTLData, {Insert(GlassesDetailTable())}),
-      MakeWriter("SetC_BaseData", ContactHeaderTable(), ContactHeaderParamList(),
-                 &KVT710C3::SetC_BaseData, {Insert(ContactHeaderTable())}),
-      MakeWriter("SetC_DTLData", ContactDetailTable(), ContactDetailParamList(),
-                 &KVT710C3::SetC_DTLData, {Insert(ContactDetailTable())}),
-      MakeWriter("SetH_BaseData", HearingHeaderTable(), HearingHeaderParamList(),
-                 &KVT710C3::SetH_BaseData, {Insert(HearingHeaderTable())}),
-      MakeWriter("SetH_DTLData", HearingDetailTable(), HearingDetailParamList(),
-                 &KVT710C3::SetH_DTLData, {Insert(HearingDetailTable())}),
-      MakeWriter("SetUriageData", SalesLineTable(), SalesLineParamList(), &KVT710C3::SetUriageData,
-                 {Insert(SalesLineTable())}),
-      MakeWriter("SetSYOKANData", CommentTable(), CommentParamList(), &KVT710C3::SetSYOKANData,
-                 {Insert(CommentTable())}),
+      MakeWriter("SetG_BaseData", catalogue::GlassesHeaderTable(),
+                 catalogue::GlassesHeaderParamList(), &KVT710C3::SetG_BaseData,
+                 {Insert(catalogue::GlassesHeaderTable())}),
+      MakeWriter("SetG_DTLData", catalogue::GlassesDetailTable(),
+                 catalogue::GlassesDetailParamList(), &KVT710C3::SetG_DTLData,
+                 {Insert(catalogue::GlassesDetailTable())}),
+      MakeWriter("SetC_BaseData", catalogue::ContactHeaderTable(),
+                 catalogue::ContactHeaderParamList(), &KVT710C3::SetC_BaseData,
+                 {Insert(catalogue::ContactHeaderTable())}),
+      MakeWriter("SetC_DTLData", catalogue::ContactDetailTable(),
+                 catalogue::ContactDetailParamList(), &KVT710C3::SetC_DTLData,
+                 {Insert(catalogue::ContactDetailTable())}),
+      MakeWriter("SetH_BaseData", catalogue::HearingHeaderTable(),
+                 catalogue::HearingHeaderParamList(), &KVT710C3::SetH_BaseData,
+                 {Insert(catalogue::HearingHeaderTable())}),
+      MakeWriter("SetH_DTLData", catalogue::HearingDetailTable(),
+                 catalogue::HearingDetailParamList(), &KVT710C3::SetH_DTLData,
+                 {Insert(catalogue::HearingDetailTable())}),
+      MakeWriter("SetUriageData", catalogue::SalesLineTable(), catalogue::SalesLineParamList(),
+                 &KVT710C3::SetUriageData, {Insert(catalogue::SalesLineTable())}),
+      MakeWriter("SetSYOKANData", catalogue::CommentTable(), catalogue::CommentParamList(),
+                 &KVT710C3::SetSYOKANData, {Insert(catalogue::CommentTable())}),
   };
 }
 
@@ -574,17 +580,13 @@ std::vector<Writer> FamilyWriters() {
   const std::vector<Slot> slots = {{"UniqueKey", 0, 0, true, false},
                                    {"DaihyoKey", 0, 0, true, false},
                                    {"KazokuKey", 0, 0, true, false}};
-  const Expected count{Shape::kFamilyCount, "CBASE", {"CUBS_FAMILY_CNT"}, {}};
-  const Expected move{Shape::kUpdate, "CBASE", {"CUBS_FAMILY_KEY"}, kBaseKeys};
-  const Expected mark{Shape::kUpdate, "CBASE", {"CUBS_DATA_FLG"}, kBaseKeys};
-  const std::vector<std::pair<const char*, const char*>> history = {
-      {"CGLASBS", "GLS_UNIQUE_KEY"},  {"CGLASDTL", "GLS_UNIQUE_KEY"},
-      {"CCNTBS", "CNT_UNIQUE_KEY"},   {"CCNTDTL", "CNT_UNIQUE_KEY"},
-      {"CHOCHOBS", "HOC_UNIQUE_KEY"}, {"CHOCHODTL", "HOCD_UNIQUE_KEY"},
-      {"CSYOKN", "CMNT_UNIQUE_KEY"},  {"CSALE", "CSALE_UNIQUE_KEY"}};
+  const catalogue::TableInfo& base = catalogue::Base();
+  const Expected count{Shape::kFamilyCount, base.name, {"CUBS_FAMILY_CNT"}, {}};
+  const Expected move{Shape::kUpdate, base.name, {"CUBS_FAMILY_KEY"}, base.row_key};
+  const Expected mark{Shape::kUpdate, base.name, {"CUBS_DATA_FLG"}, base.row_key};
   std::vector<Expected> execute_sends = {move, count};
-  for (const auto& [table, key] : history)
-    execute_sends.push_back({Shape::kDelete, table, {}, {key}});
+  for (const catalogue::TableInfo* table : catalogue::HistoryTables())
+    execute_sends.push_back({Shape::kDelete, table->name, {}, {table->customer_key}});
   auto guarded = [](auto&& body) -> int32_t {
     try {
       return body();

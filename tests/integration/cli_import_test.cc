@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "catalogue/catalogue.h"
 #include "cli/common.h"
 #include "cli/demo_data.h"
 #include "cli/import.h"
@@ -192,7 +193,7 @@ TEST(CliImportDatabases, DemoCustomersGiveTheSameRowsOnSQLiteAndPostgreSQL) {
   EXPECT_EQ(Import(sqlite, lines).rejected, 0);
   EXPECT_EQ(Import(postgres, lines).rejected, 0);
   auto left = Snapshot(sqlite), right = Snapshot(postgres);
-  for (const cli::CustomerTable& table : cli::CustomerTables()) {
+  for (const catalogue::TableInfo& table : catalogue::Tables()) {
     EXPECT_FALSE(left[table.name].empty()) << table.name;
     EXPECT_EQ(left[table.name], right[table.name]) << table.name;
   }

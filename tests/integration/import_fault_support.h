@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "cli/demo_data.h"
 #include "cli/kvt710_process.h"
 #include "cli/show.h"
@@ -50,9 +51,9 @@ using Snapshot = std::map<std::string, std::vector<std::string>>;
 
 inline Snapshot TakeSnapshot(db::Connection& connection) {
   Snapshot tables;
-  for (const cli::CustomerTable& table : cli::CustomerTables()) {
+  for (const catalogue::TableInfo& table : catalogue::Tables()) {
     std::vector<std::string>& rows = tables[table.name];
-    for (auto& row : cli::Rows(connection, std::string("Select * From ") + table.name)) {
+    for (auto& row : cli::Rows(connection, "Select * From " + table.name)) {
       nlohmann::ordered_json kept = nlohmann::ordered_json::object();
       for (auto& [column, value] : row.items())
         if (!IsTimestampColumn(column)) kept[column] = value;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "cli/demo_data.h"
 #include "cli/kvt710_process.h"
 #include "cli/show.h"
@@ -44,9 +45,9 @@ std::string Replaced(std::string line, const std::string& text, const std::strin
 
 int64_t RowsOf(const TestDatabase& database, const std::string& key) {
   int64_t rows = 0;
-  for (const cli::CustomerTable& table : cli::CustomerTables())
-    rows += std::stoll(database.Scalar(std::string("Select Count(*) From ") + table.name +
-                                       " Where " + table.key_column + " = " + key));
+  for (const catalogue::TableInfo& table : catalogue::Tables())
+    rows += std::stoll(database.Scalar("Select Count(*) From " + table.name + " Where " +
+                                       table.customer_key + " = " + key));
   return rows;
 }
 

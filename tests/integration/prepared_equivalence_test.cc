@@ -13,8 +13,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
-#include "history/history_tables.h"
-#include "master/master_tables.h"
+#include "catalogue/catalogue.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
@@ -250,27 +249,29 @@ class PreparedEquivalence : public ::testing::TestWithParam<Backend> {
       side.batch->Initialize();
       return 0;
     });
-    Write("SetBaseData", BaseTable(), BaseParamList(), &KVT710C3::SetBaseData, round, key);
-    Write("SetMENTEData", MenteTable(), MenteParamList(), &KVT710C3::SetMENTEData, round, key);
+    Write("SetBaseData", catalogue::BaseTable(), catalogue::BaseParamList(), &KVT710C3::SetBaseData,
+          round, key);
+    Write("SetMENTEData", catalogue::MenteTable(), catalogue::MenteParamList(),
+          &KVT710C3::SetMENTEData, round, key);
     for (int n = 0; n < 2; ++n) {
       const int r = round * 2 + n;
       const std::string no = PlainNumbers()[static_cast<size_t>(r) % 8];
-      Write("SetG_BaseData", GlassesHeaderTable(), GlassesHeaderParamList(),
+      Write("SetG_BaseData", catalogue::GlassesHeaderTable(), catalogue::GlassesHeaderParamList(),
             &KVT710C3::SetG_BaseData, r, key, no);
-      Write("SetG_DTLData", GlassesDetailTable(), GlassesDetailParamList(), &KVT710C3::SetG_DTLData,
-            r, key, no);
-      Write("SetC_BaseData", ContactHeaderTable(), ContactHeaderParamList(),
+      Write("SetG_DTLData", catalogue::GlassesDetailTable(), catalogue::GlassesDetailParamList(),
+            &KVT710C3::SetG_DTLData, r, key, no);
+      Write("SetC_BaseData", catalogue::ContactHeaderTable(), catalogue::ContactHeaderParamList(),
             &KVT710C3::SetC_BaseData, r, key, no);
-      Write("SetC_DTLData", ContactDetailTable(), ContactDetailParamList(), &KVT710C3::SetC_DTLData,
-            r, key, no);
-      Write("SetH_BaseData", HearingHeaderTable(), HearingHeaderParamList(),
+      Write("SetC_DTLData", catalogue::ContactDetailTable(), catalogue::ContactDetailParamList(),
+            &KVT710C3::SetC_DTLData, r, key, no);
+      Write("SetH_BaseData", catalogue::HearingHeaderTable(), catalogue::HearingHeaderParamList(),
             &KVT710C3::SetH_BaseData, r, key, no);
-      Write("SetH_DTLData", HearingDetailTable(), HearingDetailParamList(), &KVT710C3::SetH_DTLData,
-            r, key, no);
-      Write("SetUriageData", SalesLineTable(), SalesLineParamList(), &KVT710C3::SetUriageData, r,
-            key, no);
-      Write("SetSYOKANData", CommentTable(), CommentParamList(), &KVT710C3::SetSYOKANData, r, key,
-            no);
+      Write("SetH_DTLData", catalogue::HearingDetailTable(), catalogue::HearingDetailParamList(),
+            &KVT710C3::SetH_DTLData, r, key, no);
+      Write("SetUriageData", catalogue::SalesLineTable(), catalogue::SalesLineParamList(),
+            &KVT710C3::SetUriageData, r, key, no);
+      Write("SetSYOKANData", catalogue::CommentTable(), catalogue::CommentParamList(),
+            &KVT710C3::SetSYOKANData, r, key, no);
     }
     Both("FamilyCnt_Update", [&](Side& side) { return side.batch->FamilyCnt_Update(key); });
     Both("Execute " + key, [&](Side& side) {
@@ -327,14 +328,12 @@ class PreparedEquivalence : public ::testing::TestWithParam<Backend> {
 
   // Every row of every table, one text per column value with its type.
   static std::vector<std::string> Contents(const Side& side) {
-    static const char* const kTables[] = {"CBASE",   "CMENTE_T", "CGLASBS",   "CGLASDTL", "CCNTBS",
-                                          "CCNTDTL", "CHOCHOBS", "CHOCHODTL", "CSALE",    "CSYOKN"};
     std::vector<std::string> out;
     if (side.database.backend() == Backend::kPostgreSQL) {
-      for (const char* table : kTables) {
-        for (const std::string& row : side.database.Column(
-                 std::string("Select row_to_json(t)::text From ") + table + " t Order By 1"))
-          out.push_back(std::string(table) + " " + row);
+      for (const catalogue::TableInfo& table : catalogue::Tables()) {
+        for (const std::string& row : side.database.Column("Select row_to_json(t)::text From " +
+                                                           table.name + " t Order By 1"))
+          out.push_back(table.name + " " + row);
       }
       return out;
     }
@@ -343,13 +342,13 @@ class PreparedEquivalence : public ::testing::TestWithParam<Backend> {
     sqlite3* db = nullptr;
     EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     std::unique_ptr<sqlite3, int (*)(sqlite3*)> guard(db, sqlite3_close);
-    for (const char* table : kTables) {
+    for (const catalogue::TableInfo& table : catalogue::Tables()) {
       sqlite3_stmt* stmt = nullptr;
-      const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY rowid";
+      const std::string sql = "SELECT * FROM " + table.name + " ORDER BY rowid";
       EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK);
       for (int row = 0; sqlite3_step(stmt) == SQLITE_ROW; ++row) {
         for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-          std::string value = std::string(table) + " row " + std::to_string(row) + " " +
+          std::string value = table.name + " row " + std::to_string(row) + " " +
                               sqlite3_column_name(stmt, i) + ": ";
           switch (sqlite3_column_type(stmt, i)) {
             case SQLITE_INTEGER:

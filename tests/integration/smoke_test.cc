@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "catalogue/catalogue.h"
 #include "platform/db/connection.h"
 
 namespace kvt710 {
@@ -12,9 +13,8 @@ class SchemaTest : public ::testing::TestWithParam<Backend> {};
 
 TEST_P(SchemaTest, FreshDatabaseHasTheTenTablesEmpty) {
   TestDatabase database(GetParam());
-  for (const char* table : {"CBASE", "CMENTE_T", "CGLASBS", "CGLASDTL", "CCNTBS", "CCNTDTL",
-                            "CHOCHOBS", "CHOCHODTL", "CSALE", "CSYOKN"})
-    EXPECT_EQ(database.Scalar(std::string("Select Count(*) As CNT From ") + table), "0") << table;
+  for (const catalogue::TableInfo& table : catalogue::Tables())
+    EXPECT_EQ(database.Scalar("Select Count(*) As CNT From " + table.name), "0") << table.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, SchemaTest, ::testing::ValuesIn(testing_support::TestBackends()),

@@ -10,7 +10,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
-#include "batch/writer_params.h"
+#include "catalogue/writer_params.h"
 #include "platform/automation/safe_array.h"
 #include "platform/db/connection.h"
 #include "platform/sibling/prw520.h"

@@ -1,6 +1,5 @@
-// What the history writers share: the one way a writer queues its INSERT,
-// and the runs of columns and parameters that several history tables have
-// in common. Included by history/ only.
+// What the catalogue's tables share: runs of columns and parameters that
+// several tables have in common. Included by catalogue/ only.
 #pragma once
 
 #include <array>
@@ -9,12 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "batch/statement_queue.h"
-#include "batch/writer_support.h"
-#include "platform/clock.h"
-#include "sql/table.h"
+#include "catalogue/catalogue.h"
 
-namespace kvt710::history {
+namespace kvt710::catalogue {
 
 template <class P>
 using Columns = std::vector<sql::Column<P>>;
@@ -23,22 +19,23 @@ using Params = std::vector<sql::Param<P>>;
 template <class P>
 using TextItems = std::initializer_list<std::pair<const char*, std::string P::*>>;
 
-// Renders `params` into one INSERT of `table` and appends it; nothing is
-// appended when a value is refused. Array parameters are the caller's own
-// arrays, so their elements end up rendered in place.
-template <class P>
-void QueueInsert(StatementQueue& queue, const sql::Table<P>& table, const P& params) {
-  sql::Row row;
-  sql::RenderRow(table, params, LocalNow(), row);
-  queue.Append(sql::BuildInsert(table.name, row.values));
-}
-
 // A table, or a parameter list, made of runs joined in order.
 template <class T>
 std::vector<T> Concat(std::initializer_list<std::vector<T>> parts) {
   std::vector<T> all;
   for (const std::vector<T>& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
+}
+
+// A parameter list of text members; the first `required` are required.
+template <class P>
+std::vector<sql::Param<P>> TextParams(
+    std::initializer_list<std::pair<const char*, std::string P::*>> items, size_t required) {
+  std::vector<sql::Param<P>> params;
+  size_t i = 0;
+  for (const auto& [name, member] : items)
+    params.push_back({name, sql::Source<P>::Text(member), i++ >= required});
+  return params;
 }
 
 template <class P>
@@ -114,4 +111,4 @@ Params<P> SpareParams() {
                       {"TranseFlg", &P::TranseFlg}});
 }
 
-}  // namespace kvt710::history
+}  // namespace kvt710::catalogue
