@@ -186,39 +186,6 @@ TEST_F(PostgresBackendTest, SchemaAppliesAgainWithoutChange) {
   EXPECT_EQ(backend_->PrimaryKey("cbase"), std::vector<std::string>{"CUBS_UNIQUE_KEY"});
   EXPECT_TRUE(backend_->PrimaryKey("CMENTE_T").empty());
   EXPECT_TRUE(backend_->PrimaryKey("NOSUCH").empty());
-
-  auto type_of = [&](const char* column) {
-    return Scalar(
-               "SELECT data_type FROM information_schema.columns WHERE table_schema = "
-               "current_schema() AND column_name = $1 LIMIT 1",
-               {Variant::String(column)})
-        .ToString();
-  };
-  EXPECT_EQ(type_of("cubs_unique_key"), "numeric");
-  EXPECT_EQ(type_of("cubs_newbst_coming"), "date");
-  EXPECT_EQ(type_of("cubs_upd_date"), "timestamp without time zone");
-  EXPECT_EQ(type_of("mtrn_update"), "timestamp without time zone");
-  EXPECT_EQ(type_of("cubs_data_flg"), "numeric");
-  EXPECT_EQ(type_of("cubs_kana_mei"), "text");
-}
-
-TEST_F(PostgresBackendTest, SameTablesColumnsAndIndexesAsTheSqliteSchema) {
-  TestDatabase sqlite(testing_support::Backend::kSQLite);
-  for (const char* table : {"CBASE", "CMENTE_T", "CGLASBS", "CGLASDTL", "CCNTBS", "CCNTDTL",
-                            "CHOCHOBS", "CHOCHODTL", "CSALE", "CSYOKN"}) {
-    const auto pg_columns = db_->Column(
-        "SELECT upper(column_name) FROM information_schema.columns WHERE table_schema = "
-        "current_schema() AND table_name = lower('" +
-        std::string(table) + "') ORDER BY ordinal_position");
-    EXPECT_FALSE(pg_columns.empty()) << table;
-    EXPECT_EQ(pg_columns, sqlite.Column("SELECT upper(name) FROM pragma_table_info('" +
-                                        std::string(table) + "') ORDER BY cid"))
-        << table;
-  }
-  EXPECT_EQ(db_->Column("SELECT upper(indexname) FROM pg_indexes WHERE schemaname = "
-                        "current_schema() AND indexname NOT LIKE '%pkey' ORDER BY 1"),
-            sqlite.Column("SELECT upper(name) FROM sqlite_master WHERE type = 'index' AND name "
-                          "NOT LIKE 'sqlite%' ORDER BY 1"));
 }
 
 TEST_F(PostgresBackendTest, DateColumnsCompareWithQuotedDateTexts) {

@@ -1,0 +1,79 @@
+// The schema files hold exactly the catalogue's tables: after a file's own
+// opening comment, its text is the DDL made from the catalogue, byte for byte.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "support/test_support.h"
+
+namespace kvt710::catalogue {
+namespace {
+
+struct Dialect {
+  const char* file;
+  const char* types[4];  // by ColumnType: number, text, date, timestamp
+  bool key_on_column;    // PRIMARY KEY on the column rather than a line of its own
+};
+
+std::string Join(const std::vector<std::string>& items, const std::string& between) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : between) + item;
+  return text;
+}
+
+std::string Ddl(const Dialect& d) {
+  std::string out;
+  for (const TableInfo& table : Tables()) {
+    size_t width = 0;
+    for (const ColumnInfo& c : table.columns) width = std::max(width, c.name.size());
+    std::vector<std::string> lines;
+    for (const ColumnInfo& c : table.columns) {
+      std::string line = "  " + c.name + std::string(width + 1 - c.name.size(), ' ') +
+                         d.types[static_cast<int>(c.type)];
+      if (table.customer_key_is_primary && c.name == table.customer_key)
+        line += d.key_on_column ? " PRIMARY KEY" : " NOT NULL";
+      lines.push_back(line);
+    }
+    if (table.customer_key_is_primary && !d.key_on_column)
+      lines.push_back("  PRIMARY KEY (" + table.customer_key + ")");
+    out += "\n-- " + table.description + "\nCREATE TABLE IF NOT EXISTS " + table.name + " (\n" +
+           Join(lines, ",\n") + "\n);\n";
+  }
+  out += "\n-- Lookups by customer, family and newest visit.\n";
+  for (const TableInfo& table : Tables())
+    for (const IndexInfo& index : table.indexes)
+      out += "CREATE INDEX IF NOT EXISTS " + index.name + " ON " + table.name + " (" +
+             Join(index.columns, ", ") + ");\n";
+  return out;
+}
+
+TEST(SchemaFilesTest, AreTheCatalogueByteForByte) {
+  const Dialect dialects[] = {
+      {"schema/sqlite.sql",
+       {"NUMERIC", "TEXT", "TEXT COLLATE KVTDATE", "TEXT COLLATE KVTDATE"},
+       false},
+      {"schema/postgresql.sql", {"numeric", "text", "date", "timestamp"}, true},
+  };
+  for (const Dialect& d : dialects) {
+    const std::string file = testing_support::ReadSourceFile(d.file);
+    const std::string expected = file.substr(0, file.find("\n\n") + 1) + Ddl(d);
+    if (file == expected) continue;
+    std::istringstream in(file), made(expected);
+    std::string line, made_line;
+    int number = 1;
+    for (;; ++number) {
+      if (!std::getline(in, line)) line = "(end of file)";
+      if (!std::getline(made, made_line)) made_line = "(end of file)";
+      if (line != made_line) break;
+    }
+    ADD_FAILURE() << d.file << " line " << number << " is \"" << line
+                  << "\"; the catalogue makes \"" << made_line << "\"";
+  }
+}
+
+}  // namespace
+}  // namespace kvt710::catalogue
