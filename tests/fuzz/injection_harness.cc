@@ -379,20 +379,6 @@ std::vector<std::string> ColumnNames(const sql::Table<P>& table) {
   return names;
 }
 
-bool IsTextForm(sql::Form form) {
-  switch (form) {
-    case sql::Form::kQuotedUnchanged:
-    case sql::Form::kQuotedNumber:
-    case sql::Form::kText:
-    case sql::Form::kPlainText:
-    case sql::Form::kUntrimmedPhone:
-    case sql::Form::kUntrimmedText:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // A whole-number parameter from its text: the number when it is a plain
 // 32-bit integer, else 0.
 int32_t ParseLong(const std::string& text) {
@@ -454,7 +440,7 @@ Writer MakeWriter(std::string name, const sql::Table<P>& table,
     bindings.push_back(std::move(b));
   }
   for (const auto& column : table.columns) {
-    if (!IsTextForm(column.form)) continue;
+    if (catalogue::TypeOf(column.form) != catalogue::ColumnType::kText) continue;
     for (const Binding& b : bindings) {
       if (column.source.kind == K::kText && b.param->target.kind == K::kText &&
           column.source.text == b.param->target.text) {
