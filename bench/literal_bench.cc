@@ -234,32 +234,35 @@ int main(int argc, char** argv) {
   for (const FormCase& c : kForms)
     benchmark::RegisterBenchmark((std::string("BM_Render/") + c.name).c_str(), BM_Render, c);
   benchmark::RegisterBenchmark("BM_Statement/SetBaseData", BM_Statement<kvt710::BaseDataParams>,
-                               "SetBaseData", &kvt710::BaseTable, &kvt710::BaseParamList);
+                               "SetBaseData", &kvt710::catalogue::BaseTable,
+                               &kvt710::catalogue::BaseParamList);
   benchmark::RegisterBenchmark("BM_Statement/SetMENTEData", BM_Statement<kvt710::MenteDataParams>,
-                               "SetMENTEData", &kvt710::MenteTable, &kvt710::MenteParamList);
-  benchmark::RegisterBenchmark("BM_Statement/SetG_BaseData",
-                               BM_Statement<kvt710::GlassesHeaderParams>, "SetG_BaseData",
-                               &kvt710::GlassesHeaderTable, &kvt710::GlassesHeaderParamList);
-  benchmark::RegisterBenchmark("BM_Statement/SetG_DTLData",
-                               BM_Statement<kvt710::GlassesDetailParams>, "SetG_DTLData",
-                               &kvt710::GlassesDetailTable, &kvt710::GlassesDetailParamList);
-  benchmark::RegisterBenchmark("BM_Statement/SetC_BaseData",
-                               BM_Statement<kvt710::ContactHeaderParams>, "SetC_BaseData",
-                               &kvt710::ContactHeaderTable, &kvt710::ContactHeaderParamList);
-  benchmark::RegisterBenchmark("BM_Statement/SetC_DTLData",
-                               BM_Statement<kvt710::ContactDetailParams>, "SetC_DTLData",
-                               &kvt710::ContactDetailTable, &kvt710::ContactDetailParamList);
-  benchmark::RegisterBenchmark("BM_Statement/SetH_BaseData",
-                               BM_Statement<kvt710::HearingHeaderParams>, "SetH_BaseData",
-                               &kvt710::HearingHeaderTable, &kvt710::HearingHeaderParamList);
-  benchmark::RegisterBenchmark("BM_Statement/SetH_DTLData",
-                               BM_Statement<kvt710::HearingDetailParams>, "SetH_DTLData",
-                               &kvt710::HearingDetailTable, &kvt710::HearingDetailParamList);
+                               "SetMENTEData", &kvt710::catalogue::MenteTable,
+                               &kvt710::catalogue::MenteParamList);
+  benchmark::RegisterBenchmark(
+      "BM_Statement/SetG_BaseData", BM_Statement<kvt710::GlassesHeaderParams>, "SetG_BaseData",
+      &kvt710::catalogue::GlassesHeaderTable, &kvt710::catalogue::GlassesHeaderParamList);
+  benchmark::RegisterBenchmark(
+      "BM_Statement/SetG_DTLData", BM_Statement<kvt710::GlassesDetailParams>, "SetG_DTLData",
+      &kvt710::catalogue::GlassesDetailTable, &kvt710::catalogue::GlassesDetailParamList);
+  benchmark::RegisterBenchmark(
+      "BM_Statement/SetC_BaseData", BM_Statement<kvt710::ContactHeaderParams>, "SetC_BaseData",
+      &kvt710::catalogue::ContactHeaderTable, &kvt710::catalogue::ContactHeaderParamList);
+  benchmark::RegisterBenchmark(
+      "BM_Statement/SetC_DTLData", BM_Statement<kvt710::ContactDetailParams>, "SetC_DTLData",
+      &kvt710::catalogue::ContactDetailTable, &kvt710::catalogue::ContactDetailParamList);
+  benchmark::RegisterBenchmark(
+      "BM_Statement/SetH_BaseData", BM_Statement<kvt710::HearingHeaderParams>, "SetH_BaseData",
+      &kvt710::catalogue::HearingHeaderTable, &kvt710::catalogue::HearingHeaderParamList);
+  benchmark::RegisterBenchmark(
+      "BM_Statement/SetH_DTLData", BM_Statement<kvt710::HearingDetailParams>, "SetH_DTLData",
+      &kvt710::catalogue::HearingDetailTable, &kvt710::catalogue::HearingDetailParamList);
   benchmark::RegisterBenchmark("BM_Statement/SetUriageData", BM_Statement<kvt710::SalesLineParams>,
-                               "SetUriageData", &kvt710::SalesLineTable,
-                               &kvt710::SalesLineParamList);
+                               "SetUriageData", &kvt710::catalogue::SalesLineTable,
+                               &kvt710::catalogue::SalesLineParamList);
   benchmark::RegisterBenchmark("BM_Statement/SetSYOKANData", BM_Statement<kvt710::CommentParams>,
-                               "SetSYOKANData", &kvt710::CommentTable, &kvt710::CommentParamList);
+                               "SetSYOKANData", &kvt710::catalogue::CommentTable,
+                               &kvt710::catalogue::CommentParamList);
   benchmark::RegisterBenchmark("BM_Shape/SetBaseData", BM_Shape);
   benchmark::RegisterBenchmark("BM_CustomerQueue", BM_CustomerQueue)->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
