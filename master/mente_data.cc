@@ -7,7 +7,6 @@
 namespace kvt710 {
 namespace {
 
-using P = MenteDataParams;
 using F = sql::Form;
 
 // The store code of system parameter 7050, asked of a fresh system
@@ -32,7 +31,7 @@ int32_t KVT710C3::SetMENTEData(const MenteDataParams& params) {
     const std::string store = sql::Render(F::kQuotedUnchanged, params.StoreCd, "StoreCd", now);
     const std::string ht_kbn = sql::Render(F::kKey, params.HtKbn, "HtKbn", now);
     const std::string key = sql::Render(F::kKey, params.UniqueKey, "UniqueKey", now);
-    // The row key is store, HT kind and customer, the first three columns.
+    // The row key is store, HT kind and customer: the first three columns.
     static const RowCountQuery by_key(catalogue::Mente());
     const int64_t count = CountOnOwnConnection(by_key.query, {{by_key.conditions[0], store},
                                                               {by_key.conditions[1], ht_kbn},
@@ -42,7 +41,8 @@ int32_t KVT710C3::SetMENTEData(const MenteDataParams& params) {
     sql::RenderRow(catalogue::MenteTable(), params, now, rendered);
     const std::vector<sql::Value>& row = rendered.values;
     if (count > 0) {
-      const std::vector<sql::Value> where(row.begin(), row.begin() + 3);
+      const auto key_columns = static_cast<std::ptrdiff_t>(by_key.conditions.size());
+      const std::vector<sql::Value> where(row.begin(), row.begin() + key_columns);
       queue.Append(sql::BuildUpdate(catalogue::MenteTable().name, row, where));
     } else {
       queue.Append(sql::BuildInsert(catalogue::MenteTable().name, row));
