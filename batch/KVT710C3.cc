@@ -68,17 +68,13 @@ void KVT710C3::Construct(const Settings& settings) {
     create_mente_trn_ = true;
     db_status_ = emDbError;
     syori_kbn_ = 1;
-    std::string area = settings.Get(kCommonSection, "area");
-    std::string key;
-    if (area == "1") {
-      key = "DBPARMC";
-    } else if (area == "2") {
-      key = "DBPARMS";
-    } else {
+    const std::optional<std::string> key = policy::ConnectionKeyOfArea(
+        settings.Get(kCommonSection, "area"), policy::AreaReader::kBatchObject);
+    if (!key) {
       db_status_string_ = kAreaMessage;
       return;
     }
-    std::string connection_string = settings.Get(kCommonSection, key);
+    std::string connection_string = settings.Get(kCommonSection, *key);
     if (connection_string.empty()) {
       db_status_string_ = kConnectionStringMessage;
       return;

@@ -25,6 +25,7 @@
 
 #include "batch/writer_params.h"
 #include "platform/automation/dispatch.h"
+#include "policy/area.h"
 
 namespace kvt710 {
 class StatementQueue;  // batch/statement_queue.h: kept out of the installed headers
@@ -36,8 +37,6 @@ namespace db {
 class Connection;
 }
 class Settings;
-
-enum emDB_Status : int32_t { emDbError = -1, emDbNomal = 0 };
 
 // The configuration messages of a creation that found no connection string.
 inline constexpr const char* kAreaMessage = "エリアをレジストリに設定してください";

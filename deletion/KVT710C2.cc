@@ -8,13 +8,11 @@
 #include "platform/db/connection.h"
 #include "platform/db/providers.h"
 #include "platform/settings/settings.h"
+#include "policy/area.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710 {
 namespace {
-
-constexpr int32_t kStatusError = -1;  // emDB_Status values
-constexpr int32_t kStatusNormal = 0;
 
 // How often a call that lost a race with another user of the same customers
 // is run in all; the first retry waits kRetryPause, each further one twice as
@@ -39,7 +37,7 @@ bool LostRace(const db::Errors& errors, size_t first) {
 
 std::shared_ptr<KVT710C2> KVT710C2::Create() {
   std::shared_ptr<KVT710C2> service(new KVT710C2());
-  service->db_status_ = kStatusError;
+  service->db_status_ = emDbError;
   service->funcDBConnect();
   return service;
 }
@@ -47,7 +45,7 @@ std::shared_ptr<KVT710C2> KVT710C2::Create() {
 std::shared_ptr<KVT710C2> KVT710C2::Create(const Settings& settings) {
   std::shared_ptr<KVT710C2> service(new KVT710C2());
   service->settings_ = std::make_shared<const Settings>(settings);
-  service->db_status_ = kStatusError;
+  service->db_status_ = emDbError;
   service->funcDBConnect();
   return service;
 }
@@ -64,11 +62,12 @@ bool KVT710C2::funcDBConnect() {
   try {
     connection_ = db::Connection::Create();
     const Settings settings = Current();
-    const std::string key = settings.Get(kCommonSection, "area") == "1" ? "DBPARMC" : "DBPARMS";
-    connection_->set_connection_string(settings.Get(kCommonSection, key));
+    const std::optional<std::string> key = policy::ConnectionKeyOfArea(
+        settings.Get(kCommonSection, "area"), policy::AreaReader::kDeletionService);
+    connection_->set_connection_string(settings.Get(kCommonSection, *key));
     connection_->set_command_timeout(0);
     connection_->Open();
-    db_status_ = kStatusNormal;
+    db_status_ = emDbNomal;
     return true;
   } catch (const Error& e) {
     connect_failure_ = e.description();  // a missing database file is named here
@@ -76,7 +75,7 @@ bool KVT710C2::funcDBConnect() {
     connect_failure_ = "an unexpected failure";
   }
   connection_.reset();
-  db_status_ = kStatusError;
+  db_status_ = emDbError;
   return false;
 }
 
@@ -86,7 +85,7 @@ db::Connection& KVT710C2::Connection() {
 }
 
 void KVT710C2::SetHtKindFromArea() {
-  ht_kind_ = Current().Get(kCommonSection, "area") == "1" ? 2 : 1;
+  ht_kind_ = policy::DeletionHtKind(Current().Get(kCommonSection, "area"));
 }
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {
