@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
@@ -25,9 +24,9 @@
 #include "cli/json_values.h"
 #include "cli/output_file.h"
 #include "platform/db/connection.h"
-#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
+#include "policy/retry.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
@@ -90,7 +89,7 @@ struct Importer::Failure {
 };
 
 Importer::Importer(const std::string& connection_string, bool check_only)
-    : started_(Clock::now()), jitter_(static_cast<uint32_t>(::getpid())), check_only_(check_only) {
+    : started_(Clock::now()), check_only_(check_only) {
   host_ = OpenDatabase(connection_string);
   RequireCustomerTables(*host_);
   listening_ = ListenForReports([this](const Report& report) { reports_.push_back(report); });
@@ -158,6 +157,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
 
   // A customer that meets a conflict with another writer runs again from its
   // BEGIN; a full or lost database stops the import once the customer is written.
+  policy::Retry retry(policy::kImportRetry);
   for (int attempt = 1;; ++attempt) {
     reports_.clear();
     errors = json::array();
@@ -210,14 +210,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       failure = db::FailureKind::kUnavailable;
     }
     if (host_->State() != db::kStateOpen) failure = db::FailureKind::kUnavailable;
-    const bool conflict =
-        failure == db::FailureKind::kTransient || failure == db::FailureKind::kUniqueViolation;
-    if (conflict && attempt < kMaxAttempts) {
-      // A short, growing, jittered pause lets the other writer finish.
-      std::this_thread::sleep_for(
-          std::chrono::milliseconds((10 << (attempt - 1)) + jitter_() % 10));
-      continue;
-    }
+    if (retry.Again(attempt, failure)) continue;
     if (attempt > 1) reject["attempts"] = attempt;
     counts_.retries += attempt - 1;
     write_reject();

@@ -21,7 +21,6 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -66,7 +65,7 @@ class Importer {
   //    "reports":[...]}
   // A customer that fails on a conflict with another writer (busy, deadlock,
   // serialization failure, a key stored since its existence check) runs
-  // again, up to kMaxAttempts times in all; the reject then has "attempts".
+  // again, as often as policy::kImportRetry allows; the reject then has "attempts".
   // Throws CommandError (exit code 4), after writing the customer to
   // `rejects`, when the database is full or cannot be reached, so that no
   // later customer could be imported either.
@@ -76,8 +75,6 @@ class Importer {
   // the error's "call" being "line".
   void RejectLine(const std::string& input, int64_t line_number, const Error& error,
                   std::ostream& rejects);
-
-  static constexpr int kMaxAttempts = 5;
 
   // Counts so far; seconds since construction.
   ImportCounts counts() const;
@@ -104,7 +101,6 @@ class Importer {
   std::vector<Report> reports_;  // reports of the customer being imported
   ImportCounts counts_;
   std::chrono::steady_clock::time_point started_;
-  std::minstd_rand jitter_;
   bool check_only_ = false;
 };
 

@@ -1,36 +1,27 @@
 #include "deletion/KVT710C2.h"
 
-#include <chrono>
-#include <thread>
-
 #include "deletion/deletion_statements.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
-#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "policy/area.h"
+#include "policy/retry.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710 {
 namespace {
 
-// How often a call that lost a race with another user of the same customers
-// is run in all; the first retry waits kRetryPause, each further one twice as
-// long as the one before.
-constexpr int kAttempts = 6;
-constexpr std::chrono::milliseconds kRetryPause{20};
-
-// True when one of the errors recorded from `first` on says that another
-// user got in the way: a busy or locked database, a serialization failure or
-// deadlock, or a row changed since it was read.
-bool LostRace(const db::Errors& errors, size_t first) {
+// kTransient when one of the errors recorded from `first` on says that
+// another user got in the way: a busy or locked database, a serialization
+// failure or deadlock, or a row changed since it was read; kOther otherwise.
+db::FailureKind RaceOrOther(const db::Errors& errors, size_t first) {
   const std::vector<db::ProviderError>& list = errors.list();
   for (size_t i = first; i < list.size(); ++i) {
     if (list[i].number == db::kErrRowChanged ||
         db::ClassifyFailure(list[i]) == db::FailureKind::kTransient)
-      return true;
+      return db::FailureKind::kTransient;
   }
-  return false;
+  return db::FailureKind::kOther;
 }
 
 }  // namespace
@@ -121,12 +112,12 @@ int32_t KVT710C2::DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd
 
 int32_t KVT710C2::MarkRetrying(const std::string& selection, bool all_rows, int16_t transe_flag,
                                int16_t upd_flag) {
+  policy::Retry retry(policy::kDeletionRetry);
   for (int attempt = 1;; ++attempt) {
     const size_t errors_before = Connection().errors().list().size();
     const int32_t result = funcDeleteCBaseProc(selection, all_rows, transe_flag, upd_flag);
-    if (result >= 0 || attempt == kAttempts || !LostRace(Connection().errors(), errors_before))
+    if (result >= 0 || !retry.Again(attempt, RaceOrOther(Connection().errors(), errors_before)))
       return result;
-    std::this_thread::sleep_for(kRetryPause * (1 << (attempt - 1)));
   }
 }
 
