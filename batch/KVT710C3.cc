@@ -170,6 +170,20 @@ int32_t KVT710C3::DelExecute(const std::string& UniqueKey) {
   });
 }
 
+void KVT710C3::LockCustomer(const std::string& UniqueKey) {
+  // Only a key number goes into the text.
+  if (!sql::IsKeyNumber(UniqueKey)) return;
+  RequireCaller(caller_, "KVT710C3.LockCustomer")
+      ->Execute("Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where CUBS_UNIQUE_KEY = " +
+                UniqueKey);
+}
+
+int64_t KVT710C3::StatementCount(bool deleting) const {
+  // The lock, then DelExecute's UPDATE or Execute's DELETEs, then the queue.
+  const int64_t own = deleting ? 1 : static_cast<int64_t>(std::size(kHistoryTables));
+  return 1 + own + (queue_ ? queue_->Count() : 0);
+}
+
 const KVT710C3::Binding& KVT710C3::Bindings() {
   static const Binding binding = [] {
     using K = InvokeKind;

@@ -18,7 +18,6 @@
 #include <sstream>
 
 #include "batch/KVT710C3.h"
-#include "batch/statement_queue.h"
 #include "cli/common.h"
 #include "cli/interrupt.h"
 #include "cli/json_values.h"
@@ -27,7 +26,6 @@
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
 #include "policy/retry.h"
-#include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
 namespace {
@@ -169,8 +167,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       began = true;
       LockCustomer(key);
       Run(document, key);
-      const bool deleting = document.value("delete", false);
-      const int64_t queued = batch_->Queue() ? batch_->Queue()->Count() : 0;
+      const int64_t statements = batch_->StatementCount(document.value("delete", false));
       committing = true;
       if (check_only_) {
         host_->RollbackTrans();
@@ -179,7 +176,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       }
       ++counts_.imported;
       counts_.retries += attempt - 1;
-      counts_.statements += queued + (deleting ? 1 : 8) + 1;
+      counts_.statements += statements;
       return true;
     } catch (const Failure& f) {
       add_error(f.call, f.error);
@@ -272,11 +269,8 @@ std::string Importer::StopMessage(int64_t line_number, db::FailureKind failure,
 }
 
 void Importer::LockCustomer(const std::string& key) {
-  // Only a key number goes into the text; Execute refuses any other key.
-  if (!sql::IsKeyNumber(key)) return;
   try {
-    host_->Execute("Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where CUBS_UNIQUE_KEY = " +
-                   key);
+    batch_->LockCustomer(key);
   } catch (const Error& e) {
     throw Failure{"lock", e};
   }

@@ -81,11 +81,9 @@ class Importer {
 
  private:
   struct Failure;
-  // Locks the customer's master row, when there is one, for the open
-  // transaction: another import of the same customer waits until this one
-  // commits, so that its existence checks (on the batch object's own
-  // connection) and its history rows never overlap this one's. Two imports
-  // of a new customer meet at its INSERT instead; the loser runs again.
+  // The batch object's lock of the customer (KVT710C3::LockCustomer); throws
+  // Failure. Two imports of a new customer meet at its INSERT instead; the
+  // loser runs again.
   void LockCustomer(const std::string& key);
   // Runs one parsed document inside the open transaction; throws Failure.
   void Run(const nlohmann::json& document, const std::string& key);
