@@ -57,17 +57,13 @@ void KVT710C3::Construct(const Settings& settings) {
     create_mente_trn_ = true;
     db_status_ = emDbError;
     syori_kbn_ = 1;
-    std::string area = settings.Get(kCommonSection, "area");
-    std::string key;
-    if (area == "1") {
-      key = "DBPARMC";
-    } else if (area == "2") {
-      key = "DBPARMS";
-    } else {
+    const std::optional<std::string> key = policy::ConnectionKeyOfArea(
+        settings.Get(kCommonSection, "area"), policy::AreaReader::kBatchObject);
+    if (!key) {
       db_status_string_ = kAreaMessage;
       return;
     }
-    std::string connection_string = settings.Get(kCommonSection, key);
+    std::string connection_string = settings.Get(kCommonSection, *key);
     if (connection_string.empty()) {
       db_status_string_ = kConnectionStringMessage;
       return;
@@ -161,6 +157,20 @@ int32_t KVT710C3::DelExecute(const std::string& UniqueKey) {
     caller->Execute("Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = " + UniqueKey);
     RunQueue(*caller);
   });
+}
+
+void KVT710C3::LockCustomer(const std::string& UniqueKey) {
+  // Only a key number goes into the text.
+  if (!sql::IsKeyNumber(UniqueKey)) return;
+  RequireCaller(caller_, "KVT710C3.LockCustomer")
+      ->Execute("Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where CUBS_UNIQUE_KEY = " +
+                UniqueKey);
+}
+
+int64_t KVT710C3::StatementCount(bool deleting) const {
+  // The lock, then DelExecute's UPDATE or Execute's DELETEs, then the queue.
+  const int64_t own = deleting ? 1 : static_cast<int64_t>(catalogue::HistoryTables().size());
+  return 1 + own + (queue_ ? queue_->Count() : 0);
 }
 
 const KVT710C3::Binding& KVT710C3::Bindings() {

@@ -25,6 +25,7 @@
 
 #include "catalogue/writer_params.h"
 #include "platform/automation/dispatch.h"
+#include "policy/area.h"
 
 namespace kvt710 {
 class StatementQueue;  // batch/statement_queue.h: kept out of the installed headers
@@ -36,8 +37,6 @@ namespace db {
 class Connection;
 }
 class Settings;
-
-enum emDB_Status : int32_t { emDbError = -1, emDbNomal = 0 };
 
 // The configuration messages of a creation that found no connection string.
 inline constexpr const char* kAreaMessage = "エリアをレジストリに設定してください";
@@ -76,6 +75,18 @@ class KVT710C3 : public Dispatch {
                   int32_t MenteKBN = 1);
   // Marks the customer deleted, then runs the queue; -1 after a reported error.
   int32_t DelExecute(const std::string& UniqueKey);
+
+  // For a host that writes customers from several processes at once: locks
+  // the customer's master row, when there is one, for the caller
+  // connection's open transaction (a no-op UPDATE), so that another writer
+  // of the same customer waits until this one commits and their existence
+  // checks and history rows never interleave. A key that is not a plain
+  // number locks nothing (Execute refuses it). Throws kvt710::Error.
+  void LockCustomer(const std::string& UniqueKey);
+  // The statements run on the caller connection for a customer locked and
+  // then written by Execute (by DelExecute when `deleting`), with the queue
+  // as it stands.
+  int64_t StatementCount(bool deleting) const;
 
   // master/
   int32_t SetBaseData(const BaseDataParams& p);

@@ -8,6 +8,7 @@
 #include "platform/db/connection_string.h"
 #include "platform/db/errors.h"
 #include "platform/settings/settings.h"
+#include "policy/area.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
@@ -58,33 +59,36 @@ std::string ResolveConnectionString(const std::optional<std::string>& db) {
   } catch (const Error& e) {
     throw CommandError{kExitConfig, e.description() + " (make it readable, or pass --db CONN)"};
   }
-  std::optional<std::string> area = settings.Find(kCommonSection, "area");
-  if (area != "1" && area != "2") {
+  const std::optional<std::string> area = settings.Find(kCommonSection, "area");
+  const std::optional<std::string> key =
+      policy::ConnectionKeyOfArea(area.value_or(""), policy::AreaReader::kBatchObject);
+  if (!key) {
     // The value is compared exactly: " 1" is not 1.
     const std::string stored = area ? " is \"" + *area + "\", not 1 or 2;" : " is not set;";
     throw CommandError{kExitConfig, "No database: \"area\" in " + where + stored +
                                         " set \"area\" to 1 or 2 (kvt710 config set area 1), "
                                         "or pass --db CONN"};
   }
-  std::string key = area == "1" ? "DBPARMC" : "DBPARMS";
-  std::string value = settings.Get(kCommonSection, key);
+  const std::string value = settings.Get(kCommonSection, *key);
   if (value.empty())
-    throw CommandError{kExitConfig, "No database: set \"" + key + "\" in " + where +
-                                        " (kvt710 config set " + key + " CONN), or pass --db CONN"};
+    throw CommandError{kExitConfig, "No database: set \"" + *key + "\" in " + where +
+                                        " (kvt710 config set " + *key +
+                                        " CONN), or pass --db CONN"};
   try {
     db::CheckConnectionString(value);
   } catch (const Error& e) {
-    throw CommandError{kExitConfig, "The connection string in \"" + key + "\" of " + where +
+    throw CommandError{kExitConfig, "The connection string in \"" + *key + "\" of " + where +
                                         " cannot be used: " + e.description() +
-                                        " (kvt710 config set " + key + " CONN)"};
+                                        " (kvt710 config set " + *key + " CONN)"};
   }
   return value;
 }
 
 Settings SettingsForDatabase(const std::string& connection_string) {
   Settings file = Settings::ForApp();
-  if (file.Get(kCommonSection, "area") == "2")
-    return Settings::WithValues({{kCommonSection, "DBPARMS", connection_string}}, file.file());
+  const std::optional<std::string> key = policy::ConnectionKeyOfArea(
+      file.Get(kCommonSection, "area"), policy::AreaReader::kBatchObject);
+  if (key) return Settings::WithValues({{kCommonSection, *key, connection_string}}, file.file());
   return Settings::WithValues(
       {{kCommonSection, "area", "1"}, {kCommonSection, "DBPARMC", connection_string}}, file.file());
 }

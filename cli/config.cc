@@ -7,6 +7,7 @@
 #include "platform/automation/error.h"
 #include "platform/db/connection_string.h"
 #include "platform/settings/settings.h"
+#include "policy/area.h"
 
 namespace kvt710::cli {
 namespace {
@@ -60,7 +61,8 @@ int ConfigSet(const std::string& section, const std::string& key, const std::str
   out << key << "=" << MaskSetting(key, value) << " saved in " << Where(settings, section) << "\n";
   // Hints for the values the component reads, after the value is saved.
   const std::string lower = Lower(key);
-  if (section == kCommonSection && lower == "area" && value != "1" && value != "2")
+  if (section == kCommonSection && lower == "area" &&
+      !policy::ConnectionKeyOfArea(value, policy::AreaReader::kBatchObject))
     std::cerr << "kvt710: note: the batch object reads area 1 (DBPARMC) or 2 (DBPARMS) exactly\n";
   if (section == kCommonSection && (lower == "dbparmc" || lower == "dbparms") && !value.empty()) {
     try {

@@ -16,19 +16,16 @@
 #include <memory>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "batch/KVT710C3.h"
-#include "batch/statement_queue.h"
 #include "cli/common.h"
 #include "cli/interrupt.h"
 #include "cli/json_values.h"
 #include "cli/output_file.h"
 #include "platform/db/connection.h"
-#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
-#include "sql/KVT710H1.h"
+#include "policy/retry.h"
 
 namespace kvt710::cli {
 namespace {
@@ -90,7 +87,7 @@ struct Importer::Failure {
 };
 
 Importer::Importer(const std::string& connection_string, bool check_only)
-    : started_(Clock::now()), jitter_(static_cast<uint32_t>(::getpid())), check_only_(check_only) {
+    : started_(Clock::now()), check_only_(check_only) {
   host_ = OpenDatabase(connection_string);
   RequireCustomerTables(*host_);
   listening_ = ListenForReports([this](const Report& report) { reports_.push_back(report); });
@@ -158,6 +155,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
 
   // A customer that meets a conflict with another writer runs again from its
   // BEGIN; a full or lost database stops the import once the customer is written.
+  policy::Retry retry(policy::kImportRetry);
   for (int attempt = 1;; ++attempt) {
     reports_.clear();
     errors = json::array();
@@ -169,8 +167,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       began = true;
       LockCustomer(key);
       Run(document, key);
-      const bool deleting = document.value("delete", false);
-      const int64_t queued = batch_->Queue() ? batch_->Queue()->Count() : 0;
+      const int64_t statements = batch_->StatementCount(document.value("delete", false));
       committing = true;
       if (check_only_) {
         host_->RollbackTrans();
@@ -179,7 +176,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       }
       ++counts_.imported;
       counts_.retries += attempt - 1;
-      counts_.statements += queued + (deleting ? 1 : 8) + 1;
+      counts_.statements += statements;
       return true;
     } catch (const Failure& f) {
       add_error(f.call, f.error);
@@ -210,14 +207,7 @@ bool Importer::Import(const std::string& line, int64_t line_number, std::ostream
       failure = db::FailureKind::kUnavailable;
     }
     if (host_->State() != db::kStateOpen) failure = db::FailureKind::kUnavailable;
-    const bool conflict =
-        failure == db::FailureKind::kTransient || failure == db::FailureKind::kUniqueViolation;
-    if (conflict && attempt < kMaxAttempts) {
-      // A short, growing, jittered pause lets the other writer finish.
-      std::this_thread::sleep_for(
-          std::chrono::milliseconds((10 << (attempt - 1)) + jitter_() % 10));
-      continue;
-    }
+    if (retry.Again(attempt, failure)) continue;
     if (attempt > 1) reject["attempts"] = attempt;
     counts_.retries += attempt - 1;
     write_reject();
@@ -279,11 +269,8 @@ std::string Importer::StopMessage(int64_t line_number, db::FailureKind failure,
 }
 
 void Importer::LockCustomer(const std::string& key) {
-  // Only a key number goes into the text; Execute refuses any other key.
-  if (!sql::IsKeyNumber(key)) return;
   try {
-    host_->Execute("Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where CUBS_UNIQUE_KEY = " +
-                   key);
+    batch_->LockCustomer(key);
   } catch (const Error& e) {
     throw Failure{"lock", e};
   }

@@ -21,7 +21,6 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -66,7 +65,7 @@ class Importer {
   //    "reports":[...]}
   // A customer that fails on a conflict with another writer (busy, deadlock,
   // serialization failure, a key stored since its existence check) runs
-  // again, up to kMaxAttempts times in all; the reject then has "attempts".
+  // again, as often as policy::kImportRetry allows; the reject then has "attempts".
   // Throws CommandError (exit code 4), after writing the customer to
   // `rejects`, when the database is full or cannot be reached, so that no
   // later customer could be imported either.
@@ -77,18 +76,14 @@ class Importer {
   void RejectLine(const std::string& input, int64_t line_number, const Error& error,
                   std::ostream& rejects);
 
-  static constexpr int kMaxAttempts = 5;
-
   // Counts so far; seconds since construction.
   ImportCounts counts() const;
 
  private:
   struct Failure;
-  // Locks the customer's master row, when there is one, for the open
-  // transaction: another import of the same customer waits until this one
-  // commits, so that its existence checks (on the batch object's own
-  // connection) and its history rows never overlap this one's. Two imports
-  // of a new customer meet at its INSERT instead; the loser runs again.
+  // The batch object's lock of the customer (KVT710C3::LockCustomer); throws
+  // Failure. Two imports of a new customer meet at its INSERT instead; the
+  // loser runs again.
   void LockCustomer(const std::string& key);
   // Runs one parsed document inside the open transaction; throws Failure.
   void Run(const nlohmann::json& document, const std::string& key);
@@ -104,7 +99,6 @@ class Importer {
   std::vector<Report> reports_;  // reports of the customer being imported
   ImportCounts counts_;
   std::chrono::steady_clock::time_point started_;
-  std::minstd_rand jitter_;
   bool check_only_ = false;
 };
 

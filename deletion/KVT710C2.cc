@@ -1,45 +1,34 @@
 #include "deletion/KVT710C2.h"
 
-#include <chrono>
-#include <thread>
-
 #include "deletion/deletion_statements.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
-#include "platform/db/providers.h"
 #include "platform/settings/settings.h"
+#include "policy/area.h"
+#include "policy/retry.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710 {
 namespace {
 
-constexpr int32_t kStatusError = -1;  // emDB_Status values
-constexpr int32_t kStatusNormal = 0;
-
-// How often a call that lost a race with another user of the same customers
-// is run in all; the first retry waits kRetryPause, each further one twice as
-// long as the one before.
-constexpr int kAttempts = 6;
-constexpr std::chrono::milliseconds kRetryPause{20};
-
-// True when one of the errors recorded from `first` on says that another
-// user got in the way: a busy or locked database, a serialization failure or
-// deadlock, or a row changed since it was read.
-bool LostRace(const db::Errors& errors, size_t first) {
+// kTransient when one of the errors recorded from `first` on says that
+// another user got in the way: a busy or locked database, a serialization
+// failure or deadlock, or a row changed since it was read; kOther otherwise.
+db::FailureKind RaceOrOther(const db::Errors& errors, size_t first) {
   const std::vector<db::ProviderError>& list = errors.list();
   for (size_t i = first; i < list.size(); ++i) {
     if (list[i].number == db::kErrRowChanged ||
         db::ClassifyFailure(list[i]) == db::FailureKind::kTransient)
-      return true;
+      return db::FailureKind::kTransient;
   }
-  return false;
+  return db::FailureKind::kOther;
 }
 
 }  // namespace
 
 std::shared_ptr<KVT710C2> KVT710C2::Create() {
   std::shared_ptr<KVT710C2> service(new KVT710C2());
-  service->db_status_ = kStatusError;
+  service->db_status_ = emDbError;
   service->funcDBConnect();
   return service;
 }
@@ -47,7 +36,7 @@ std::shared_ptr<KVT710C2> KVT710C2::Create() {
 std::shared_ptr<KVT710C2> KVT710C2::Create(const Settings& settings) {
   std::shared_ptr<KVT710C2> service(new KVT710C2());
   service->settings_ = std::make_shared<const Settings>(settings);
-  service->db_status_ = kStatusError;
+  service->db_status_ = emDbError;
   service->funcDBConnect();
   return service;
 }
@@ -64,11 +53,12 @@ bool KVT710C2::funcDBConnect() {
   try {
     connection_ = db::Connection::Create();
     const Settings settings = Current();
-    const std::string key = settings.Get(kCommonSection, "area") == "1" ? "DBPARMC" : "DBPARMS";
-    connection_->set_connection_string(settings.Get(kCommonSection, key));
+    const std::optional<std::string> key = policy::ConnectionKeyOfArea(
+        settings.Get(kCommonSection, "area"), policy::AreaReader::kDeletionService);
+    connection_->set_connection_string(settings.Get(kCommonSection, *key));
     connection_->set_command_timeout(0);
     connection_->Open();
-    db_status_ = kStatusNormal;
+    db_status_ = emDbNomal;
     return true;
   } catch (const Error& e) {
     connect_failure_ = e.description();  // a missing database file is named here
@@ -76,7 +66,7 @@ bool KVT710C2::funcDBConnect() {
     connect_failure_ = "an unexpected failure";
   }
   connection_.reset();
-  db_status_ = kStatusError;
+  db_status_ = emDbError;
   return false;
 }
 
@@ -86,7 +76,7 @@ db::Connection& KVT710C2::Connection() {
 }
 
 void KVT710C2::SetHtKindFromArea() {
-  ht_kind_ = Current().Get(kCommonSection, "area") == "1" ? 2 : 1;
+  ht_kind_ = policy::DeletionHtKind(Current().Get(kCommonSection, "area"));
 }
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {
@@ -122,12 +112,12 @@ int32_t KVT710C2::DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd
 
 int32_t KVT710C2::MarkRetrying(const std::string& selection, bool all_rows, int16_t transe_flag,
                                int16_t upd_flag) {
+  policy::Retry retry(policy::kDeletionRetry);
   for (int attempt = 1;; ++attempt) {
     const size_t errors_before = Connection().errors().list().size();
     const int32_t result = funcDeleteCBaseProc(selection, all_rows, transe_flag, upd_flag);
-    if (result >= 0 || attempt == kAttempts || !LostRace(Connection().errors(), errors_before))
+    if (result >= 0 || !retry.Again(attempt, RaceOrOther(Connection().errors(), errors_before)))
       return result;
-    std::this_thread::sleep_for(kRetryPause * (1 << (attempt - 1)));
   }
 }
 

@@ -41,6 +41,11 @@ enum class FailureKind {
   kUnavailable,      // the connection is lost or the database cannot be used at all
 };
 
+// How an entry of a connection's error list (or a report of one) bears on
+// retrying, as the backend named by its source classifies its codes;
+// kOther for an entry of no provider.
+FailureKind ClassifyFailure(const ProviderError& error);
+
 class ProviderFailure : public Error {
  public:
   explicit ProviderFailure(ProviderError detail)

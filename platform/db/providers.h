@@ -20,11 +20,6 @@ using BackendFactory = std::function<std::unique_ptr<Backend>()>;
 // serves that provider.
 std::unique_ptr<Backend> CreateBackend(const std::string& provider);
 
-// How an entry of a connection's error list (or a report of one) bears on
-// retrying, as the backend named by its source classifies its codes;
-// kOther for an entry of no provider.
-FailureKind ClassifyFailure(const ProviderError& error);
-
 // The upper-cased names of the registered providers, sorted.
 std::vector<std::string> ProviderNames();
 

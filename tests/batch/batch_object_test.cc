@@ -56,13 +56,14 @@ TEST(BatchCreation, ChoosesTheConnectionStringByArea) {
     settings.UseConnection(database.connection_string(), "2");
     EXPECT_EQ(KVT710C3::Create()->DBStatus(), emDbNomal);
   }
-  for (const char* area : {"", " 1", "01", "１", "3"}) {
+  {
+    // Only "1" and "2" choose a string (the rule: tests/policy/area_test.cc).
     ScopedSettings settings;
-    settings.Set(kCommonSection, "area", area);
+    settings.Set(kCommonSection, "area", " 1");
     settings.Set(kCommonSection, "DBPARMC", database.connection_string());
     auto batch = KVT710C3::Create();
-    EXPECT_EQ(batch->DBStatus(), emDbError) << "area '" << area << "'";
-    EXPECT_EQ(batch->DBStatusString(), kAreaMessage) << "area '" << area << "'";
+    EXPECT_EQ(batch->DBStatus(), emDbError);
+    EXPECT_EQ(batch->DBStatusString(), kAreaMessage);
   }
   {
     ScopedSettings settings;
@@ -152,12 +153,18 @@ TEST_F(BatchRun, CommentStatementTexts) {
   EXPECT_EQ(batch_->Queue()->Count(), 0);
 }
 
-TEST_F(BatchRun, ExecuteDeletesTheHistoryThenRunsTheQueueInOrder) {
+TEST_F(BatchRun, LockThenExecuteDeletesTheHistoryThenRunsTheQueueInOrder) {
   ASSERT_EQ(batch_->SetSYOKANData(Comment("first")), 0);
   ASSERT_EQ(batch_->SetSYOKANData(Comment("second")), 0);
-  auto texts = Traced([&] { EXPECT_EQ(batch_->Execute("1203"), 0); });
+  auto texts = Traced([&] {
+    batch_->LockCustomer("1203");
+    EXPECT_EQ(batch_->Execute("1203"), 0);
+  });
+  EXPECT_EQ(batch_->StatementCount(false), static_cast<int64_t>(texts.size()));
   std::vector<std::string> expected;
-  for (const char* d : {"Delete From CGLASBS Where GLS_UNIQUE_KEY=1203",
+  for (const char* d : {"Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where "
+                        "CUBS_UNIQUE_KEY = 1203",
+                        "Delete From CGLASBS Where GLS_UNIQUE_KEY=1203",
                         "Delete From CGLASDTL Where GLS_UNIQUE_KEY=1203",
                         "Delete From CCNTBS Where CNT_UNIQUE_KEY=1203",
                         "Delete From CCNTDTL Where CNT_UNIQUE_KEY=1203",
@@ -166,10 +173,10 @@ TEST_F(BatchRun, ExecuteDeletesTheHistoryThenRunsTheQueueInOrder) {
                         "Delete From CSYOKN Where CMNT_UNIQUE_KEY=1203",
                         "Delete From CSALE Where CSALE_UNIQUE_KEY=1203"})
     expected.push_back(std::string(R"({"sql":")") + d + R"(","ok":true})");
-  ASSERT_EQ(texts.size(), 10u);
-  EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 8), expected);
-  EXPECT_NE(texts[8].find("'first'"), std::string::npos);
-  EXPECT_NE(texts[9].find("'second'"), std::string::npos);
+  ASSERT_EQ(texts.size(), 11u);
+  EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + 9), expected);
+  EXPECT_NE(texts[9].find("'first'"), std::string::npos);
+  EXPECT_NE(texts[10].find("'second'"), std::string::npos);
   // The queue stays; running again replaces the rows instead of adding to them.
   EXPECT_EQ(batch_->Queue()->Count(), 2);
   EXPECT_EQ(batch_->Execute("1203"), 0);
@@ -180,7 +187,10 @@ TEST_F(BatchRun, ExecuteDeletesTheHistoryThenRunsTheQueueInOrder) {
 TEST_F(BatchRun, ExecuteRefusesBadKeysAndMissingConnectionBeforeRunningAnything) {
   for (const char* key :
        {"", "1203;Delete From CBASE", "12 03", "1e3", "A12", "1234567890123456"}) {
-    auto texts = Traced([&] { EXPECT_THROW(batch_->Execute(key), Error) << key; });
+    auto texts = Traced([&] {
+      batch_->LockCustomer(key);
+      EXPECT_THROW(batch_->Execute(key), Error) << key;
+    });
     EXPECT_TRUE(texts.empty()) << key;
   }
   batch_->SetDBCon(nullptr);
@@ -215,10 +225,14 @@ TEST_F(BatchRun, FailingStatementLeavesNothingAfterHostRollback) {
 TEST_F(BatchRun, DelExecuteMarksThenRunsTheQueueAndReportsAFailure) {
   caller_->Execute("Insert Into CBASE(CUBS_UNIQUE_KEY,CUBS_DATA_FLG) Values (1203,'0')");
   ASSERT_EQ(batch_->SetSYOKANData(Comment("kept")), 0);
-  auto texts = Traced([&] { EXPECT_EQ(batch_->DelExecute("1203"), 0); });
-  ASSERT_EQ(texts.size(), 2u);
+  auto texts = Traced([&] {
+    batch_->LockCustomer("1203");
+    EXPECT_EQ(batch_->DelExecute("1203"), 0);
+  });
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(batch_->StatementCount(true), 3);
   EXPECT_EQ(
-      texts[0],
+      texts[1],
       R"({"sql":"Update CBASE Set CUBS_DATA_FLG = 2 Where CUBS_UNIQUE_KEY = 1203","ok":true})");
   EXPECT_EQ(database_.Scalar("Select CUBS_DATA_FLG From CBASE"), "2");
 
