@@ -23,6 +23,7 @@
 #include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
+#include "component/server.h"
 #include "history/history_tables.h"
 #include "master/master_tables.h"
 #include "platform/automation/dispatch.h"
@@ -231,6 +232,7 @@ void BM_CustomerQueue(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kvt710::RegisterServer();
   for (const FormCase& c : kForms)
     benchmark::RegisterBenchmark((std::string("BM_Render/") + c.name).c_str(), BM_Render, c);
   benchmark::RegisterBenchmark("BM_Statement/SetBaseData", BM_Statement<kvt710::BaseDataParams>,

@@ -13,6 +13,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
+#include "component/server.h"
 #include "history/history_tables.h"
 #include "master/master_tables.h"
 #include "platform/automation/error.h"
@@ -700,6 +701,7 @@ struct LocalSetup {
   Environment environment;
 
   LocalSetup() {
+    RegisterServer();
     std::string pattern = (fs::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) Violation("set-up: cannot create a temporary folder");
     dir = pattern;
