@@ -1,7 +1,7 @@
 // kvt710_kill_after K COMMAND ARGS...: the kvt710 command that kills itself
-// (SIGKILL) right after the K-th statement run on any of its connections,
-// transaction statements included, counted as the SQL trace counts them.
-// The crash tests' host: the real command, with every backend wrapped.
+// (SIGKILL) right after the K-th statement run on any of its connections: a
+// statement that the SQL trace shows, or a transaction's begin, commit or
+// rollback. The crash tests' host: the real command, every backend wrapped.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
