@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 
+#include "component/server.h"
 #include "deletion/KVT710C2.h"
 #include "platform/automation/error.h"
 #include "platform/db/connection.h"
@@ -116,6 +117,7 @@ void Run(const char* name, const std::string& connection_string, bool postgres, 
 }  // namespace
 
 int main(int argc, char** argv) {
+  kvt710::RegisterServer();
   const long marked = argc > 1 ? std::atol(argv[1]) : 100000;
   const long total = argc > 2 ? std::atol(argv[2]) : marked + marked / 2;
   if (marked < 0 || total < marked || total < 1) {

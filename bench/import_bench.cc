@@ -66,6 +66,7 @@
 #include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
+#include "component/server.h"
 #include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
 #include "platform/db/connection.h"
@@ -837,6 +838,7 @@ void ScaleRuns(const Target& target, const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kvt710::RegisterServer();
   const Options o = Parse(argc, argv);
   try {
     Target sqlite_target;

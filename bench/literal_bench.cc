@@ -24,6 +24,7 @@
 #include "catalogue/catalogue.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
+#include "component/server.h"
 #include "platform/automation/dispatch.h"
 #include "platform/automation/safe_array.h"
 #include "platform/db/connection.h"
@@ -231,6 +232,7 @@ void BM_CustomerQueue(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kvt710::RegisterServer();
   for (const FormCase& c : kForms)
     benchmark::RegisterBenchmark((std::string("BM_Render/") + c.name).c_str(), BM_Render, c);
   benchmark::RegisterBenchmark("BM_Statement/SetBaseData", BM_Statement<kvt710::BaseDataParams>,

@@ -28,6 +28,12 @@ struct ObjectRegistry::Impl {
 
 ObjectRegistry::ObjectRegistry() : impl_(std::make_shared<Impl>()) {}
 
+ObjectRegistry& ObjectRegistry::Default() {
+  // Never destroyed: objects may be created while the process exits.
+  static ObjectRegistry* registry = new ObjectRegistry();
+  return *registry;
+}
+
 ObjectRegistry::Factory ObjectRegistry::Register(const std::string& prog_id, Factory factory) {
   std::lock_guard lock(impl_->mutex);
   Factory& slot = impl_->factories[Lower(prog_id)];

@@ -16,8 +16,8 @@ class ObjectRegistry {
  public:
   using Factory = std::function<std::shared_ptr<Dispatch>()>;
 
-  // The process-wide registry, holding the platform's own objects
-  // ("ADODB.Connection", "PRW520.PRW520C1", "PRW520.PRW520C2").
+  // The process-wide registry that CreateObject uses. It starts empty: the
+  // host registers the objects it may create before creating any.
   static ObjectRegistry& Default();
 
   // Registers or replaces the factory of `prog_id` (case-insensitive).

@@ -99,4 +99,40 @@ class Backend {
   virtual std::string NullSafeEquals(const std::string& column, const std::string& value) const;
 };
 
+// A backend that forwards every call to the backend it wraps: a test derives
+// from it and overrides what it needs (counting or failing statements), and
+// installs it over every backend created with WrapBackends (providers.h).
+class BackendWrapper : public Backend {
+ public:
+  explicit BackendWrapper(std::unique_ptr<Backend> target) : target_(std::move(target)) {}
+  Backend& target() const { return *target_; }
+
+  void CheckKeys(const ConnectionParameters& params) const override;
+  void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) override;
+  bool IsOpen() const override;
+  void Close() override;
+  std::string ClientLibrary() const override;
+  void Execute(const std::string& sql) override;
+  void ExecuteShaped(const Statement& statement) override;
+  void ExecuteAll(const std::vector<const Statement*>& statements, bool shaped,
+                  size_t* done) override;
+  int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override;
+  std::unique_ptr<RowCursor> Query(const std::string& sql) override;
+  std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
+                                        const std::vector<Variant>& values) override;
+  std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) override;
+  void Begin() override;
+  void Commit() override;
+  void Rollback() override;
+  std::vector<std::string> PrimaryKey(const std::string& table) override;
+  bool HasTable(const std::string& table) override;
+  std::vector<std::string> IndexNames(const std::string& table) override;
+  std::vector<std::string> CheckStorage() override;
+  std::string Placeholder(int n) const override;
+  std::string NullSafeEquals(const std::string& column, const std::string& value) const override;
+
+ private:
+  std::unique_ptr<Backend> target_;
+};
+
 }  // namespace kvt710::db

@@ -1,10 +1,6 @@
 #include "platform/db/connection.h"
 
-#include <atomic>
 #include <cctype>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -14,68 +10,12 @@
 #include "platform/db/connection_string.h"
 #include "platform/db/providers.h"
 #include "platform/db/recordsets.h"
+#include "platform/db/sql_trace.h"
 
 namespace kvt710::db {
 namespace {
 
 constexpr const char* kSource = "ADODB.Connection";
-
-// The number of bytes of the UTF-8 sequence starting at `text[i]`, or 0 when
-// it is not a valid one.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (b < 0x80) return 1;
-  if ((b & 0xE0) == 0xC0) {
-    n = 2;
-    cp = b & 0x1F;
-  } else if ((b & 0xF0) == 0xE0) {
-    n = 3;
-    cp = b & 0x0F;
-  } else if ((b & 0xF8) == 0xF0) {
-    n = 4;
-    cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
-}
-
-// A JSON string literal of `text`: quotes, backslashes and control characters
-// escaped, UTF-8 kept as it is, a byte that is not UTF-8 replaced by U+FFFD.
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-      ++i;
-    } else if (c < 0x20 || c == 0x7F) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-      ++i;
-    } else if (const size_t n = Utf8Length(text, i); n > 0) {
-      out.append(text, i, n);
-      i += n;
-    } else {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    }
-  }
-  out += '"';
-  return out;
-}
 
 bool StartsWithWord(std::string_view text, std::string_view word) {
   size_t i = 0;
@@ -133,18 +73,6 @@ bool TakePreparedOption(ConnectionParameters& params) {
   if (word == "false" || word == "no" || word == "off" || word == "0") return false;
   throw Error(kvt710::err::kBadConnectionString,
               "The connection string's Prepared Statements value must be true or false", kSource);
-}
-
-// For crash tests only: KVT710_TEST_KILL_AFTER_STATEMENTS=k makes the process
-// SIGKILL itself right after the k-th statement run on any connection
-// (transaction statements included). Read once.
-void CountStatementForCrashTests() {
-  static const long long kill_after = [] {
-    const char* value = std::getenv("KVT710_TEST_KILL_AFTER_STATEMENTS");
-    return value != nullptr ? std::strtoll(value, nullptr, 10) : 0LL;
-  }();
-  static std::atomic<long long> run{0};
-  if (kill_after > 0 && ++run == kill_after) std::raise(SIGKILL);
 }
 
 Error AsError(const std::exception& e) {
@@ -284,17 +212,14 @@ std::shared_ptr<Recordset> Connection::OpenRecordset(const Statement& query) {
 
 void Connection::BeginTrans() {
   Guarded(nullptr, [&] { backend().Begin(); });
-  CountStatementForCrashTests();
 }
 
 void Connection::CommitTrans() {
   Guarded(nullptr, [&] { backend().Commit(); });
-  CountStatementForCrashTests();
 }
 
 void Connection::RollbackTrans() {
   Guarded(nullptr, [&] { backend().Rollback(); });
-  CountStatementForCrashTests();
 }
 
 int32_t Connection::State() const {
@@ -327,21 +252,7 @@ void Connection::RecordFailure(const Error& error) {
 }
 
 void Connection::Trace(const std::string& sql, bool ok) const {
-  WriteTrace(sql, ok);
-  CountStatementForCrashTests();
-}
-
-void Connection::WriteTrace(const std::string& sql, bool ok) {
-  const char* path = std::getenv("KVT710_TRACE_SQL");
-  if (path == nullptr || *path == '\0') return;
-  const std::string line =
-      "{\"sql\":" + JsonString(sql) + ",\"ok\":" + (ok ? "true" : "false") + "}\n";
-  // One write per line in append mode, so that lines of several connections
-  // do not interleave. A trace that cannot be written is skipped.
-  if (std::FILE* file = std::fopen(path, "ab")) {
-    std::fwrite(line.data(), 1, line.size(), file);
-    std::fclose(file);
-  }
+  TraceStatement(sql, ok);
 }
 
 Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {

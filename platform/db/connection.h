@@ -8,9 +8,8 @@
 // never appear in an error description or trace.
 //
 // Tracing: when KVT710_TRACE_SQL names a file, every command text sent to a
-// database is appended to it as one JSON line {"sql": TEXT, "ok": BOOL}.
-// Crash tests: KVT710_TEST_KILL_AFTER_STATEMENTS=k kills the process
-// (SIGKILL) right after the k-th statement, transaction statements included.
+// database is appended to it as one JSON line {"sql": TEXT, "ok": BOOL}
+// (sql_trace.h).
 //
 // Prepared shapes: a statement that knows its shape runs through the
 // backend's cache of prepared statements with its values bound, storing what
@@ -104,7 +103,6 @@ class Connection : public Dispatch, public std::enable_shared_from_this<Connecti
 
  private:
   Connection();
-  static void WriteTrace(const std::string& sql, bool ok);
   template <class F>
   auto Guarded(const std::string* sql, F&& body) -> decltype(body());
 

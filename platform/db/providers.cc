@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <map>
+#include <mutex>
 
 #include "platform/automation/error.h"
 #include "platform/db/postgres/postgres_backend.h"
@@ -10,26 +11,65 @@
 namespace kvt710::db {
 namespace {
 
-const std::map<std::string, BackendFactory>& Registry() {
-  static const std::map<std::string, BackendFactory> registry = {
+struct Registry {
+  std::mutex mutex;
+  std::map<std::string, BackendFactory> factories = {
       {"POSTGRESQL", [] { return NewPostgresBackend(); }},
       {"SQLITE", [] { return NewSqliteBackend(); }},
       // Further backends: {"NAME", [] { return NewNameBackend(); }},
   };
+  BackendWrap wrap;
+};
+
+Registry& TheRegistry() {
+  static Registry registry;
   return registry;
+}
+
+std::string Upper(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
 }
 
 }  // namespace
 
 std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
-  std::string name = provider;
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  const auto it = Registry().find(name);
-  if (it == Registry().end()) {
+  BackendFactory factory;
+  BackendWrap wrap;
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    const auto it = registry.factories.find(Upper(provider));
+    if (it != registry.factories.end()) factory = it->second;
+    wrap = registry.wrap;
+  }
+  if (!factory) {
     throw Error(err::kBadConnectionString, "Provider cannot be found: " + provider,
                 "ADODB.Connection");
   }
-  return it->second();
+  std::unique_ptr<Backend> backend = factory();
+  if (wrap) return wrap(std::move(backend));
+  return backend;
+}
+
+BackendFactory RegisterProvider(const std::string& provider, BackendFactory factory) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  const std::string name = Upper(provider);
+  BackendFactory previous;
+  if (const auto it = registry.factories.find(name); it != registry.factories.end()) {
+    previous = std::move(it->second);
+    registry.factories.erase(it);
+  }
+  if (factory) registry.factories.emplace(name, std::move(factory));
+  return previous;
+}
+
+BackendWrap WrapBackends(BackendWrap wrap) {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
+  std::swap(registry.wrap, wrap);
+  return wrap;
 }
 
 FailureKind ClassifyFailure(const ProviderError& error) {
@@ -43,8 +83,10 @@ FailureKind ClassifyFailure(const ProviderError& error) {
 }
 
 std::vector<std::string> ProviderNames() {
+  Registry& registry = TheRegistry();
+  std::lock_guard lock(registry.mutex);
   std::vector<std::string> names;
-  for (const auto& entry : Registry()) names.push_back(entry.first);
+  for (const auto& entry : registry.factories) names.push_back(entry.first);
   return names;
 }
 

@@ -3,7 +3,6 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
-#include "component/server.h"
 #include "platform/automation/registry.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
@@ -256,7 +255,6 @@ TEST_F(BatchRun, DelExecuteMarksThenRunsTheQueueAndReportsAFailure) {
 }
 
 TEST(BatchLateBound, CommentThroughTheRegistry) {
-  RegisterServer();
   TestDatabase database(Backend::kSQLite);
   ScopedSettings settings;
   settings.UseConnection(database.connection_string());

@@ -38,8 +38,17 @@ class Kvt710Process {
   Kvt710Process(const std::vector<std::string>& args,
                 const std::vector<std::pair<std::string, std::string>>& env = {},
                 const std::string& input_file = "/dev/null")
+      : Kvt710Process(Host{KVT710_BINARY}, args, env, input_file) {}
+
+  // A test host: a program that runs the kvt710 command line with ARGS....
+  struct Host {
+    std::string path;
+  };
+  Kvt710Process(const Host& host, const std::vector<std::string>& args,
+                const std::vector<std::pair<std::string, std::string>>& env = {},
+                const std::string& input_file = "/dev/null")
       : out_file_((dir_ / "out").string()), err_file_((dir_ / "err").string()) {
-    std::vector<std::string> argv_text = {KVT710_BINARY};
+    std::vector<std::string> argv_text = {host.path};
     argv_text.insert(argv_text.end(), args.begin(), args.end());
     pid_ = fork();
     if (pid_ == 0) {

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/script.h"
-#include "component/server.h"
+#include "platform/automation/error.h"
 #include "test_support.h"
 
 namespace kvt710 {
@@ -21,7 +21,6 @@ std::string Nested(const std::string& open, const std::string& close, int levels
 }
 
 TEST(HostScriptValues, BadBoundsAndDeepNestingFailTheirStepOnly) {
-  RegisterServer();
   const std::string call = R"({"call":"cn.Execute","args":[)";
   const std::vector<std::pair<std::string, int32_t>> steps = {
       {call + R"({"array":[],"lbound":-2147483648}]})", err::kSubscript},

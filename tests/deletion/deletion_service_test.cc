@@ -1,7 +1,6 @@
 // The deletion service without a usable connection, and its late binding.
 #include <limits>
 
-#include "component/server.h"
 #include "deletion/KVT710C2.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
@@ -60,7 +59,6 @@ TEST(DeletionServiceConnect, FailedConnectMakesEveryDeletionFail) {
 }
 
 TEST(DeletionServiceLateBound, MembersThroughTheRegistry) {
-  RegisterServer();
   TestDatabase database(Backend::kSQLite);
   auto connection = database.Connect();
   for (int key = 1; key <= 4; ++key) {

@@ -2,7 +2,6 @@
 #include <fstream>
 #include <thread>
 
-#include "component/server.h"
 #include "fieldlist/KVT710C1.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
@@ -202,7 +201,6 @@ TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
 }
 
 TEST_F(Executor, LateBoundThroughTheRegistry) {
-  RegisterServer();
   auto executor = CreateObject("KVT710.KVT710C1");
   auto connection = CreateObject("ADODB.Connection");
   connection->Put("ConnectionString", Variant::String(database_.connection_string()));

@@ -27,6 +27,7 @@
 #include "catalogue/catalogue.h"
 #include "cli/import.h"
 #include "cli/show.h"
+#include "component/server.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
 #include "platform/db/sqlite/date_collation.h"
@@ -144,6 +145,7 @@ struct Setup {
   std::unique_ptr<cli::Importer> importer;
 
   Setup() {
+    RegisterServer();
     const fs::path base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
     std::string pattern = (base / "kvt710-fuzz-import-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) Violation("set-up: cannot create a temporary folder");

@@ -14,6 +14,7 @@
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
 #include "catalogue/catalogue.h"
+#include "component/server.h"
 #include "platform/automation/error.h"
 #include "platform/automation/safe_array.h"
 #include "platform/db/connection.h"
@@ -688,6 +689,7 @@ struct LocalSetup {
   Environment environment;
 
   LocalSetup() {
+    RegisterServer();
     std::string pattern = (fs::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) Violation("set-up: cannot create a temporary folder");
     dir = pattern;

@@ -19,9 +19,7 @@ using testing_support::TestDatabase;
 
 class FieldListExecutor : public ::testing::TestWithParam<Backend> {
  protected:
-  FieldListExecutor() : database_(GetParam()), trace_(dir_ / "trace.jsonl") {
-    connection_ = database_.Connect();
-  }
+  FieldListExecutor() : database_(GetParam()) { connection_ = database_.Connect(); }
   ~FieldListExecutor() override { KVT710C1::Create()->ObjConnect(nullptr); }
 
   // Runs funcExeSqlCbase of a fresh executor for key 12345 and returns its
@@ -43,11 +41,12 @@ class FieldListExecutor : public ::testing::TestWithParam<Backend> {
 
   template <class F>
   bool Traced(F&& body) {
-    ScopedEnv env("KVT710_TRACE_SQL", trace_.string());
-    std::filesystem::remove(trace_);
+    // A file of its own for each run: a process keeps its trace file open.
+    const std::filesystem::path trace = dir_ / ("trace" + std::to_string(++runs_) + ".jsonl");
+    ScopedEnv env("KVT710_TRACE_SQL", trace.string());
     const bool result = body();
     sent_.clear();
-    std::ifstream in(trace_);
+    std::ifstream in(trace);
     for (std::string line; std::getline(in, line);)
       sent_.push_back(nlohmann::json::parse(line).at("sql").get<std::string>());
     return result;
@@ -60,7 +59,7 @@ class FieldListExecutor : public ::testing::TestWithParam<Backend> {
 
   TempDir dir_;
   TestDatabase database_;
-  std::filesystem::path trace_;
+  int runs_ = 0;
   std::shared_ptr<db::Connection> connection_;
   std::vector<std::string> sent_;
 };

@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/script.h"
-#include "component/server.h"
 #include "platform/clock.h"
 #include "test_support.h"
 
@@ -25,7 +24,6 @@ struct ScriptRun {
 };
 
 ScriptRun RunOn(Backend backend) {
-  RegisterServer();
   TestDatabase database(backend);
   ScopedSettings settings;
   settings.UseConnection(database.connection_string());
@@ -91,7 +89,6 @@ TEST(HostScript, SameOutputAndStatementTextsOnEachDatabase) {
 // a Double passed as text with 15 digits, the hearing measurements rendered
 // in their documented order, a field name with blanks around it.
 TEST(HostScript, ArgumentsAreCheckedAndConvertedAsAutomationDoes) {
-  RegisterServer();
   TestDatabase database(Backend::kSQLite);
   ScopedSettings settings;
   settings.UseConnection(database.connection_string());

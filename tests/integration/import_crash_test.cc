@@ -66,8 +66,9 @@ TEST_P(ImportCrash, KilledImportLeavesWholeCustomersAndTheRerunCompletes) {
     SCOPED_TRACE("killed after statement " + std::to_string(kill_after) + " of " +
                  std::to_string(total));
     TestDatabase database(GetParam());
-    Kvt710Process killed({"import", input, "--db", database.connection_string()},
-                         {{"KVT710_TEST_KILL_AFTER_STATEMENTS", std::to_string(kill_after)}});
+    Kvt710Process killed(
+        Kvt710Process::Host{KVT710_KILL_AFTER_BINARY},
+        {std::to_string(kill_after), "import", input, "--db", database.connection_string()});
     EXPECT_EQ(killed.Wait(), -SIGKILL) << killed.err();
 
     const Snapshot left = TakeSnapshot(database);

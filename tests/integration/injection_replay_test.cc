@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "batch/KVT710C3.h"
-#include "component/server.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
@@ -285,7 +284,6 @@ TEST(InjectionReplay, CorpusThroughTheLateBoundLayerOnPostgreSQL) {
   fuzz::SeedRows(*database.Connect());
   ScopedSettings settings;
   settings.UseConnection(database.connection_string());
-  RegisterServer();
 
   fuzz::Environment environment;
   environment.dispatch = CreateObject("KVT710.KVT710C3");

@@ -1,5 +1,4 @@
 // The customer master writers called late-bound, by name, as a host does.
-#include "component/server.h"
 #include "platform/automation/registry.h"
 #include "platform/clock.h"
 #include "tests/master/customer_fixture.h"
@@ -75,7 +74,6 @@ std::vector<Variant> BaseArguments(const BaseDataParams& p) {
 class MasterLateBound : public ::testing::Test {
  protected:
   MasterLateBound() : database_(Backend::kSQLite) {
-    RegisterServer();
     settings_.UseConnection(database_.connection_string());
     batch_ = CreateObject("KVT710.KVT710C3");
     auto connection = CreateObject("ADODB.Connection");

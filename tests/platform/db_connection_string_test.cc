@@ -1,11 +1,13 @@
 // Connection strings: ADO's key=value rules, URIs, redaction, and the
-// provider registry that the parsed provider name selects from.
+// provider registry that the parsed provider name selects from (replaceable
+// in tests).
 #include <gtest/gtest.h>
 
 #include "platform/automation/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/providers.h"
+#include "support/test_support.h"
 
 namespace kvt710::db {
 namespace {
@@ -132,16 +134,69 @@ TEST(ConnectionStringTest, RedactsEveryPassword) {
   }
 }
 
-TEST(ProvidersTest, SelectsTheBackendByProviderName) {
-  EXPECT_NE(CreateBackend("sqlite"), nullptr);
-  EXPECT_NE(CreateBackend("SQLite"), nullptr);
-  try {
-    CreateBackend("Oracle");
-    FAIL() << "an unknown provider was accepted";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kBadConnectionString);
-    EXPECT_EQ(e.description(), "Provider cannot be found: Oracle");
+// Counts the statements sent through it; all else is the wrapped backend's.
+class CountingBackend : public BackendWrapper {
+ public:
+  CountingBackend(std::unique_ptr<Backend> target, int* executed)
+      : BackendWrapper(std::move(target)), executed_(executed) {}
+  void Execute(const std::string& sql) override {
+    ++*executed_;
+    BackendWrapper::Execute(sql);
   }
+
+ private:
+  int* executed_;
+};
+
+TEST(ProvidersTest, FactoriesAndWrappersCanBeReplacedAndRestored) {
+  testing_support::TempDir dir;
+  const std::string file = (dir / "t.db").string();
+  const auto unknown = [](const std::string& provider) {
+    try {
+      CreateBackend(provider);
+    } catch (const Error& e) {
+      return e.number() == err::kBadConnectionString &&
+             e.description() == "Provider cannot be found: " + provider;
+    }
+    return false;
+  };
+  const std::vector<std::string> stock = {"POSTGRESQL", "SQLITE"};
+  EXPECT_EQ(ProviderNames(), stock);
+  EXPECT_TRUE(unknown("Test"));
+
+  // A factory registered by name serves the connection strings naming it, in any case.
+  int made = 0;
+  EXPECT_FALSE(RegisterProvider("Test", [&] {
+    ++made;
+    return CreateBackend("sqlite");
+  }));
+  auto registered = Connection::Create();
+  registered->Open("Provider=test;Data Source=" + file + ";Mode=ReadWriteCreate");
+  registered->Execute("CREATE TABLE T (A)");
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"POSTGRESQL", "SQLITE", "TEST"}));
+  const BackendFactory previous = RegisterProvider("TEST", nullptr);
+  EXPECT_TRUE(previous);
+  EXPECT_TRUE(unknown("Test"));
+  EXPECT_EQ(ProviderNames(), stock);
+
+  // Every backend created while a wrap is installed goes through it, until it is removed.
+  int executed = 0;
+  EXPECT_FALSE(WrapBackends([&](std::unique_ptr<Backend> backend) {
+    return std::make_unique<CountingBackend>(std::move(backend), &executed);
+  }));
+  auto wrapped = Connection::Create();
+  wrapped->Open("Provider=SQLite;Data Source=" + file);
+  wrapped->Execute("INSERT INTO T VALUES (1)");
+  EXPECT_TRUE(WrapBackends(nullptr));
+  auto plain = Connection::Create();
+  plain->Open("Provider=SQLite;Data Source=" + file);
+  plain->Execute("INSERT INTO T VALUES (2)");
+  wrapped->Execute("INSERT INTO T VALUES (3)");
+  EXPECT_EQ(executed, 2);
+  auto rows = wrapped->OpenRecordset("SELECT COUNT(*) AS N FROM T", CursorType::kStatic,
+                                     LockType::kReadOnly);
+  EXPECT_EQ(rows->Field("N").ToLong(), 3);
 }
 
 }  // namespace

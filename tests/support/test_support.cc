@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "component/server.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/schema.h"
@@ -15,6 +16,13 @@
 
 namespace kvt710::testing_support {
 namespace fs = std::filesystem;
+
+// Every test process is a host: the component's objects are registered
+// before any test runs, as a host registers them before creating any.
+[[maybe_unused]] const bool kServerRegistered = [] {
+  RegisterServer();
+  return true;
+}();
 
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "kvt710-test-XXXXXX").string();
