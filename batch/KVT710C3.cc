@@ -7,7 +7,7 @@
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
-#include "sql/KVT710H1.h"
+#include "platform/text/number.h"
 
 namespace kvt710 {
 namespace {
@@ -26,7 +26,7 @@ constexpr HistoryTable kHistoryTables[] = {
 
 // A key written bare into a statement must be a key number.
 void RequirePlainKey(const std::string& key, const std::string& source) {
-  if (!sql::IsKeyNumber(key))
+  if (!text::IsKeyNumber(key))
     throw Error(err::kInvalidCall,
                 "UniqueKey must be a plain number of at most 15 significant digits", source);
 }

@@ -8,6 +8,7 @@
 #include "deletion/deletion_statements.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
+#include "platform/text/date.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
@@ -49,7 +50,7 @@ int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_
 
 int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
                         const std::optional<std::string>& db, bool dry_run, std::ostream& out) {
-  if (!sql::ParseYyyymmdd(date))
+  if (!text::ReadYyyymmdd(date))
     throw CommandError{kExitUsage,
                        "--before is a calendar date written yyyymmdd, such as 20150101: " + date};
   const std::string connection_string = ResolveConnectionString(db);

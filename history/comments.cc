@@ -1,6 +1,7 @@
 // SetSYOKANData: a customer comment, table CSYOKN.
 #include "history/history_tables.h"
 #include "history/history_writer.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710 {
 
@@ -32,7 +33,7 @@ const std::vector<sql::Param<CommentParams>>& CommentParamList() {
 int32_t KVT710C3::SetSYOKANData(const CommentParams& params) {
   return Guarded("SetSYOKANData", ErrorList::kOwn, [&] {
     StatementQueue& queue = EnsureQueue();
-    if (sql::IsBlank(params.Comment1)) return;  // a blank comment writes no row
+    if (text::IsBlank(params.Comment1)) return;  // a blank comment writes no row
     history::QueueInsert(queue, CommentTable(), params);
   });
 }

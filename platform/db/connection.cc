@@ -14,41 +14,13 @@
 #include "platform/db/connection_string.h"
 #include "platform/db/providers.h"
 #include "platform/db/recordsets.h"
+#include "platform/text/ascii.h"
+#include "platform/text/utf8.h"
 
 namespace kvt710::db {
 namespace {
 
 constexpr const char* kSource = "ADODB.Connection";
-
-// The number of bytes of the UTF-8 sequence starting at `text[i]`, or 0 when
-// it is not a valid one.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (b < 0x80) return 1;
-  if ((b & 0xE0) == 0xC0) {
-    n = 2;
-    cp = b & 0x1F;
-  } else if ((b & 0xF0) == 0xE0) {
-    n = 3;
-    cp = b & 0x0F;
-  } else if ((b & 0xF8) == 0xF0) {
-    n = 4;
-    cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
-}
 
 // A JSON string literal of `text`: quotes, backslashes and control characters
 // escaped, UTF-8 kept as it is, a byte that is not UTF-8 replaced by U+FFFD.
@@ -65,7 +37,7 @@ std::string JsonString(std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\u%04x", c);
       out += buf;
       ++i;
-    } else if (const size_t n = Utf8Length(text, i); n > 0) {
+    } else if (const size_t n = text::Utf8SequenceLength(text, i); n > 0) {
       out.append(text, i, n);
       i += n;
     } else {
@@ -82,7 +54,7 @@ bool StartsWithWord(std::string_view text, std::string_view word) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   if (text.size() - i < word.size()) return false;
   for (size_t k = 0; k < word.size(); ++k) {
-    if (std::toupper(static_cast<unsigned char>(text[i + k])) != word[k]) return false;
+    if (text::ToUpperAscii(text[i + k]) != word[k]) return false;
   }
   const size_t after = i + word.size();
   return after == text.size() ||
@@ -128,7 +100,7 @@ bool TakePreparedOption(ConnectionParameters& params) {
   if (!value) return true;
   std::string word;
   for (char c : *value)
-    if (c != ' ') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c != ' ') word += text::ToLowerAscii(c);
   if (word == "true" || word == "yes" || word == "on" || word == "1") return true;
   if (word == "false" || word == "no" || word == "off" || word == "0") return false;
   throw Error(kvt710::err::kBadConnectionString,
@@ -212,7 +184,8 @@ void Connection::Open(const std::string& connection_string, const std::string& u
     const bool prepared = TakePreparedOption(params);
     if (!user.empty()) {
       const auto is_user = [](std::string_view key) {
-        return NamesEqual(key, "User ID") || NamesEqual(key, "UID") || NamesEqual(key, "User");
+        return text::EqualsIgnoreCase(key, "User ID") || text::EqualsIgnoreCase(key, "UID") ||
+               text::EqualsIgnoreCase(key, "User");
       };
       Override(params, is_user, "User ID", user);
     }
@@ -345,7 +318,7 @@ void Connection::WriteTrace(const std::string& sql, bool ok) {
 }
 
 Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
-  if (NamesEqual(member, "Execute") && kind == InvokeKind::kMethod) {
+  if (text::EqualsIgnoreCase(member, "Execute") && kind == InvokeKind::kMethod) {
     // Execute(sql, [recordsAffected], [options]): the count is by reference.
     if (args.size() > 3) ThrowWrongArgCount("Execute");
     Args wrapped("Execute", args);

@@ -6,6 +6,7 @@
 #include "platform/automation/error.h"
 #include "platform/db/postgres/postgres_backend.h"
 #include "platform/db/sqlite/sqlite_backend.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::db {
 namespace {
@@ -22,8 +23,7 @@ const std::map<std::string, BackendFactory>& Registry() {
 }  // namespace
 
 std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
-  std::string name = provider;
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string name = text::ToUpperAscii(provider);
   const auto it = Registry().find(name);
   if (it == Registry().end()) {
     throw Error(err::kBadConnectionString, "Provider cannot be found: " + provider,
