@@ -8,14 +8,14 @@
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
-#include "sql/KVT710H1.h"
+#include "platform/text/number.h"
 
 namespace kvt710 {
 namespace {
 
 // A key written bare into a statement must be a key number.
 void RequirePlainKey(const std::string& key, const std::string& source) {
-  if (!sql::IsKeyNumber(key))
+  if (!text::IsKeyNumber(key))
     throw Error(err::kInvalidCall,
                 "UniqueKey must be a plain number of at most 15 significant digits", source);
 }
@@ -161,7 +161,7 @@ int32_t KVT710C3::DelExecute(const std::string& UniqueKey) {
 
 void KVT710C3::LockCustomer(const std::string& UniqueKey) {
   // Only a key number goes into the text.
-  if (!sql::IsKeyNumber(UniqueKey)) return;
+  if (!text::IsKeyNumber(UniqueKey)) return;
   RequireCaller(caller_, "KVT710C3.LockCustomer")
       ->Execute("Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where CUBS_UNIQUE_KEY = " +
                 UniqueKey);

@@ -30,6 +30,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
 #include "platform/settings/settings.h"
+#include "platform/text/ascii.h"
 #include "sql/KVT710H1.h"
 #include "sql/table.h"
 
@@ -97,7 +98,7 @@ P Params(const std::vector<sql::Param<P>>& list, const json& arguments) {
   using K = typename sql::Source<P>::Kind;
   for (const auto& [name, value] : arguments.items()) {
     for (const sql::Param<P>& param : list) {
-      if (!kvt710::NamesEqual(param.name, name)) continue;
+      if (!kvt710::text::EqualsIgnoreCase(param.name, name)) continue;
       const Variant v = kvt710::cli::ImportValue(value);
       if (param.target.kind == K::kText) p.*(param.target.text) = v.ToString();
       if (param.target.kind == K::kNumber) p.*(param.target.number) = v.ToLong();

@@ -8,6 +8,7 @@
 #include "platform/db/connection_string.h"
 #include "platform/db/errors.h"
 #include "platform/settings/settings.h"
+#include "platform/text/number.h"
 #include "policy/area.h"
 #include "sql/KVT710H1.h"
 
@@ -26,7 +27,7 @@ int64_t ParseKey(std::string_view text, std::string_view what) {
   int64_t key = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), key);
   if (ec != std::errc() || end != text.data() + text.size() ||
-      !sql::IsWholeKey(static_cast<double>(key)))
+      !text::IsWholeKey(static_cast<double>(key)))
     throw CommandError{kExitUsage, std::string(what) +
                                        " is a customer's unique key, a whole number of at most "
                                        "15 digits: " +

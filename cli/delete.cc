@@ -8,6 +8,7 @@
 #include "deletion/deletion_statements.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
+#include "platform/text/date.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::cli {
@@ -49,7 +50,8 @@ int DeleteByKeyCommand(const std::string& key, int16_t transe_flag, int16_t upd_
 
 int DeleteBeforeCommand(const std::string& date, const std::optional<std::string>& store,
                         const std::optional<std::string>& db, bool dry_run, std::ostream& out) {
-  if (!sql::ParseYyyymmdd(date))
+  const std::optional<text::DateTime> cutoff = text::ReadYyyymmdd(date);
+  if (!cutoff)
     throw CommandError{kExitUsage,
                        "--before is a calendar date written yyyymmdd, such as 20150101: " + date};
   const std::string connection_string = ResolveConnectionString(db);
@@ -75,7 +77,7 @@ int DeleteBeforeCommand(const std::string& date, const std::optional<std::string
       throw CommandError{kExitDatabase, "Reading the customers failed: " + e.description()};
     }
   }
-  const std::string when = date.substr(0, 4) + "/" + date.substr(4, 2) + "/" + date.substr(6, 2);
+  const std::string when = text::FormatDate(*cutoff);
   if (dry_run) {
     out << "Would mark " << keys.size() << (keys.size() == 1 ? " customer" : " customers")
         << " whose newest visit is before " << when << (store ? " of store " + *store : "")

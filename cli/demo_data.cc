@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/automation/variant.h"
-#include "sql/KVT710H1.h"
+#include "platform/text/date.h"
 
 namespace kvt710::cli {
 namespace {
@@ -59,7 +59,7 @@ int64_t Days(int y, int m, int d) {
 }
 
 std::string DateText(int64_t days) {
-  return sql::FormatDate(Variant::Double(static_cast<double>(days)).ToDate());
+  return text::FormatDate(Variant::Double(static_cast<double>(days)).ToDate());
 }
 
 // The generated shop's "today" and opening day: the data do not depend on the clock.

@@ -25,6 +25,9 @@
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
+#include "platform/text/ascii.h"
+#include "platform/text/number.h"
+#include "platform/text/utf8.h"
 #include "policy/retry.h"
 
 namespace kvt710::cli {
@@ -53,20 +56,17 @@ std::string ParseErrorMessage(const json::exception& e) {
   constexpr size_t kLongest = 300;
   std::string message = std::string("Not a JSON line: ") + e.what();
   if (message.size() <= kLongest) return message;
-  size_t cut = kLongest;
-  while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) --cut;
-  message.resize(cut);
-  return message + "...";
+  return std::string(text::Utf8Prefix(message, kLongest)) + "...";
 }
 
 bool IsBlankLine(const std::string& line) {
-  return line.find_first_not_of(" \t\r") == std::string::npos;
+  return text::TrimAsciiSpace(line).empty();
 }
 
 // The members that the import runs itself around a customer's calls.
 bool IsRunByImport(const std::string& method) {
-  return NamesEqual(method, "Initialize") || NamesEqual(method, "Execute") ||
-         NamesEqual(method, "DelExecute");
+  return text::EqualsIgnoreCase(method, "Initialize") ||
+         text::EqualsIgnoreCase(method, "Execute") || text::EqualsIgnoreCase(method, "DelExecute");
 }
 
 std::string Descriptions(const std::vector<Report>& reports, size_t from) {
@@ -411,9 +411,7 @@ std::string BriefReject(const std::string& reject_json) {
   if (!errors.empty() && errors[0].is_object())
     text += errors[0].value("call", "") + ": " + errors[0].value("description", "");
   if (text.size() <= kLongest) return text;
-  size_t cut = kLongest;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return text.substr(0, cut) + "...";
+  return std::string(text::Utf8Prefix(text, kLongest)) + "...";
 }
 
 ImportCounts ImportStream(Importer& importer, LineReader& lines, std::ostream& rejects,

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/text/utf8.h"
+
 namespace kvt710::cli {
 namespace {
 
@@ -80,9 +82,7 @@ std::string Excerpt(const json& value, size_t limit) {
     next = &*member;
     ++member;
   }
-  size_t cut = limit;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  text.resize(cut);
+  text.resize(text::Utf8Prefix(text, limit).size());
   return text + "...";
 }
 

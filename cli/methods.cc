@@ -7,6 +7,7 @@
 
 #include "batch/KVT710C3.h"
 #include "cli/common.h"
+#include "platform/text/ascii.h"
 #include "platform/text/nearest.h"
 #include "sql/table.h"
 
@@ -52,7 +53,7 @@ std::string FeedsText(const Method& method, const sql::ParamInfo& p) {
 const Method& FindMethod(const std::string& name) {
   std::vector<std::string> names;
   for (const Method& method : KVT710C3::ImportMethods()) {
-    if (NamesEqual(method.name, name)) return method;
+    if (text::EqualsIgnoreCase(method.name, name)) return method;
     names.push_back(method.name);
   }
   std::string message = "no import method '" + name + "'";

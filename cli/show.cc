@@ -7,6 +7,7 @@
 #include "cli/common.h"
 #include "cli/json_values.h"
 #include "platform/db/connection.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::cli {
 
@@ -17,9 +18,7 @@ nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql) 
   for (; !recordset->Eof(); recordset->MoveNext()) {
     nlohmann::ordered_json row = nlohmann::ordered_json::object();
     for (const std::string& name : names) {
-      std::string column = name;
-      for (char& c : column) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      row[column] = ToJson(recordset->Field(name));
+      row[text::ToUpperAscii(name)] = ToJson(recordset->Field(name));
     }
     rows.push_back(std::move(row));
   }

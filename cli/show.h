@@ -19,7 +19,7 @@ namespace cli {
 nlohmann::ordered_json Rows(db::Connection& connection, const std::string& sql);
 
 // {"CBASE":[{...}],"CMENTE_T":[...],...}: the customer's rows of each table.
-// REQUIRED: sql::IsKeyNumber(key).
+// REQUIRED: text::IsKeyNumber(key).
 nlohmann::ordered_json CustomerRows(db::Connection& connection, const std::string& key);
 
 // The command. Returns 0, or 1 when no table holds a row of the customer.

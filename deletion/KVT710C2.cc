@@ -4,6 +4,8 @@
 #include "platform/clock.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
+#include "platform/text/date.h"
+#include "platform/text/number.h"
 #include "policy/area.h"
 #include "policy/retry.h"
 #include "sql/KVT710H1.h"
@@ -81,7 +83,7 @@ void KVT710C2::SetHtKindFromArea() {
 
 emReturnCD KVT710C2::DeleteCBase(double db_UniqueKey, int16_t in_TranseFlg, int16_t in_UpdFlg) {
   try {
-    if (!sql::IsWholeKey(db_UniqueKey)) {
+    if (!text::IsWholeKey(db_UniqueKey)) {
       last_failure_ = "the key is not a whole number of at most 15 digits";
       return emRetError;
     }
@@ -98,7 +100,7 @@ int32_t KVT710C2::DeleteCBaseYMD(int32_t lg_YMD, std::optional<Variant> hStoreCd
   try {
     // Every date sorts before a text that is not one, so a cut-off that is
     // not a real date would select every customer.
-    if (!sql::ParseYyyymmdd(std::to_string(lg_YMD))) {
+    if (!text::ReadYyyymmdd(std::to_string(lg_YMD))) {
       last_failure_ = "the cut-off " + std::to_string(lg_YMD) + " is no calendar date yyyymmdd";
       return -1;
     }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/text/date.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::deletion {
@@ -17,7 +18,7 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string NewestVisit(const MaintenanceRecord& record) {
-  return record.newest_visit ? "'" + sql::FormatDate(*record.newest_visit) + "'" : "Null";
+  return record.newest_visit ? "'" + text::FormatDate(*record.newest_visit) + "'" : "Null";
 }
 
 }  // namespace
@@ -53,7 +54,7 @@ std::string MaintenanceInsert(const MaintenanceRecord& r) {
   return "INSERT INTO CMENTE_T (MTRN_STORE_NO, MTRN_KANA_MEI, MTRN_HT_KBN, MTRN_UNIQUE_KEY, "
          "MTRN_KBN, MTRN_NEWBST_COMING, MTRN_UPDATE, MTRN_TRANSE_FLG,MTRN_UPD_FLG ) VAlUES (" +
          Quoted(r.store) + ", " + Quoted(r.kana) + "," + std::to_string(r.ht_kind) + "," +
-         KeyText(r.key) + ",2 ," + NewestVisit(r) + ", '" + sql::FormatDate(r.today) + "'," +
+         KeyText(r.key) + ",2 ," + NewestVisit(r) + ", '" + text::FormatDate(r.today) + "'," +
          std::to_string(r.transe_flag) + "," + std::to_string(r.upd_flag) + ")";
 }
 
@@ -61,7 +62,7 @@ std::string MaintenanceUpdate(const MaintenanceRecord& r) {
   return "UPDATE CMENTE_T SET MTRN_HT_KBN = " + std::to_string(r.ht_kind) +
          ",MTRN_KBN = 2, MTRN_KANA_MEI = " + Quoted(r.kana) +
          ", MTRN_STORE_NO = " + Quoted(r.store) + ", MTRN_NEWBST_COMING = " + NewestVisit(r) +
-         ", MTRN_UPDATE = '" + sql::FormatDate(r.today) +
+         ", MTRN_UPDATE = '" + text::FormatDate(r.today) +
          "', MTRN_TRANSE_FLG = " + std::to_string(r.transe_flag) +
          ", MTRN_UPD_FLG = " + std::to_string(r.upd_flag) +
          " WHERE MTRN_UNIQUE_KEY = " + KeyText(r.key);

@@ -5,46 +5,13 @@
 #include "catalogue/catalogue.h"
 #include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
-#include "sql/KVT710H1.h"
+#include "platform/text/ascii.h"
+#include "platform/text/literal.h"
+#include "platform/text/number.h"
+#include "platform/text/utf8.h"
 
 namespace kvt710::fieldlist {
 namespace {
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// [+-]? (digits [. digits?] | . digits) ([eE] [+-]? digits)?
-bool IsPlainLiteralNumber(std::string_view text) {
-  size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t digits = 0;
-  while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++digits;
-  }
-  if (digits == 0) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    size_t exponent = 0;
-    while (i < text.size() && IsDigit(text[i])) ++i, ++exponent;
-    if (exponent == 0) return false;
-  }
-  return i == text.size();
-}
-
-bool IsQuotedText(std::string_view text) {
-  if (text.size() < 2 || text.front() != '\'' || text.back() != '\'') return false;
-  const std::string_view inner = text.substr(1, text.size() - 2);
-  for (size_t i = 0; i < inner.size(); ++i) {
-    if (inner[i] != '\'') continue;
-    if (i + 1 >= inner.size() || inner[i + 1] != '\'') return false;
-    ++i;
-  }
-  return sql::IsValidText(inner);
-}
 
 Error Refused(const std::string& what) {
   return Error(err::kInvalidCall, what);
@@ -52,7 +19,7 @@ Error Refused(const std::string& what) {
 
 // Names and values are shown in messages only when they are valid text.
 std::string Shown(std::string_view text) {
-  return sql::IsValidText(text) ? "'" + std::string(text) + "'" : "(not valid text)";
+  return text::IsValidText(text) ? "'" + std::string(text) + "'" : "(not valid text)";
 }
 
 void CheckPair(const std::vector<std::string>& names, const std::vector<std::string>& values,
@@ -69,9 +36,10 @@ void CheckPair(const std::vector<std::string>& names, const std::vector<std::str
                   "Null): " +
                   Shown(values[at]));
   // A key column holds a key: at most 15 significant digits, as every key.
-  const std::string_view value = sql::Trim(values[at]);
-  if ((NamesEqual(names[at], "CUBS_UNIQUE_KEY") || NamesEqual(names[at], "CUBS_FAMILY_KEY")) &&
-      !NamesEqual(value, "Null") && !sql::IsKeyNumber(value))
+  const std::string_view value = text::Trim(values[at]);
+  if ((text::EqualsIgnoreCase(names[at], "CUBS_UNIQUE_KEY") ||
+       text::EqualsIgnoreCase(names[at], "CUBS_FAMILY_KEY")) &&
+      !text::EqualsIgnoreCase(value, "Null") && !text::IsKeyNumber(value))
     throw Refused("Value " + std::to_string(i + 1) + " of " + names[at] +
                   " is a key: a plain number of at most 15 significant digits, or Null");
 }
@@ -79,7 +47,7 @@ void CheckPair(const std::vector<std::string>& names, const std::vector<std::str
 }  // namespace
 
 std::string KeyText(double key) {
-  if (!sql::IsWholeKey(key)) throw Refused("CliantNo must be a whole number of at most 15 digits");
+  if (!text::IsWholeKey(key)) throw Refused("CliantNo must be a whole number of at most 15 digits");
   if (key == 0) return "0";  // also for -0
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.0f", key);
@@ -87,15 +55,16 @@ std::string KeyText(double key) {
 }
 
 bool IsSqlLiteral(std::string_view value) {
-  const std::string_view trimmed = sql::Trim(value);
-  return IsQuotedText(trimmed) || IsPlainLiteralNumber(trimmed) || NamesEqual(trimmed, "Null");
+  const std::string_view trimmed = text::Trim(value);
+  return text::IsQuotedLiteral(trimmed) || text::IsNumberLiteral(trimmed) ||
+         text::EqualsIgnoreCase(trimmed, "Null");
 }
 
 bool IsBaseColumn(std::string_view name) {
   // Blanks around a name are harmless in the statement, which sends it as received.
-  const std::string_view trimmed = sql::Trim(name);
+  const std::string_view trimmed = text::Trim(name);
   for (const auto& column : catalogue::BaseTable().columns) {
-    if (NamesEqual(column.name, trimmed)) return true;
+    if (text::EqualsIgnoreCase(column.name, trimmed)) return true;
   }
   return false;
 }

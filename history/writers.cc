@@ -4,6 +4,7 @@
 #include "batch/writer_support.h"
 #include "catalogue/catalogue.h"
 #include "platform/clock.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710 {
 namespace {
@@ -65,7 +66,7 @@ int32_t KVT710C3::SetUriageData(const SalesLineParams& p) {
 int32_t KVT710C3::SetSYOKANData(const CommentParams& params) {
   return Guarded("SetSYOKANData", ErrorList::kOwn, [&] {
     StatementQueue& queue = EnsureQueue();
-    if (sql::IsBlank(params.Comment1)) return;  // a blank comment writes no row
+    if (text::IsBlank(params.Comment1)) return;  // a blank comment writes no row
     QueueInsert(queue, catalogue::CommentTable(), params);
   });
 }

@@ -4,6 +4,9 @@
 #include "batch/writer_support.h"
 #include "catalogue/catalogue.h"
 #include "platform/clock.h"
+#include "platform/text/ascii.h"
+#include "platform/text/number.h"
+#include "platform/text/utf8.h"
 
 namespace kvt710 {
 namespace {
@@ -33,9 +36,9 @@ const ComputedColumns& Computed() {
 // quoted, when they are a number that is not negative; otherwise Null.
 // A numeric piece that does not fit 32 bits (9E99) is an error.
 std::string TelephoneKey(std::string_view home_tel) {
-  if (!sql::IsValidText(home_tel))
+  if (!text::IsValidText(home_tel))
     throw Error(err::kInvalidCall, "HomeTel is not valid text (UTF-8 without NUL)");
-  const std::string_view trimmed = sql::Trim(home_tel);
+  const std::string_view trimmed = text::Trim(home_tel);
   size_t start = trimmed.size();
   int characters = 0;
   while (start > 0 && characters < 4) {
@@ -44,8 +47,8 @@ std::string TelephoneKey(std::string_view home_tel) {
     ++characters;
   }
   const std::string_view piece = trimmed.substr(start);
-  if (!sql::IsNumeric(piece)) return "Null";
-  const std::optional<int32_t> value = sql::ToLongHalfEven(piece);
+  if (!text::IsNumeric(piece)) return "Null";
+  const std::optional<int32_t> value = text::ToLongHalfEven(piece);
   if (!value) throw Error(err::kOverflow, "HomeTel: the telephone key overflows");
   if (*value < 0 || characters != 4) return "Null";
   return "'" + std::string(piece) + "'";
@@ -64,10 +67,10 @@ int32_t KVT710C3::SetBaseData(const BaseDataParams& params) {
 
     // The computed values come first: they fail before any array element is rendered.
     const std::string telkey = TelephoneKey(params.HomeTel);
-    const bool member = sql::Trim(params.FamilyKbn) == "2";
+    const bool member = text::Trim(params.FamilyKbn) == "2";
     const std::string family_key =
         member ? sql::Render(F::kKey, params.FamilyKey, "FamilyKey", now) : params.UniqueKey;
-    const char* best_link = sql::Trim(params.Bestkey).empty() ? "Null" : "'1'";
+    const char* best_link = text::Trim(params.Bestkey).empty() ? "Null" : "'1'";
 
     // The arrays are the caller's and are rendered in place.
     sql::Row rendered;

@@ -1,6 +1,7 @@
 // Family grouping: moving a customer into a representative's family and
 // recounting a family. The database counts when Execute runs the queue.
 #include "batch/writer_support.h"
+#include "platform/text/number.h"
 
 namespace kvt710 {
 namespace {
@@ -30,7 +31,7 @@ int32_t KVT710C3::FamilyCnt_Update(const std::string& UniqueKey) {
 int32_t KVT710C3::FamilyUpdate(const std::string& DaihyoKey, const std::string& KazokuKey) {
   return Guarded("FamilyUpdate", ErrorList::kCaller, [&] {
     // Keys that are not numbers at all are no error: nothing to move.
-    if (!sql::IsNumeric(KazokuKey) || !sql::IsNumeric(DaihyoKey)) return;
+    if (!text::IsNumeric(KazokuKey) || !text::IsNumeric(DaihyoKey)) return;
     RequirePlainKey(DaihyoKey, "DaihyoKey");
     RequirePlainKey(KazokuKey, "KazokuKey");
     std::string move =

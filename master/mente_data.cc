@@ -3,6 +3,7 @@
 #include "catalogue/catalogue.h"
 #include "platform/automation/registry.h"
 #include "platform/clock.h"
+#include "platform/text/number.h"
 
 namespace kvt710 {
 namespace {
@@ -23,7 +24,7 @@ std::string SystemParameter7050() {
 int32_t KVT710C3::SetMENTEData(const MenteDataParams& params) {
   // A transaction that comes from the store named by parameter 7050 is not written.
   const std::string skipped_store = SystemParameter7050();
-  if (skipped_store == params.MotoStore && sql::IsNumeric(skipped_store)) return 0;
+  if (skipped_store == params.MotoStore && text::IsNumeric(skipped_store)) return 0;
 
   return Guarded("SetMENTEData", ErrorList::kOwn, [&] {
     StatementQueue& queue = EnsureQueue();

@@ -1,10 +1,13 @@
-// Module KVT710H1: quote doubling, trimming, text validity and the value
-// forms. The numeric and date tests live in numeric.cc and date.cc.
+// Module KVT710H1: quote doubling and the value forms.
 #include "sql/KVT710H1.h"
 
 #include <cstdint>
 
 #include "platform/automation/error.h"
+#include "platform/text/ascii.h"
+#include "platform/text/date.h"
+#include "platform/text/number.h"
+#include "platform/text/utf8.h"
 
 namespace kvt710 {
 
@@ -40,6 +43,10 @@ std::string funcVarToStr(const Variant& value) {
 namespace sql {
 namespace {
 
+using text::IsBlank;
+using text::IsNumeric;
+using text::Trim;
+
 void AppendNull(std::string& out) {
   out += "Null";
 }
@@ -54,7 +61,7 @@ void AppendQuoted(std::string& out, std::string_view text) {
 // The value for an error message: short valid values only, so that a
 // message never carries a huge or broken text.
 std::string Shown(std::string_view value) {
-  if (value.size() > 40 || !IsValidText(value)) return {};
+  if (value.size() > 40 || !text::IsValidText(value)) return {};
   return ": \"" + std::string(value) + "\"";
 }
 
@@ -64,50 +71,6 @@ std::string Shown(std::string_view value) {
 
 }  // namespace
 
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return text.substr(text.size());
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool IsBlank(std::string_view text) {
-  return Trim(text).empty();
-}
-
-bool IsValidText(std::string_view text) {
-  const size_t n = text.size();
-  size_t i = 0;
-  while (i < n) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead == 0) return false;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t length;
-    uint32_t code;
-    uint32_t smallest;  // below this the sequence is an overlong form
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2, code = lead & 0x1F, smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code = lead & 0x0F, smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code = lead & 0x07, smallest = 0x10000;
-    } else {
-      return false;
-    }
-    if (n - i < length) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
-
 std::string Render(Form form, std::string_view value, std::string_view name, const DateTime& now) {
   std::string out;
   RenderTo(out, form, value, name, now);
@@ -116,13 +79,13 @@ std::string Render(Form form, std::string_view value, std::string_view name, con
 
 void RenderTo(std::string& out, Form form, std::string_view value, std::string_view name,
               const DateTime& now) {
-  if (form != Form::kTimestamp && form != Form::kInteger && !IsValidText(value))
+  if (form != Form::kTimestamp && form != Form::kInteger && !text::IsValidText(value))
     throw Error(err::kInvalidCall, std::string(name) + " is not valid text (UTF-8 without NUL)");
 
   // Trimming removes blanks only, so it commutes with the quote doubling.
   switch (form) {
     case Form::kKey:
-      if (!IsKeyNumber(value))
+      if (!text::IsKeyNumber(value))
         Refuse(name, " must be a plain number of at most 15 significant digits", value);
       out += value;
       return;
@@ -131,7 +94,7 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       return;
     case Form::kNumber:
       if (!IsNumeric(value)) return AppendNull(out);
-      AppendWithoutSeparators(out, value);
+      text::AppendWithoutSeparators(out, value);
       return;
     case Form::kQuotedNumber:
       if (!IsNumeric(value)) return AppendNull(out);
@@ -139,7 +102,7 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       return;
     case Form::kWholeNumber:
       if (!IsNumeric(value)) return AppendNull(out);
-      out += WholeNumber(value);
+      out += *text::WholeNumber(value);
       return;
     case Form::kText:
     case Form::kPlainText:
@@ -147,21 +110,21 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       AppendQuoted(out, Trim(value));
       return;
     case Form::kDate: {
-      const std::optional<DateTime> date = ParseDate(value);
+      const std::optional<DateTime> date = text::ReadDate(value);
       if (!date) return AppendNull(out);
       out += '\'';
-      AppendDate(out, *date);
+      text::AppendDate(out, *date);
       out += '\'';
       return;
     }
     case Form::kTimestamp:
       out += '\'';
-      AppendDateTime(out, now);
+      text::AppendDateTime(out, now);
       out += '\'';
       return;
     case Form::kNumberOrZero:
       if (IsNumeric(value)) {
-        AppendWithoutSeparators(out, value);
+        text::AppendWithoutSeparators(out, value);
       } else {
         out += '0';
       }
@@ -175,26 +138,26 @@ void RenderTo(std::string& out, Form form, std::string_view value, std::string_v
       AppendQuoted(out, value);
       return;
     case Form::kMonthDay: {
-      const std::optional<DateTime> date = ParseDate(value);
+      const std::optional<DateTime> date = text::ReadDate(value);
       if (!date) return AppendNull(out);
-      AppendMonthDay(out, *date);
+      text::AppendMonthDay(out, *date);
       return;
     }
     case Form::kSideCode: {
       if (!IsNumeric(value)) return AppendNull(out);
-      const std::optional<int32_t> rounded = ToLongHalfEven(value);
+      const std::optional<int32_t> rounded = text::ToLongHalfEven(value);
       if (!rounded) throw Error(err::kOverflow, std::string(name) + " overflows");
       if (*rounded < 1 || *rounded > 3) return AppendNull(out);
-      AppendWithoutSeparators(out, value);
+      text::AppendWithoutSeparators(out, value);
       return;
     }
     case Form::kReserve:
       if (value.empty()) return AppendNull(out);
-      if (!IsPlainNumber(value)) Refuse(name, " must be empty or a plain number", value);
+      if (!text::IsPlainNumber(value)) Refuse(name, " must be empty or a plain number", value);
       out += value;
       return;
     case Form::kInteger:
-      if (!IsPlainNumber(value)) Refuse(name, " must be a whole number", value);
+      if (!text::IsPlainNumber(value)) Refuse(name, " must be a whole number", value);
       out += value;
       return;
   }

@@ -1,4 +1,5 @@
 #include "platform/automation/dispatch.h"
+#include "platform/text/ascii.h"
 
 #include <algorithm>
 #include <new>
@@ -26,17 +27,6 @@ void Dispatch::Put(std::string_view member, Variant value) {
 void Dispatch::PutRef(std::string_view member, Variant object) {
   std::vector<Variant> args{std::move(object)};
   Invoke(member, InvokeKind::kPropertyPutRef, args);
-}
-
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 void ThrowWrongArgCount(std::string_view) {
@@ -98,7 +88,8 @@ std::vector<Variant> ArrangeNamedArgs(std::string_view member,
   size_t used = 0;
   for (NamedArg& arg : named) {
     size_t position = 0;
-    while (position < parameters.size() && !NamesEqual(parameters[position], arg.name)) ++position;
+    while (position < parameters.size() && !text::EqualsIgnoreCase(parameters[position], arg.name))
+      ++position;
     if (position == parameters.size()) {
       std::string known;
       for (const std::string& parameter : parameters)

@@ -22,6 +22,7 @@
 #include "platform/automation/error.h"
 #include "platform/automation/safe_array.h"
 #include "platform/automation/variant.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710 {
 
@@ -45,9 +46,6 @@ class Dispatch {
   void Put(std::string_view member, Variant value);
   void PutRef(std::string_view member, Variant object);
 };
-
-// ASCII case-insensitive equality of member and field names.
-bool NamesEqual(std::string_view a, std::string_view b);
 
 // Error 450: a call with more arguments than `member` takes; nothing has run.
 [[noreturn]] void ThrowWrongArgCount(std::string_view member);
@@ -110,7 +108,7 @@ class DispatchTable {
                  std::vector<Variant>& args) const {
     bool name_known = false;
     for (const Member& m : members_) {
-      if (!NamesEqual(m.name, member)) continue;
+      if (!text::EqualsIgnoreCase(m.name, member)) continue;
       name_known = true;
       // A method without arguments may also be read like a property.
       bool kind_fits =
@@ -132,7 +130,8 @@ class DispatchTable {
   // The parameter names of the method `member`, or empty.
   std::vector<std::string> ParameterNames(std::string_view member) const {
     for (const Member& m : members_)
-      if (m.kind == InvokeKind::kMethod && NamesEqual(m.name, member)) return m.parameters;
+      if (m.kind == InvokeKind::kMethod && text::EqualsIgnoreCase(m.name, member))
+        return m.parameters;
     return {};
   }
 

@@ -10,6 +10,8 @@
 
 #include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
+#include "platform/text/ascii.h"
+#include "platform/text/number.h"
 
 namespace kvt710 {
 
@@ -28,142 +30,30 @@ namespace {
   throw Error(err::kNotOptional, "Argument not optional");
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-// The numeric test: optional blanks, an optional sign, digits with optional
-// thousands separators, an optional decimal part and an optional exponent.
-// Returns the number, or nullopt when the text is not numeric; throws 6 when
-// it is numeric but beyond the range of a Double.
+// Automation's numeric conversion: the numeric test, where blanks are also
+// tabs and may follow the sign. nullopt when the text is not numeric; throws
+// 6 when it is numeric but beyond the range of a Double.
 std::optional<double> ParseNumber(std::string_view text) {
-  std::string_view s = TrimBlanks(text);
+  std::string_view s = text::TrimSpaceAndTab(text);
   bool negative = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
     negative = s.front() == '-';
-    s = TrimBlanks(s.substr(1));
+    s = text::TrimSpaceAndTab(s.substr(1));
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) return std::nullopt;
   }
-  std::string plain;  // digits, point and exponent without separators
-  size_t i = 0;
-  int int_digits = 0, frac_digits = 0, leading_zeros = 0;
-  bool significant = false;
-  while (i < s.size() && (IsDigit(s[i]) || (s[i] == ',' && int_digits > 0))) {
-    if (s[i] != ',') {
-      if (s[i] != '0') significant = true;
-      if (!significant) ++leading_zeros;
-      plain += s[i];
-      ++int_digits;
-    }
-    ++i;
-  }
-  if (i < s.size() && s[i] == '.') {
-    plain += '.';
-    ++i;
-    while (i < s.size() && IsDigit(s[i])) {
-      plain += s[i++];
-      ++frac_digits;
-    }
-  }
-  if (int_digits + frac_digits == 0) return std::nullopt;
-  long exponent = 0;
-  if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
-    plain += 'e';
-    ++i;
-    bool exp_negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-      exp_negative = s[i] == '-';
-      plain += s[i++];
-    }
-    if (i >= s.size() || !IsDigit(s[i])) return std::nullopt;
-    while (i < s.size() && IsDigit(s[i])) {
-      if (exponent < 100000) exponent = exponent * 10 + (s[i] - '0');
-      plain += s[i++];
-    }
-    if (exp_negative) exponent = -exponent;
-  }
-  if (i != s.size()) return std::nullopt;
-
-  double value = 0;
-  auto [end, ec] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  if (ec == std::errc::result_out_of_range) {
-    // Tell overflow from underflow by the magnitude of the leading digit.
-    if (significant && int_digits - leading_zeros + exponent > 0) ThrowOverflow();
-    value = 0;
-  } else if (ec != std::errc() || end != plain.data() + plain.size()) {
-    return std::nullopt;
-  }
-  return negative ? -value : value;
+  const std::optional<double> value = text::NumericValue(s);
+  if (!value) return std::nullopt;
+  if (std::isinf(*value)) ThrowOverflow();
+  return negative ? -*value : *value;
 }
 
-bool IsLeapYear(int y) {
-  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
+// Automation's dates run from year 100 to 9999.
+constexpr int kEarliestYear = 100;
 
-int DaysInMonth(int y, int m) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
-}
-
-bool IsValidDate(const DateTime& d) {
-  return d.year >= 100 && d.year <= 9999 && d.month >= 1 && d.month <= 12 && d.day >= 1 &&
-         d.day <= DaysInMonth(d.year, d.month) && d.hour >= 0 && d.hour <= 23 && d.minute >= 0 &&
-         d.minute <= 59 && d.second >= 0 && d.second <= 59;
-}
-
-// Reads 1..max_digits digits at s[*i]; nullopt when there are none.
-std::optional<int> ReadDigits(std::string_view s, size_t* i, size_t min_digits, size_t max_digits) {
-  size_t start = *i;
-  int value = 0;
-  while (*i < s.size() && IsDigit(s[*i]) && *i - start < max_digits) {
-    value = value * 10 + (s[*i] - '0');
-    ++*i;
-  }
-  if (*i - start < min_digits || (*i < s.size() && IsDigit(s[*i]))) return std::nullopt;
-  return value;
-}
-
-// The date test: "yyyy/m/d" or "yyyy-m-d", optionally followed by blanks and a
-// time "h:mm" or "h:mm:ss", blanks around. The date must exist.
+// Automation's date conversion: the date test with tabs as blanks around.
 std::optional<DateTime> ParseDate(std::string_view text) {
-  std::string_view s = TrimBlanks(text);
-  size_t i = 0;
-  DateTime d;
-  auto year = ReadDigits(s, &i, 4, 4);
-  if (!year || i >= s.size() || (s[i] != '/' && s[i] != '-')) return std::nullopt;
-  char separator = s[i++];
-  auto month = ReadDigits(s, &i, 1, 2);
-  if (!month || i >= s.size() || s[i] != separator) return std::nullopt;
-  ++i;
-  auto day = ReadDigits(s, &i, 1, 2);
-  if (!day) return std::nullopt;
-  d.year = *year, d.month = *month, d.day = *day, d.hour = 0, d.minute = 0, d.second = 0;
-  if (i < s.size()) {
-    if (!IsBlank(s[i])) return std::nullopt;
-    while (i < s.size() && IsBlank(s[i])) ++i;
-    auto hour = ReadDigits(s, &i, 1, 2);
-    if (!hour || i >= s.size() || s[i] != ':') return std::nullopt;
-    ++i;
-    auto minute = ReadDigits(s, &i, 2, 2);
-    if (!minute) return std::nullopt;
-    std::optional<int> second = 0;
-    if (i < s.size() && s[i] == ':') {
-      ++i;
-      second = ReadDigits(s, &i, 2, 2);
-      if (!second) return std::nullopt;
-    }
-    if (i != s.size()) return std::nullopt;
-    d.hour = *hour, d.minute = *minute, d.second = *second;
-  }
-  if (!IsValidDate(d)) return std::nullopt;
+  std::optional<DateTime> d = text::ReadDate(text::TrimSpaceAndTab(text));
+  if (!d || d->year < kEarliestYear) return std::nullopt;
   return d;
 }
 
@@ -268,15 +158,15 @@ std::string FormatDouble(double value) {
   return out;
 }
 
-std::string FormatDate(const DateTime& d) {
-  char buf[64];
+// Automation's text of a date: the time only when it is not midnight.
+std::string DateText(const DateTime& d) {
+  std::string out;
   if (d.hour == 0 && d.minute == 0 && d.second == 0) {
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d", d.year, d.month, d.day);
+    text::AppendDate(out, d);
   } else {
-    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
-                  d.minute, d.second);
+    text::AppendDateTime(out, d);
   }
-  return buf;
+  return out;
 }
 
 // Round half to even, then check the range of the integer type.
@@ -350,7 +240,7 @@ std::string Variant::ToString() const {
     case Type::kDouble:
       return FormatDouble(std::get<double>(value_));
     case Type::kDate:
-      return FormatDate(std::get<DateTime>(value_));
+      return DateText(std::get<DateTime>(value_));
     case Type::kNull:
       ThrowInvalidNull();
     case Type::kMissing:
@@ -421,9 +311,9 @@ bool Variant::ToBool() const {
     case Type::kBoolean:
       return std::get<bool>(value_);
     case Type::kString: {
-      std::string_view s = TrimBlanks(std::get<std::string>(value_));
-      if (NamesEqual(s, "True")) return true;
-      if (NamesEqual(s, "False")) return false;
+      std::string_view s = text::TrimSpaceAndTab(std::get<std::string>(value_));
+      if (text::EqualsIgnoreCase(s, "True")) return true;
+      if (text::EqualsIgnoreCase(s, "False")) return false;
       return ToDouble() != 0;
     }
     default:

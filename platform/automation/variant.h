@@ -13,17 +13,15 @@
 #include <string>
 #include <variant>
 
+#include "platform/text/date.h"
+
 namespace kvt710 {
 
 class Dispatch;
 class SafeArray;
 
 // A calendar date with a time of day (local time, no zone).
-struct DateTime {
-  int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
-  friend bool operator==(const DateTime&, const DateTime&) = default;
-  friend auto operator<=>(const DateTime&, const DateTime&) = default;
-};
+using DateTime = text::DateTime;
 
 class Variant {
  public:

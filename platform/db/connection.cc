@@ -11,6 +11,8 @@
 #include "platform/db/providers.h"
 #include "platform/db/recordsets.h"
 #include "platform/db/sql_trace.h"
+#include "platform/text/ascii.h"
+#include "platform/text/utf8.h"
 
 namespace kvt710::db {
 namespace {
@@ -22,7 +24,7 @@ bool StartsWithWord(std::string_view text, std::string_view word) {
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
   if (text.size() - i < word.size()) return false;
   for (size_t k = 0; k < word.size(); ++k) {
-    if (std::toupper(static_cast<unsigned char>(text[i + k])) != word[k]) return false;
+    if (text::ToUpperAscii(text[i + k]) != word[k]) return false;
   }
   const size_t after = i + word.size();
   return after == text.size() ||
@@ -68,7 +70,7 @@ bool TakePreparedOption(ConnectionParameters& params) {
   if (!value) return true;
   std::string word;
   for (char c : *value)
-    if (c != ' ') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c != ' ') word += text::ToLowerAscii(c);
   if (word == "true" || word == "yes" || word == "on" || word == "1") return true;
   if (word == "false" || word == "no" || word == "off" || word == "0") return false;
   throw Error(kvt710::err::kBadConnectionString,
@@ -140,7 +142,8 @@ void Connection::Open(const std::string& connection_string, const std::string& u
     const bool prepared = TakePreparedOption(params);
     if (!user.empty()) {
       const auto is_user = [](std::string_view key) {
-        return NamesEqual(key, "User ID") || NamesEqual(key, "UID") || NamesEqual(key, "User");
+        return text::EqualsIgnoreCase(key, "User ID") || text::EqualsIgnoreCase(key, "UID") ||
+               text::EqualsIgnoreCase(key, "User");
       };
       Override(params, is_user, "User ID", user);
     }
@@ -256,7 +259,7 @@ void Connection::Trace(const std::string& sql, bool ok) const {
 }
 
 Variant Connection::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
-  if (NamesEqual(member, "Execute") && kind == InvokeKind::kMethod) {
+  if (text::EqualsIgnoreCase(member, "Execute") && kind == InvokeKind::kMethod) {
     // Execute(sql, [recordsAffected], [options]): the count is by reference.
     if (args.size() > 3) ThrowWrongArgCount("Execute");
     Args wrapped("Execute", args);

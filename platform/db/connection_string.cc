@@ -5,38 +5,11 @@
 #include <optional>
 
 #include "platform/automation/error.h"
+#include "platform/text/ascii.h"
 #include "platform/text/nearest.h"
 
 namespace kvt710::db {
 namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string Trim(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && IsBlank(text[begin])) ++begin;
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return std::string(text.substr(begin, end - begin));
-}
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 // The URI schemes there are providers for, and those providers.
 constexpr std::pair<const char*, const char*> kSchemes[] = {
@@ -73,9 +46,10 @@ std::string PercentDecoded(std::string_view text) {
 
 std::string NormalizedKey(std::string_view key, KeyRule rule) {
   std::string out;
-  for (char c : Trim(key)) {
-    if (rule == KeyRule::kIgnoreCaseBlanksAndUnderscores && (IsBlank(c) || c == '_')) continue;
-    out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char c : text::TrimAsciiSpace(key)) {
+    if (rule == KeyRule::kIgnoreCaseBlanksAndUnderscores && (text::IsAsciiSpace(c) || c == '_'))
+      continue;
+    out += text::ToLowerAscii(c);
   }
   return out;
 }
@@ -108,10 +82,10 @@ std::vector<Segment> Split(const std::string& text) {
       continue;
     }
     seg.has_equals = true;
-    seg.key = Trim(std::string_view(text).substr(pos, eq - pos));
+    seg.key = text::TrimAsciiSpace(std::string_view(text).substr(pos, eq - pos));
     seg.value_begin = eq + 1;
     size_t v = eq + 1;
-    while (v < text.size() && IsBlank(text[v])) ++v;
+    while (v < text.size() && text::IsAsciiSpace(text[v])) ++v;
     if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
       const char quote = text[v];
       size_t i = v + 1;
@@ -136,14 +110,14 @@ std::vector<Segment> Split(const std::string& text) {
         break;
       }
       while (i < text.size() && text[i] != ';') {
-        if (!IsBlank(text[i])) seg.junk_after_quote = true;
+        if (!text::IsAsciiSpace(text[i])) seg.junk_after_quote = true;
         ++i;
       }
       seg.end = i;
     } else {
       size_t i = v;
       while (i < text.size() && text[i] != ';') ++i;
-      seg.value = Trim(std::string_view(text).substr(v, i - v));
+      seg.value = text::TrimAsciiSpace(std::string_view(text).substr(v, i - v));
       seg.end = i;
     }
     segments.push_back(seg);
@@ -191,11 +165,11 @@ std::string RedactUri(const std::string& text) {
 }  // namespace
 
 std::optional<std::string> ConnectionParameters::Find(const std::string& key) const {
-  const std::string wanted = Trim(key);
+  const std::string_view wanted = text::TrimAsciiSpace(key);
   std::optional<std::string> found;
   // The last occurrence of a key wins.
   for (const auto& [k, v] : values) {
-    if (EqualsNoCase(Trim(k), wanted)) found = v;
+    if (text::EqualsIgnoreCase(text::TrimAsciiSpace(k), wanted)) found = v;
   }
   return found;
 }
@@ -204,11 +178,11 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
   // The C interfaces below would end the text at a NUL and open another database.
   if (text.find('\0') != std::string::npos) throw Malformed("it holds a NUL character");
   ConnectionParameters params;
-  const std::string trimmed = Trim(text);
+  const std::string trimmed(text::TrimAsciiSpace(text));
   if (const size_t scheme = SchemeLength(trimmed); scheme > 0) {
     std::string known;
     for (const auto& [name, provider] : kSchemes) {
-      if (EqualsNoCase(trimmed.substr(0, scheme), name)) {
+      if (text::EqualsIgnoreCase(trimmed.substr(0, scheme), name)) {
         params.provider = provider;
         params.uri = trimmed;
         return params;
@@ -222,7 +196,8 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
   }
   for (const Segment& seg : Split(text)) {
     if (!seg.has_equals) {
-      if (!Trim(std::string_view(text).substr(seg.begin, seg.end - seg.begin)).empty())
+      if (!text::TrimAsciiSpace(std::string_view(text).substr(seg.begin, seg.end - seg.begin))
+               .empty())
         throw Malformed("a part holds no \"=\" between key and value");
       continue;
     }
@@ -232,25 +207,26 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
     params.values.emplace_back(seg.key, seg.value);
   }
   const std::optional<std::string> provider = params.Find("Provider");
-  if (!provider || Trim(*provider).empty())
+  if (!provider || text::TrimAsciiSpace(*provider).empty())
     throw Error(err::kBadConnectionString, "Connection string names no provider",
                 "ADODB.Connection");
-  params.provider = Upper(Trim(*provider));
+  params.provider = text::ToUpperAscii(text::TrimAsciiSpace(*provider));
   return params;
 }
 
 std::string WithKey(const std::string& text, const std::string& key, const std::string& value) {
-  const std::string trimmed = Trim(text);
+  const std::string trimmed(text::TrimAsciiSpace(text));
   if (SchemeLength(trimmed) > 0) return text;
   return trimmed + (trimmed.empty() || trimmed.back() == ';' ? "" : ";") + key + "=" + value;
 }
 
 std::string RedactConnectionString(const std::string& text) {
-  if (SchemeLength(Trim(text)) > 0) return RedactUri(text);
+  if (SchemeLength(text::TrimAsciiSpace(text)) > 0) return RedactUri(text);
   std::string out;
   size_t copied = 0;
   for (const Segment& seg : Split(text)) {
-    const bool blank = Trim(std::string_view(text).substr(seg.begin, seg.end - seg.begin)).empty();
+    const bool blank =
+        text::TrimAsciiSpace(std::string_view(text).substr(seg.begin, seg.end - seg.begin)).empty();
     if (seg.has_equals && !IsPasswordKey(seg.key) && !seg.unterminated) continue;
     if (!seg.has_equals && blank) continue;
     // A password, or a part that cannot be read: it may hold a secret.
@@ -306,7 +282,8 @@ void RefuseUnknownKeys(const ConnectionParameters& params, std::span<const char*
       advice = "this provider takes " + advice;
     }
     throw Error(err::kBadConnectionString,
-                "The connection string is refused: unknown key '" + Trim(key) + "'; " + advice,
+                "The connection string is refused: unknown key '" +
+                    std::string(text::TrimAsciiSpace(key)) + "'; " + advice,
                 "ADODB.Connection");
   }
 }

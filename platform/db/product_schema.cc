@@ -8,6 +8,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/schema.h"
+#include "platform/text/ascii.h"
 #include "schema_scripts.h"
 
 namespace kvt710::db {
@@ -17,11 +18,6 @@ namespace {
 const char* SchemaScript(const Connection& connection) {
   ConnectionParameters params = ParseConnectionString(connection.connection_string());
   return params.provider == "POSTGRESQL" ? kSchema_postgresql : kSchema_sqlite;
-}
-
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -44,18 +40,19 @@ std::vector<std::string> CheckProductSchema(Connection& connection) {
   for (std::sregex_iterator it(script.begin(), script.end(), kPart), end; it != end; ++it) {
     const std::smatch& m = *it;
     if (m[1].matched) {
-      table = Upper(m[1]);
+      table = text::ToUpperAscii(m[1].str());
       present = backend.HasTable(table);
       if (!present) problems.push_back("table " + table + " is missing");
     } else if (m[2].matched && present) {
-      std::string expected = std::regex_replace(Upper(m[2]), std::regex("\\s+"), "");
+      std::string expected =
+          std::regex_replace(text::ToUpperAscii(m[2].str()), std::regex("\\s+"), "");
       std::string key;
       for (const std::string& column : backend.PrimaryKey(table))
         key += (key.empty() ? "" : ",") + column;
       if (key != expected)
         problems.push_back("table " + table + " has key (" + key + "), not (" + expected + ")");
     } else if (m[3].matched) {
-      const std::string index = Upper(m[3]), on = Upper(m[4]);
+      const std::string index = text::ToUpperAscii(m[3].str()), on = text::ToUpperAscii(m[4].str());
       if (!backend.HasTable(on)) continue;
       const std::vector<std::string> names = backend.IndexNames(on);
       if (std::find(names.begin(), names.end(), index) == names.end())

@@ -1,12 +1,12 @@
 #include "platform/db/providers.h"
 
-#include <cctype>
 #include <map>
 #include <mutex>
 
 #include "platform/automation/error.h"
 #include "platform/db/postgres/postgres_backend.h"
 #include "platform/db/sqlite/sqlite_backend.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::db {
 namespace {
@@ -26,11 +26,6 @@ Registry& TheRegistry() {
   return registry;
 }
 
-std::string Upper(std::string name) {
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return name;
-}
-
 }  // namespace
 
 std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
@@ -39,7 +34,7 @@ std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
   {
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
-    const auto it = registry.factories.find(Upper(provider));
+    const auto it = registry.factories.find(text::ToUpperAscii(provider));
     if (it != registry.factories.end()) factory = it->second;
     wrap = registry.wrap;
   }
@@ -55,7 +50,7 @@ std::unique_ptr<Backend> CreateBackend(const std::string& provider) {
 BackendFactory RegisterProvider(const std::string& provider, BackendFactory factory) {
   Registry& registry = TheRegistry();
   std::lock_guard lock(registry.mutex);
-  const std::string name = Upper(provider);
+  const std::string name = text::ToUpperAscii(provider);
   BackendFactory previous;
   if (const auto it = registry.factories.find(name); it != registry.factories.end()) {
     previous = std::move(it->second);

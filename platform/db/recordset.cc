@@ -6,6 +6,7 @@
 #include "platform/automation/safe_array.h"
 #include "platform/db/backend.h"
 #include "platform/db/recordsets.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::db {
 namespace {
@@ -59,7 +60,7 @@ class QueryText {
   bool WordAt(size_t at, std::string_view word) const {
     if (at + word.size() > text_.size()) return false;
     for (size_t i = 0; i < word.size(); ++i)
-      if (std::toupper(static_cast<unsigned char>(text_[at + i])) != word[i]) return false;
+      if (text::ToUpperAscii(text_[at + i]) != word[i]) return false;
     size_t after = at + word.size();
     return after == text_.size() ||
            !(std::isalnum(static_cast<unsigned char>(text_[after])) || text_[after] == '_');
@@ -129,7 +130,7 @@ class RecordsetBase : public Recordset {
 
   size_t IndexOf(std::string_view name) const {
     for (size_t i = 0; i < columns_.size(); ++i) {
-      if (NamesEqual(columns_[i], name)) return i;
+      if (text::EqualsIgnoreCase(columns_[i], name)) return i;
     }
     throw Error(kErrItemNotFound,
                 "Item cannot be found in the collection corresponding to the requested name: " +
@@ -393,7 +394,7 @@ class UpdatableRecordset : public RecordsetBase {
                   kSource);
     }
     for (size_t i : changed) {
-      if (NamesEqual(columns_[i], key_)) row.back() = *pending_[i];
+      if (text::EqualsIgnoreCase(columns_[i], key_)) row.back() = *pending_[i];
       row[i] = std::move(*pending_[i]);
       pending_[i].reset();
     }
@@ -459,7 +460,7 @@ Variant FieldByArgument(Recordset& r, Args& a) {
   } else {
     name = which.ToString();
     bool known = false;
-    for (const std::string& n : names) known = known || NamesEqual(n, name);
+    for (const std::string& n : names) known = known || text::EqualsIgnoreCase(n, name);
     if (!known) {
       throw Error(
           kErrItemNotFound,

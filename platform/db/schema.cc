@@ -2,17 +2,9 @@
 
 #include <sstream>
 
+#include "platform/text/ascii.h"
+
 namespace kvt710::db {
-namespace {
-
-std::string TrimBlanks(const std::string& text) {
-  const size_t begin = text.find_first_not_of(" \t\r\n");
-  if (begin == std::string::npos) return {};
-  const size_t end = text.find_last_not_of(" \t\r\n");
-  return text.substr(begin, end - begin + 1);
-}
-
-}  // namespace
 
 std::vector<std::string> SplitSchemaScript(const std::string& script_text) {
   std::vector<std::string> statements;
@@ -20,18 +12,18 @@ std::vector<std::string> SplitSchemaScript(const std::string& script_text) {
   std::istringstream lines(script_text);
   std::string line;
   while (std::getline(lines, line)) {
-    const std::string trimmed = TrimBlanks(line);
+    const std::string trimmed(text::TrimAsciiSpace(line));
     if (trimmed.empty() || trimmed.starts_with("--")) continue;
     if (trimmed.ends_with(";")) {
       current += trimmed.substr(0, trimmed.size() - 1);
-      const std::string statement = TrimBlanks(current);
+      const std::string statement(text::TrimAsciiSpace(current));
       if (!statement.empty()) statements.push_back(statement);
       current.clear();
     } else {
       current += trimmed + "\n";
     }
   }
-  const std::string rest = TrimBlanks(current);
+  const std::string rest(text::TrimAsciiSpace(current));
   if (!rest.empty()) statements.push_back(rest);
   return statements;
 }

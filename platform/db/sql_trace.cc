@@ -11,40 +11,12 @@
 #include <mutex>
 #include <string_view>
 
+#include "platform/text/utf8.h"
+
 namespace kvt710::db {
 namespace {
 
 constexpr const char* kTraceVariable = "KVT710_TRACE_SQL";
-
-// The number of bytes of the UTF-8 sequence starting at `text[i]`, or 0 when
-// it is not a valid one.
-size_t Utf8Length(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b = byte(i);
-  size_t n = 0;
-  uint32_t cp = 0;
-  if (b < 0x80) return 1;
-  if ((b & 0xE0) == 0xC0) {
-    n = 2;
-    cp = b & 0x1F;
-  } else if ((b & 0xF0) == 0xE0) {
-    n = 3;
-    cp = b & 0x0F;
-  } else if ((b & 0xF8) == 0xF0) {
-    n = 4;
-    cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size()) return 0;
-  for (size_t k = 1; k < n; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
-}
 
 // A JSON string literal of `text`: quotes, backslashes and control characters
 // escaped, UTF-8 kept as it is, a byte that is not UTF-8 replaced by U+FFFD.
@@ -61,7 +33,7 @@ std::string JsonString(std::string_view text) {
       std::snprintf(buf, sizeof buf, "\\u%04x", c);
       out += buf;
       ++i;
-    } else if (const size_t n = Utf8Length(text, i); n > 0) {
+    } else if (const size_t n = text::Utf8SequenceLength(text, i); n > 0) {
       out.append(text, i, n);
       i += n;
     } else {

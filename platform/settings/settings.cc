@@ -19,22 +19,13 @@
 
 #include "platform/automation/dispatch.h"
 #include "platform/automation/error.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710 {
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // One line of the file as stored, without its "\n".
 struct Line {
@@ -59,7 +50,7 @@ std::vector<Line> ParseLines(std::string_view text) {
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     std::string_view content = line.raw;
     if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
-    std::string_view trimmed = TrimBlanks(content);
+    std::string_view trimmed = text::TrimSpaceAndTab(content);
     if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
       line.kind = Line::Kind::kSection;
       line.section = std::string(trimmed.substr(1, trimmed.size() - 2));
@@ -70,7 +61,7 @@ std::vector<Line> ParseLines(std::string_view text) {
       size_t eq = content.find('=');
       line.kind = Line::Kind::kEntry;
       line.section = current;
-      line.key = std::string(TrimBlanks(content.substr(0, eq)));
+      line.key = std::string(text::TrimSpaceAndTab(content.substr(0, eq)));
       line.value = std::string(content.substr(eq + 1));
     }
     lines.push_back(std::move(line));
@@ -275,9 +266,9 @@ Settings Settings::WithValues(std::vector<Value> values, std::filesystem::path f
 
 const Settings::Value* Settings::FindInMemory(const std::string& section,
                                               const std::string& key) const {
-  std::string_view wanted = TrimBlanks(key);
+  std::string_view wanted = text::TrimSpaceAndTab(key);
   for (const Value& v : values_)
-    if (v.section == section && NamesEqual(v.key, wanted)) return &v;
+    if (v.section == section && text::EqualsIgnoreCase(v.key, wanted)) return &v;
   return nullptr;
 }
 
@@ -295,11 +286,11 @@ std::optional<std::string> Settings::Find(const std::string& section,
                                           const std::string& key) const {
   if (const Value* v = FindInMemory(section, key)) return v->value;
   if (file_.empty()) return std::nullopt;
-  std::string_view wanted = TrimBlanks(key);
+  std::string_view wanted = text::TrimSpaceAndTab(key);
   const auto lines = LoadLines(file_);
   for (const Line& line : *lines) {
     if (line.kind == Line::Kind::kEntry && line.section == section &&
-        NamesEqual(line.key, wanted)) {
+        text::EqualsIgnoreCase(line.key, wanted)) {
       return line.value;
     }
   }
@@ -329,7 +320,7 @@ std::vector<std::pair<std::string, std::string>> Settings::List(const std::strin
 
 void Settings::Set(const std::string& section, const std::string& key,
                    const std::string& value) const {
-  std::string_view name = TrimBlanks(key);
+  std::string_view name = text::TrimSpaceAndTab(key);
   if (name.empty() || name != key || key.find('=') != std::string::npos || HasLineBreak(key) ||
       key.front() == '[' || key.front() == ';' || key.front() == '#') {
     throw Error(err::kInvalidCall, "Invalid settings key: " + key);
@@ -366,7 +357,7 @@ void Settings::Set(const std::string& section, const std::string& key,
   std::optional<size_t> replace, insert_after;
   for (size_t i = 0; i < lines.size() && !replace; ++i) {
     if (lines[i].kind == Line::Kind::kEntry && lines[i].section == section &&
-        NamesEqual(lines[i].key, name)) {
+        text::EqualsIgnoreCase(lines[i].key, name)) {
       replace = i;
     }
   }
@@ -387,7 +378,8 @@ void Settings::Set(const std::string& section, const std::string& key,
     added.raw = key + "=" + value + eol;
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*insert_after) + 1, std::move(added));
   } else {
-    if (!lines.empty() && !TrimBlanks(lines.back().raw).empty() && lines.back().raw != "\r") {
+    if (!lines.empty() && !text::TrimSpaceAndTab(lines.back().raw).empty() &&
+        lines.back().raw != "\r") {
       Line blank;
       blank.raw = eol;
       lines.push_back(std::move(blank));

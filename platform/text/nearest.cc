@@ -1,18 +1,10 @@
 #include "platform/text/nearest.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "platform/text/ascii.h"
 
 namespace kvt710::text {
-namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-}  // namespace
 
 size_t EditDistance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
@@ -30,11 +22,11 @@ size_t EditDistance(std::string_view a, std::string_view b) {
 }
 
 std::string Nearest(std::string_view word, const std::vector<std::string>& candidates) {
-  const std::string lowered = Lower(word);
+  const std::string lowered = ToLowerAscii(word);
   std::string nearest;
   size_t best = std::max<size_t>(word.size() / 2, 1) + 1;
   for (const std::string& candidate : candidates) {
-    const size_t distance = EditDistance(lowered, Lower(candidate));
+    const size_t distance = EditDistance(lowered, ToLowerAscii(candidate));
     if (distance < best) {
       best = distance;
       nearest = candidate;

@@ -48,35 +48,12 @@ TEST(FieldListSql, KeyTextIsTheWholeNumber) {
   }
 }
 
+// The literal shapes themselves are the text core's; here what the field list adds.
 TEST(FieldListSql, EveryValueMustBeOneLiteral) {
-  for (const char* ok : {"'text'", "''", "'O''Hara'", "''''", "'a;b -- c'", "1", "-1", "+2.5", "0.",
-                         ".5", "1e5", "1.5E-3", " 42 ", "Null", "NULL", "null", "'ﾀﾅｶ'"})
+  for (const char* ok : {"'O''Hara'", " 42 ", "-1", "Null", "NULL", "null"})
     EXPECT_TRUE(IsSqlLiteral(ok)) << ok;
-  for (const char* bad : {"",
-                          " ",
-                          "'",
-                          "'open",
-                          "'O'Hara'",
-                          "'a' || 'b'",
-                          "'x'); DELETE FROM CBASE; --",
-                          "1,234",
-                          "1 2",
-                          "--1",
-                          "1e",
-                          "e5",
-                          ".",
-                          "-",
-                          "1;",
-                          "Nul",
-                          "Null Null",
-                          "CUBS_SEX",
-                          "(1)",
-                          "E'x'",
-                          "1+1",
-                          "0x10",
-                          "'\xff'"})
+  for (const char* bad : {"", "'x'); DELETE FROM CBASE; --", "Nul", "Null Null", "CUBS_SEX"})
     EXPECT_FALSE(IsSqlLiteral(bad)) << bad;
-  EXPECT_FALSE(IsSqlLiteral(std::string("'a\0b'", 5)));
   // Key columns take keys only.
   for (const char* bad : {"1234567890123456", "1e5", "'12'"})
     EXPECT_THROW(funcCreateSql(kUpdate, 1, 1, {"cubs_family_key"}, {bad}), Error) << bad;

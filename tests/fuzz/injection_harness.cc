@@ -23,6 +23,7 @@
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/settings/settings.h"
 #include "platform/sibling/prw520.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::fuzz {
 namespace fs = std::filesystem;
@@ -35,7 +36,7 @@ std::function<void(const std::string&)>& Handler() {
 }
 
 bool SameName(std::string_view a, std::string_view b) {
-  return NamesEqual(a, b);
+  return text::EqualsIgnoreCase(a, b);
 }
 
 // A statement for a message: at most 240 bytes, control bytes escaped.

@@ -3,6 +3,7 @@
 #include "platform/automation/registry.h"
 #include "platform/clock.h"
 #include "platform/settings/settings.h"
+#include "platform/text/ascii.h"
 #include "tests/master/customer_fixture.h"
 
 namespace kvt710 {
@@ -23,7 +24,7 @@ struct FakeParameters : Dispatch {
     ++*created;
   }
   Variant Invoke(std::string_view member, InvokeKind, std::vector<Variant>& args) override {
-    if (NamesEqual(member, "GetSysParm")) {
+    if (text::EqualsIgnoreCase(member, "GetSysParm")) {
       EXPECT_EQ(args.at(0), Variant::Integer(7050));
       return Variant::Long(result);
     }

@@ -99,8 +99,11 @@ TEST(VariantTest, BooleansAndDates) {
   EXPECT_EQ(Variant::String(" 2010-12-31  23:59:58 ").ToDate(),
             (DateTime{2010, 12, 31, 23, 59, 58}));
   EXPECT_EQ(Variant::String("2000/02/29 7:05").ToDate(), (DateTime{2000, 2, 29, 7, 5, 0}));
-  for (const char* bad : {"", "2010/02/30", "1900/02/29", "2010/13/01", "10/01/01", "2010/1/2x",
-                          "2010/01/01 24:00", "2010/01/01 1:5", "20100101", "2010/01-01"}) {
+  EXPECT_EQ(Variant::String("\t0100/1/1\t").ToDate(),
+            (DateTime{100, 1, 1}));  // automation's first year
+  for (const char* bad :
+       {"", "2010/02/30", "1900/02/29", "2010/13/01", "10/01/01", "2010/1/2x", "2010/01/01 24:00",
+        "2010/01/01 1:5", "20100101", "2010/01-01", "0099/12/31"}) {
     EXPECT_EQ(ErrorOf([&] { Variant::String(bad).ToDate(); }), err::kTypeMismatch) << bad;
   }
   // Dates and their serial numbers: day 0 is 1899/12/30; a negative serial

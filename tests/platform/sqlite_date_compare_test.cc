@@ -12,26 +12,6 @@ namespace kvt710::db {
 namespace {
 
 using sqlite::CompareCollationDates;
-using sqlite::DateValue;
-using sqlite::ParseCollationDate;
-
-TEST(SqliteDateCompareTest, ReadsTheDateFormsAndNothingElse) {
-  EXPECT_EQ(ParseCollationDate("2016/07/04"), (DateValue{2016, 7, 4, 0, 0, 0}));
-  EXPECT_EQ(ParseCollationDate("2016/7/4"), (DateValue{2016, 7, 4, 0, 0, 0}));
-  EXPECT_EQ(ParseCollationDate("2016-07-04"), (DateValue{2016, 7, 4, 0, 0, 0}));
-  EXPECT_EQ(ParseCollationDate("20160704"), (DateValue{2016, 7, 4, 0, 0, 0}));
-  EXPECT_EQ(ParseCollationDate("2016/07/04 13:05:09"), (DateValue{2016, 7, 4, 13, 5, 9}));
-  EXPECT_EQ(ParseCollationDate("20160704 7:05"), (DateValue{2016, 7, 4, 7, 5, 0}));
-  EXPECT_EQ(ParseCollationDate("2016-07-04T23:59:59"), (DateValue{2016, 7, 4, 23, 59, 59}));
-  EXPECT_EQ(ParseCollationDate("2016/02/29"), (DateValue{2016, 2, 29, 0, 0, 0}));
-
-  for (const char* text :
-       {"", "2016", "2016/13/01", "2015/02/29", "2016/07/32", "2016/00/10", "201607041", "2016070",
-        "2016/07-04", "2016/07/04 24:00", "2016/07/04 12:60", "2016/07/04 12:5", "2016/07/04x",
-        " 2016/07/04", "0000/01/01", "abcd/01/01", "2016/007/04"}) {
-    EXPECT_FALSE(ParseCollationDate(text).has_value()) << text;
-  }
-}
 
 TEST(SqliteDateCompareTest, IsATotalOrderWithDatesFirst) {
   EXPECT_LT(CompareCollationDates("2009/12/31", "20100101"), 0);

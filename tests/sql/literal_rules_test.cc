@@ -1,4 +1,4 @@
-// How values become SQL literals: quote doubling, trimming, each value form,
+// How values become SQL literals: quote doubling, each value form,
 // and the guarantee that no value can become more than one literal.
 #include <gtest/gtest.h>
 
@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/automation/error.h"
+#include "platform/text/ascii.h"
+#include "platform/text/literal.h"
 #include "sql/KVT710H1.h"
 
 namespace kvt710::sql {
@@ -29,34 +31,9 @@ int32_t RefusalOf(Form form, std::string_view value) {
   }
 }
 
-// ^ *[+-]?[0-9.]+([Ee][+-]?[0-9]+)? *$ written out: std::regex trips a false
-// warning of this compiler in optimised builds.
+// A bare number as the forms write it: a number literal with blanks around.
 bool IsBareNumber(std::string_view s) {
-  size_t i = 0;
-  auto digits = [&](bool point) {
-    const size_t start = i;
-    while (i < s.size() && ((s[i] >= '0' && s[i] <= '9') || (point && s[i] == '.'))) ++i;
-    return i > start;
-  };
-  while (i < s.size() && s[i] == ' ') ++i;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-  if (!digits(true)) return false;
-  if (i < s.size() && (s[i] == 'E' || s[i] == 'e')) {
-    ++i;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
-    if (!digits(false)) return false;
-  }
-  while (i < s.size() && s[i] == ' ') ++i;
-  return i == s.size();
-}
-
-// One quoted SQL literal: quotes around, every inner quote doubled.
-bool IsOneQuotedLiteral(std::string_view s) {
-  if (s.size() < 2 || s.front() != '\'' || s.back() != '\'') return false;
-  const std::string_view inner = s.substr(1, s.size() - 2);
-  for (size_t i = 0; i < inner.size(); ++i)
-    if (inner[i] == '\'' && (++i == inner.size() || inner[i] != '\'')) return false;
-  return true;
+  return text::IsNumberLiteral(text::Trim(s));
 }
 
 TEST(SqlQuoteTest, DoublesEverySingleQuoteAndNothingElse) {
@@ -68,18 +45,6 @@ TEST(SqlQuoteTest, DoublesEverySingleQuoteAndNothingElse) {
   EXPECT_EQ(funcSqlQuote("plain text"), "plain text");
   // Other quote-like characters, backslashes and double quotes stay as they are.
   EXPECT_EQ(funcSqlQuote("\u2019\"\\`"), "\u2019\"\\`");
-}
-
-TEST(TrimTest, RemovesOnlyAsciiBlanks) {
-  EXPECT_EQ(Trim("  a b  "), "a b");
-  EXPECT_EQ(Trim("   "), "");
-  EXPECT_EQ(Trim("\ta\t"), "\ta\t");
-  EXPECT_EQ(Trim("\u3000a\u3000"), "\u3000a\u3000");
-  EXPECT_TRUE(IsBlank(""));
-  EXPECT_TRUE(IsBlank("   "));
-  EXPECT_FALSE(IsBlank("\t"));
-  EXPECT_FALSE(IsBlank("\n"));
-  EXPECT_FALSE(IsBlank("\u3000"));
 }
 
 TEST(ValueFormTest, EachFormRendersItsLiteral) {
@@ -122,6 +87,9 @@ TEST(ValueFormTest, EachFormRendersItsLiteral) {
       {kDate, " 2016-07-04 13:05 ", "'2016/07/04'"},
       {kDate, "20160704", "Null"},
       {kDate, "2016/13/01", "Null"},
+      {kDate, "\t2016/7/4", "Null"},
+      {kDate, "0001/01/01", "'0001/01/01'"},  // the earliest year a column may hold
+      {kDate, "0099/12/31", "'0099/12/31'"},
       {kMonthDay, "1970/3/5", "0305"},
       {kMonthDay, "x", "Null"},
       {kTimestamp, "ignored", "'2024/02/09 07:05:03'"},
@@ -168,24 +136,11 @@ TEST(ValueFormTest, RefusedValuesThrow) {
 }
 
 TEST(ValueFormTest, TextThatIsNotUtf8OrHoldsNulIsRefused) {
-  const std::vector<std::string> bad = {
-      std::string("a\0b", 3),  // NUL
-      "\xC0\xAF",              // overlong "/"
-      "\xE0\x80\xA7",          // overlong quote
-      "\xED\xA0\x80",          // surrogate D800
-      "\xF4\x90\x80\x80",      // above U+10FFFF
-      "\xE3\x81",              // truncated
-      "\x80",                  // stray continuation byte
-      "\xFF",
-  };
-  for (const std::string& text : bad) {
-    EXPECT_FALSE(IsValidText(text)) << testing::PrintToString(text);
+  for (const std::string& text : {std::string("a\0b", 3), std::string("\xE3\x81")}) {
     for (Form form : {Form::kText, Form::kQuotedUnchanged, Form::kNumber, Form::kDate,
                       Form::kUntrimmedText, Form::kKey, Form::kReserve})
       EXPECT_EQ(RefusalOf(form, text), err::kInvalidCall) << testing::PrintToString(text);
   }
-  EXPECT_TRUE(IsValidText(""));
-  EXPECT_TRUE(IsValidText("\u00e9\u3000\U0010FFFF\uFFFF\t"));
   EXPECT_EQ(R(Form::kTimestamp, std::string("\xFF")), "'2024/02/09 07:05:03'");
 }
 
@@ -195,9 +150,9 @@ TEST(ValueFormTest, TextThatIsNotUtf8OrHoldsNulIsRefused) {
 TEST(ValueFormTest, NoValueBecomesMoreThanOneLiteral) {
   ASSERT_TRUE(IsBareNumber(" -1.5E+3 ") && IsBareNumber("0305") && !IsBareNumber("1 2") &&
               !IsBareNumber("1E") && !IsBareNumber("-"));
-  ASSERT_TRUE(IsOneQuotedLiteral("''") && IsOneQuotedLiteral("'a''b'") &&
-              !IsOneQuotedLiteral("'a'b'") && !IsOneQuotedLiteral("'a''''") &&
-              !IsOneQuotedLiteral("'"));
+  ASSERT_TRUE(text::IsQuotedLiteral("''") && text::IsQuotedLiteral("'a''b'") &&
+              !text::IsQuotedLiteral("'a'b'") && !text::IsQuotedLiteral("'a''''") &&
+              !text::IsQuotedLiteral("'"));
   const std::string alphabet = " '+-.,0123456789eE;()\tx";
   const Form forms[] = {Form::kKey,           Form::kQuotedUnchanged,
                         Form::kNumber,        Form::kQuotedNumber,
@@ -218,7 +173,7 @@ TEST(ValueFormTest, NoValueBecomesMoreThanOneLiteral) {
       } catch (const Error&) {
         continue;
       }
-      const bool ok = literal == "Null" || IsBareNumber(literal) || IsOneQuotedLiteral(literal);
+      const bool ok = literal == "Null" || IsBareNumber(literal) || text::IsQuotedLiteral(literal);
       EXPECT_TRUE(ok) << "form " << static_cast<int>(form) << " of [" << value << "] gave ["
                       << literal << "]";
       if (form == Form::kNumber && literal != "Null") {
@@ -228,6 +183,14 @@ TEST(ValueFormTest, NoValueBecomesMoreThanOneLiteral) {
     }
   }
   EXPECT_GT(numbers, 100);  // the alphabet does produce numbers
+}
+
+TEST(VarToStrTest, NullAndUnconvertibleValuesGiveEmptyText) {
+  EXPECT_EQ(funcVarToStr(Variant::Null()), "");
+  EXPECT_EQ(funcVarToStr(Variant()), "");
+  EXPECT_EQ(funcVarToStr(Variant::Missing()), "");
+  EXPECT_EQ(funcVarToStr(Variant::String(" S01 ")), " S01 ");
+  EXPECT_EQ(funcVarToStr(Variant::Long(-12)), "-12");
 }
 
 }  // namespace

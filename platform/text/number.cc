@@ -1,21 +1,14 @@
-// The numeric test and the rounding of numeric texts. Rounding works on the
-// decimal digits of the text itself, never through a double, so halves are
-// exact (2.675 stays 2.675) and long numbers keep every digit.
+#include "platform/text/number.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <system_error>
 
-#include "platform/automation/error.h"
-#include "sql/KVT710H1.h"
+#include "platform/text/ascii.h"
 
-namespace kvt710::sql {
+namespace kvt710::text {
 namespace {
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // A numeric text taken apart. The value is the digit string with the
 // decimal point after `point` digits (point may lie outside the string:
@@ -109,10 +102,10 @@ bool IsFinite(const Decimal& d) {
   return ec == std::errc() && end == normal.data() + normal.size() && std::isfinite(value);
 }
 
-Decimal ParseNumeric(std::string_view numeric) {
+std::optional<Decimal> ParseNumeric(std::string_view numeric) {
   std::optional<Decimal> d = Parse(numeric);
-  if (!d || !IsFinite(*d)) throw Error(err::kTypeMismatch, "Not a numeric text");
-  return *std::move(d);
+  if (!d || !IsFinite(*d)) return std::nullopt;
+  return d;
 }
 
 enum class Tie { kAwayFromZero, kToEven };
@@ -161,6 +154,19 @@ bool IsNumeric(std::string_view text) {
   return d && IsFinite(*d);
 }
 
+std::optional<double> NumericValue(std::string_view text) {
+  const std::optional<Decimal> d = Parse(text);
+  if (!d) return std::nullopt;
+  const double sign = d->negative ? -1.0 : 1.0;
+  if (d->digits.empty()) return sign * 0.0;
+  if (!IsFinite(*d)) return sign * HUGE_VAL;
+  const std::string normal = "0." + d->digits + "e" + std::to_string(d->point);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
+  if (ec == std::errc::result_out_of_range) return sign * 0.0;  // below the smallest double
+  return sign * value;
+}
+
 bool IsPlainNumber(std::string_view text) {
   text = Trim(text);
   const size_t n = text.size();
@@ -190,12 +196,6 @@ bool IsWholeKey(double key) {
   return std::isfinite(key) && std::trunc(key) == key && std::fabs(key) < 1e15;
 }
 
-std::string WithoutSeparators(std::string_view numeric) {
-  std::string result;
-  AppendWithoutSeparators(result, numeric);
-  return result;
-}
-
 void AppendWithoutSeparators(std::string& out, std::string_view numeric) {
   for (size_t comma = numeric.find(','); comma != std::string_view::npos;
        comma = numeric.find(',')) {
@@ -205,7 +205,7 @@ void AppendWithoutSeparators(std::string& out, std::string_view numeric) {
   out.append(numeric);
 }
 
-std::string WholeNumber(std::string_view numeric) {
+std::optional<std::string> WholeNumber(std::string_view numeric) {
   // Most amounts are whole already: their digits without leading zeros.
   const Scan s = ScanNumeric(numeric);
   if (s.valid && s.fraction.empty() && s.exponent == 0 &&
@@ -216,21 +216,23 @@ std::string WholeNumber(std::string_view numeric) {
     whole += s.whole.substr(first);
     return whole;
   }
-  const Decimal d = ParseNumeric(numeric);
-  std::string magnitude = RoundedMagnitude(d, Tie::kAwayFromZero);
-  if (d.negative && magnitude != "0") magnitude.insert(0, 1, '-');
+  const std::optional<Decimal> d = ParseNumeric(numeric);
+  if (!d) return std::nullopt;
+  std::string magnitude = RoundedMagnitude(*d, Tie::kAwayFromZero);
+  if (d->negative && magnitude != "0") magnitude.insert(0, 1, '-');
   return magnitude;
 }
 
 std::optional<int32_t> ToLongHalfEven(std::string_view numeric) {
-  const Decimal d = ParseNumeric(numeric);
-  const std::string magnitude = RoundedMagnitude(d, Tie::kToEven);
+  const std::optional<Decimal> d = ParseNumeric(numeric);
+  if (!d) return std::nullopt;
+  const std::string magnitude = RoundedMagnitude(*d, Tie::kToEven);
   if (magnitude.size() > 10) return std::nullopt;
   int64_t value = 0;
   for (char c : magnitude) value = value * 10 + (c - '0');
-  if (d.negative) value = -value;
+  if (d->negative) value = -value;
   if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
   return static_cast<int32_t>(value);
 }
 
-}  // namespace kvt710::sql
+}  // namespace kvt710::text
