@@ -126,7 +126,7 @@ int64_t KVT710C3::CountOnOwnConnection(std::string_view query,
   statement.AppendText(query);
   for (const ConditionValue& condition : where) {
     statement.AppendText(condition.text);
-    statement.AppendValue(condition.literal);
+    statement.AppendValue(condition.literal.text, condition.literal.value);
   }
   auto recordset = OpenOwnConnection().OpenRecordset(statement);
   return static_cast<int64_t>(recordset->Field("CNT").ToDouble());
@@ -144,6 +144,7 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   const std::string source = "KVT710C3.Execute";
   RequirePlainKey(UniqueKey, source);
   auto caller = RequireCaller(caller_, source);
+  const sql::Literal key = sql::RenderLiteral(sql::Form::kKey, UniqueKey, "UniqueKey", DateTime{});
   // The DELETEs are shaped too, so that each is prepared once per connection;
   // all statements go together, in one round trip where the database can.
   std::vector<db::Statement> deletes;
@@ -151,7 +152,7 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   for (const HistoryTable& h : kHistoryTables) {
     db::Statement& statement = deletes.emplace_back();
     statement.AppendText(std::string("Delete From ") + h.table + " Where " + h.key + "=");
-    statement.AppendValue(UniqueKey);
+    statement.AppendValue(key.text, key.value);
   }
   std::vector<const db::Statement*> all;
   all.reserve(deletes.size() + (queue_ ? static_cast<size_t>(queue_->Count()) : 0));

@@ -26,6 +26,10 @@
 #include "batch/writer_params.h"
 #include "platform/automation/dispatch.h"
 
+namespace kvt710::sql {
+struct Literal;
+}  // namespace kvt710::sql
+
 namespace kvt710 {
 class StatementQueue;  // batch/statement_queue.h: kept out of the installed headers
 namespace sql {
@@ -130,7 +134,7 @@ class KVT710C3 : public Dispatch {
   // the literal compared.
   struct ConditionValue {
     std::string_view text;
-    std::string_view literal;
+    const sql::Literal& literal;
   };
   // Runs "Select Count(*) As CNT From T" followed by its conditions on the
   // own connection; its shape is prepared once, as the queued statements' are.
