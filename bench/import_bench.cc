@@ -75,6 +75,7 @@
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/db/statement.h"
 #include "platform/settings/settings.h"
+#include "sql/KVT710H1.h"
 
 namespace {
 
@@ -336,9 +337,8 @@ class RawConnection {
         } else if (value.kind != Kind::kNumber) {
           sqlite3_bind_text(stmt, at, texts[i].data(), static_cast<int>(texts[i].size()),
                             SQLITE_STATIC);
-        } else if (const auto integer = kvt710::text::ToInt64(value.number);
-                   integer && value.number.whole) {
-          sqlite3_bind_int64(stmt, at, *integer);
+        } else if (value.is_integer) {
+          sqlite3_bind_int64(stmt, at, value.integer);
         } else {
           sqlite3_bind_double(stmt, at, std::strtod(texts[i].c_str(), nullptr));
         }
@@ -514,7 +514,9 @@ class TextRecorder {
       for (const auto& h : kHistory) {
         kvt710::db::Statement d;
         d.AppendText(std::string("Delete From ") + h[0] + " Where " + h[1] + "=");
-        d.AppendValue(customer.key);
+        const kvt710::sql::Literal key =
+            kvt710::sql::RenderLiteral(kvt710::sql::Form::kKey, customer.key, "UniqueKey", {});
+        d.AppendValue(key.text, key.value);
         writes_.push_back(std::move(d));
       }
     }

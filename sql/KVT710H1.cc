@@ -47,10 +47,9 @@ db::Value AppendNull(std::string& out) {
 }
 
 // 'text', its quotes doubled, appended to `out`.
-db::Value AppendQuoted(std::string& out, std::string_view text,
-                       db::Value::Kind kind = db::Value::Kind::kText) {
+db::Value AppendQuoted(std::string& out, std::string_view text) {
   db::Value value;
-  value.kind = kind;
+  value.kind = db::Value::Kind::kText;
   value.at = 1;
   value.size = static_cast<uint32_t>(text.size());
   if (text.find('\'') != std::string_view::npos) {
@@ -63,19 +62,37 @@ db::Value AppendQuoted(std::string& out, std::string_view text,
   return value;
 }
 
+// The quoted date that `out` holds from `start` on (a date holds no quote).
+db::Value QuotedDate(const std::string& out, size_t start) {
+  db::Value value;
+  value.kind = db::Value::Kind::kDate;
+  value.at = 1;
+  value.size = static_cast<uint32_t>(out.size() - start - 2);
+  return value;
+}
+
 // The bare number that `out` holds from `start` on: its characters without
 // the blanks around them, and its exact value. Every form writes a bare
 // number as blanks, a sign and digits, so that it always scans.
 db::Value BareNumber(const std::string& out, size_t start) {
   const std::string_view literal = std::string_view(out).substr(start);
   const std::string_view chars = Trim(literal);
-  std::optional<text::Decimal> number = text::ScanDecimal(chars);
+  const std::optional<text::Decimal> number = text::ScanDecimal(chars);
   if (!number) throw Error(err::kInternal, "A bare value is no number: " + std::string(literal));
   db::Value value;
   value.kind = db::Value::Kind::kNumber;
   value.at = static_cast<uint32_t>(chars.data() - literal.data());
   value.size = static_cast<uint32_t>(chars.size());
-  value.number = *std::move(number);
+  value.whole = number->whole;
+  value.digits = static_cast<uint32_t>(number->digits.size());
+  if (const std::optional<int64_t> integer =
+          number->whole ? text::ToInt64(*number) : std::nullopt) {
+    value.is_integer = true;
+    value.integer = *integer;
+  } else if (const std::optional<double> real = text::ToExactDouble(*number)) {
+    value.is_double = true;
+    value.real = *real;
+  }
   return value;
 }
 
@@ -180,15 +197,16 @@ db::Value RenderTo(std::string& out, Form form, std::string_view value, std::str
     case Form::kDate: {
       const std::optional<DateTime> date = ParseDate(value);
       if (!date) return AppendNull(out);
-      std::string text;
-      AppendDate(text, *date);
-      return AppendQuoted(out, text, db::Value::Kind::kDate);
+      out += '\'';
+      AppendDate(out, *date);
+      out += '\'';
+      return QuotedDate(out, start);
     }
-    case Form::kTimestamp: {
-      std::string text;
-      AppendDateTime(text, now);
-      return AppendQuoted(out, text, db::Value::Kind::kDate);
-    }
+    case Form::kTimestamp:
+      out += '\'';
+      AppendDateTime(out, now);
+      out += '\'';
+      return QuotedDate(out, start);
     case Form::kNumberOrZero:
       if (IsNumeric(value)) {
         AppendWithoutSeparators(out, value);

@@ -116,7 +116,7 @@ std::vector<ParamInfo> DescribeParams(const Table<P>& table, const std::vector<P
 
 // A column with its rendered literal and what the literal stands for.
 struct Value {
-  const std::string* column;
+  const std::string* column = nullptr;
   std::string_view literal;
   db::Value value;
   bool in_update = true;
@@ -190,16 +190,14 @@ db::Value RenderSource(std::string& out, const Column<P>& column, const P& param
 template <class P>
 void RenderRow(const Table<P>& table, const P& params, const DateTime& now, Row& row) {
   const size_t n = table.columns.size();
-  row.values.clear();
+  row.values.assign(n, Value{});
   row.buffer.clear();
-  row.values.reserve(n);
   row.buffer.reserve(n * 12);  // most literals are short
   std::vector<size_t> starts(n), ends(n);
-  std::vector<db::Value> values(n);
   for (size_t k = 0; k < n; ++k) {
     const size_t i = table.render_order.empty() ? k : table.render_order[k];
     starts[i] = row.buffer.size();
-    values[i] = RenderSource(row.buffer, table.columns[i], params, now);
+    row.values[i].value = RenderSource(row.buffer, table.columns[i], params, now);
     ends[i] = row.buffer.size();
   }
   // The buffer has stopped growing: the values can point into it now.
@@ -207,8 +205,10 @@ void RenderRow(const Table<P>& table, const P& params, const DateTime& now, Row&
   for (size_t i = 0; i < n; ++i) {
     const Column<P>& column = table.columns[i];
     const std::string_view literal = all.substr(starts[i], ends[i] - starts[i]);
-    const bool in_update = !(column.update_skips_null && literal == "Null");
-    row.values.push_back({&column.name, literal, std::move(values[i]), in_update});
+    Value& value = row.values[i];
+    value.column = &column.name;
+    value.literal = literal;
+    value.in_update = !(column.update_skips_null && literal == "Null");
   }
 }
 

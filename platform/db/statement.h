@@ -14,8 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/text/decimal.h"
-
 namespace kvt710::db {
 
 // What one literal of a statement's text stands for, made by the same
@@ -34,8 +32,14 @@ struct Value {
   // whose quotes the literal doubles keeps its characters in `unquoted`.
   uint32_t at = 0, size = 0;
   bool quotes_doubled = false;
+  // kNumber: written whole (without a decimal point and an exponent), its
+  // significant digits, and its exact value: as a 64-bit integer when it is
+  // written whole and in range, otherwise as a double where it is one.
+  bool whole = false, is_integer = false, is_double = false;
+  uint32_t digits = 0;
+  int64_t integer = 0;
+  double real = 0;
   std::string unquoted;
-  text::Decimal number;  // kNumber: its exact value as written
 };
 
 class Statement {
@@ -52,9 +56,9 @@ class Statement {
   void AppendText(std::string_view fixed) { text_ += fixed; }
   void AppendText(char fixed) { text_ += fixed; }
   // `literal` written into the text, `value` being what it stands for.
-  void AppendValue(std::string_view literal, Value value) {
-    values_.push_back({static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(literal.size()),
-                       std::move(value)});
+  void AppendValue(std::string_view literal, const Value& value) {
+    values_.push_back(
+        {static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(literal.size()), value});
     text_ += literal;
   }
 

@@ -28,15 +28,19 @@ std::optional<Decimal> ScanDecimal(std::string_view text) {
   const size_t n = text.size();
   size_t i = 0;
   if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
-  std::string all;
-  size_t whole_digits = 0;
-  while (i < n && IsDigit(text[i])) all += text[i++], ++whole_digits;
+  const size_t whole_begin = i;
+  while (i < n && IsDigit(text[i])) ++i;
+  const std::string_view whole = text.substr(whole_begin, i - whole_begin);
+  std::string_view fraction;
   d.whole = true;
   if (i < n && text[i] == '.') {
     d.whole = false;
-    for (++i; i < n && IsDigit(text[i]); ++i) all += text[i];
+    const size_t fraction_begin = ++i;
+    while (i < n && IsDigit(text[i])) ++i;
+    fraction = text.substr(fraction_begin, i - fraction_begin);
   }
-  if (all.empty()) return std::nullopt;
+  if (whole.empty() && fraction.empty()) return std::nullopt;
+  const size_t whole_digits = whole.size();
   int64_t exponent = 0;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
     d.whole = false;
@@ -48,6 +52,14 @@ std::optional<Decimal> ScanDecimal(std::string_view text) {
     if (minus) exponent = -exponent;
   }
   if (i != n) return std::nullopt;
+  // The digits in one piece: most numbers have no fraction to join.
+  std::string joined;
+  std::string_view all = whole;
+  if (!fraction.empty()) {
+    joined.reserve(whole.size() + fraction.size());
+    joined.append(whole).append(fraction);
+    all = joined;
+  }
   const size_t first = all.find_first_not_of('0');
   if (first == std::string::npos) return d;  // zero
   const size_t last = all.find_last_not_of('0');

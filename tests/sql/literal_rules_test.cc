@@ -65,9 +65,13 @@ bool Agrees(std::string_view literal, const db::Value& value) {
       return value.quotes_doubled == (text.find('\'') != std::string::npos) &&
              literal == "'" + funcSqlQuote(text) + "'";
     }
-    case db::Value::Kind::kNumber:
-      return IsBareNumber(literal) && Trim(literal) == chars &&
-             text::ScanDecimal(chars) == value.number;
+    case db::Value::Kind::kNumber: {
+      const std::optional<text::Decimal> number = text::ScanDecimal(chars);
+      return IsBareNumber(literal) && Trim(literal) == chars && number &&
+             value.whole == number->whole && value.digits == number->digits.size() &&
+             value.is_integer == (number->whole && text::ToInt64(*number)) &&
+             value.is_double == (!value.is_integer && text::ToExactDouble(*number));
+    }
   }
   return false;
 }

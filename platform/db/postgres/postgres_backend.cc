@@ -14,7 +14,6 @@
 #include "platform/db/postgres/pg_conninfo.h"
 #include "platform/db/postgres/pg_values.h"
 #include "platform/db/statement.h"
-#include "platform/text/decimal.h"
 
 namespace kvt710::db {
 namespace {
@@ -29,7 +28,7 @@ constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
 // number. Whole-number types read only digits, so they take integers only.
 constexpr Oid kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
 
-bool TakesBareNumber(Oid type, const text::Decimal& number) {
+bool TakesBareNumber(Oid type, const Value& number) {
   switch (type) {
     case kNumeric:
     case kFloat4:
@@ -477,7 +476,7 @@ class PostgresBackend final : public Backend {
     if (shape.types.size() != statement.value_count()) return false;
     for (size_t i = 0; i < shape.types.size(); ++i) {
       const Value& value = statement.value(i);
-      if (value.kind == Value::Kind::kNumber && !TakesBareNumber(shape.types[i], value.number))
+      if (value.kind == Value::Kind::kNumber && !TakesBareNumber(shape.types[i], value))
         return false;
     }
     return true;

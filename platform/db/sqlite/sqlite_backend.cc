@@ -17,7 +17,6 @@
 #include "platform/automation/error.h"
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/db/statement.h"
-#include "platform/text/decimal.h"
 
 namespace kvt710::db {
 namespace {
@@ -462,11 +461,10 @@ class SqliteBackend : public Backend {
           break;
         }
         case Value::Kind::kNumber:
-          if (const std::optional<int64_t> integer =
-                  value.number.whole ? text::ToInt64(value.number) : std::nullopt) {
-            rc = sqlite3_bind_int64(stmt, at, *integer);
+          if (value.is_integer) {
+            rc = sqlite3_bind_int64(stmt, at, value.integer);
           } else {
-            rc = sqlite3_bind_double(stmt, at, RealOf(value.number, statement.chars(i)));
+            rc = sqlite3_bind_double(stmt, at, RealOf(value, statement.chars(i)));
           }
           break;
       }
@@ -481,9 +479,9 @@ class SqliteBackend : public Backend {
   // values (1.25, 5., 1e3) are the same in any correct conversion; for the
   // rest SQLite converts the unsigned digits itself, with the routine its
   // tokenizer uses (through a text value it converts), and the sign applies.
-  double RealOf(const text::Decimal& number, std::string_view chars) {
-    if (number.digits.size() <= kMostSignificantDigits)
-      if (const std::optional<double> exact = text::ToExactDouble(number)) return *exact;
+  double RealOf(const Value& number, std::string_view chars) {
+    if (number.is_double && number.digits <= kMostSignificantDigits) return number.real;
+    const bool negative = !chars.empty() && chars[0] == '-';
     if (!chars.empty() && (chars[0] == '-' || chars[0] == '+')) chars.remove_prefix(1);
     auto found = reals_.find(std::string(chars));
     if (found == reals_.end()) {
@@ -498,7 +496,7 @@ class SqliteBackend : public Backend {
       if (reals_.size() >= kRealCacheSize) reals_.clear();
       found = reals_.emplace(chars, value).first;
     }
-    return number.negative ? -found->second : found->second;
+    return negative ? -found->second : found->second;
   }
 
   struct CachedShape {
