@@ -111,7 +111,7 @@ int64_t KVT710C3::CountOnOwnConnection(std::string_view query,
   statement.AppendText(query);
   for (const ConditionValue& condition : where) {
     statement.AppendText(condition.text);
-    statement.AppendValue(condition.literal);
+    statement.AppendValue(condition.literal.text, condition.literal.value);
   }
   auto recordset = OpenOwnConnection().OpenRecordset(statement);
   return static_cast<int64_t>(recordset->Field("CNT").ToDouble());
@@ -129,6 +129,7 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   const std::string source = "KVT710C3.Execute";
   RequirePlainKey(UniqueKey, source);
   auto caller = RequireCaller(caller_, source);
+  const sql::Literal key = sql::RenderLiteral(sql::Form::kKey, UniqueKey, "UniqueKey", DateTime{});
   // The DELETEs are shaped too, so that each is prepared once per connection;
   // all statements go together, in one round trip where the database can.
   std::vector<db::Statement> deletes;
@@ -136,7 +137,7 @@ int32_t KVT710C3::Execute(const std::string& UniqueKey, const std::string& /*Sto
   for (const catalogue::TableInfo* h : catalogue::HistoryTables()) {
     db::Statement& statement = deletes.emplace_back();
     statement.AppendText("Delete From " + h->name + " Where " + h->customer_key + "=");
-    statement.AppendValue(UniqueKey);
+    statement.AppendValue(key.text, key.value);
   }
   std::vector<const db::Statement*> all;
   all.reserve(deletes.size() + (queue_ ? static_cast<size_t>(queue_->Count()) : 0));

@@ -27,6 +27,10 @@
 #include "platform/automation/dispatch.h"
 #include "policy/area.h"
 
+namespace kvt710::sql {
+struct Literal;
+}  // namespace kvt710::sql
+
 namespace kvt710 {
 class StatementQueue;  // batch/statement_queue.h: kept out of the installed headers
 namespace sql {
@@ -141,7 +145,7 @@ class KVT710C3 : public Dispatch {
   // the literal compared.
   struct ConditionValue {
     std::string_view text;
-    std::string_view literal;
+    const sql::Literal& literal;
   };
   // Runs "Select Count(*) As CNT From T" followed by its conditions on the
   // own connection; its shape is prepared once, as the queued statements' are.

@@ -76,6 +76,7 @@
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/db/statement.h"
 #include "platform/settings/settings.h"
+#include "sql/KVT710H1.h"
 
 namespace {
 
@@ -269,16 +270,8 @@ class RawConnection {
       std::vector<std::string> values(s.value_count());
       std::vector<const char*> pointers(s.value_count(), nullptr);
       for (size_t i = 0; i < s.value_count(); ++i) {
-        const std::string_view literal = s.value(i);
-        switch (kvt710::db::KindOf(literal)) {
-          case kvt710::db::LiteralKind::kNull:
-            continue;
-          case kvt710::db::LiteralKind::kText:
-            values[i] = kvt710::db::Unquoted(literal);
-            break;
-          default:
-            values[i] = std::string(kvt710::db::ParseBareNumber(literal).signed_text);
-        }
+        if (s.value(i).kind == kvt710::db::Value::Kind::kNull) continue;
+        values[i] = std::string(s.chars(i));
         pointers[i] = values[i].c_str();
       }
       const int n = static_cast<int>(pointers.size());
@@ -322,7 +315,7 @@ class RawConnection {
   // each value bound as the plain reading of its literal (text, integer,
   // real, NULL). Unshaped ones run as text.
   void RunPreparedSqlite(const std::vector<kvt710::db::Statement>& statements) {
-    using kvt710::db::LiteralKind;
+    using Kind = kvt710::db::Value::Kind;
     for (const kvt710::db::Statement& s : statements) {
       if (!s.has_shape()) {
         Run(s.text());
@@ -337,23 +330,18 @@ class RawConnection {
         Die(std::string("SQLite: ") + sqlite3_errmsg(sqlite_));
       std::vector<std::string> texts(s.value_count());
       for (size_t i = 0; i < s.value_count(); ++i) {
-        const std::string_view literal = s.value(i);
+        const kvt710::db::Value& value = s.value(i);
         const int at = static_cast<int>(i) + 1;
-        const LiteralKind kind = kvt710::db::KindOf(literal);
-        if (kind == LiteralKind::kNull) {
+        texts[i] = std::string(s.chars(i));
+        if (value.kind == Kind::kNull) {
           sqlite3_bind_null(stmt, at);
-        } else if (kind == LiteralKind::kText) {
-          texts[i] = kvt710::db::Unquoted(literal);
+        } else if (value.kind != Kind::kNumber) {
           sqlite3_bind_text(stmt, at, texts[i].data(), static_cast<int>(texts[i].size()),
                             SQLITE_STATIC);
+        } else if (value.is_integer) {
+          sqlite3_bind_int64(stmt, at, value.integer);
         } else {
-          const auto number = kvt710::db::ParseBareNumber(literal);
-          texts[i] = std::string(number.signed_text);
-          if (number.integer && number.token.size() < 19) {
-            sqlite3_bind_int64(stmt, at, std::stoll(texts[i]));
-          } else {
-            sqlite3_bind_double(stmt, at, std::strtod(texts[i].c_str(), nullptr));
-          }
+          sqlite3_bind_double(stmt, at, std::strtod(texts[i].c_str(), nullptr));
         }
       }
       int rc;
@@ -527,7 +515,9 @@ class TextRecorder {
       for (const auto& h : kHistory) {
         kvt710::db::Statement d;
         d.AppendText(std::string("Delete From ") + h[0] + " Where " + h[1] + "=");
-        d.AppendValue(customer.key);
+        const kvt710::sql::Literal key =
+            kvt710::sql::RenderLiteral(kvt710::sql::Form::kKey, customer.key, "UniqueKey", {});
+        d.AppendValue(key.text, key.value);
         writes_.push_back(std::move(d));
       }
     }

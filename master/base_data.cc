@@ -35,7 +35,7 @@ const ComputedColumns& Computed() {
 // The telephone key: the last four characters of the trimmed home number,
 // quoted, when they are a number that is not negative; otherwise Null.
 // A numeric piece that does not fit 32 bits (9E99) is an error.
-std::string TelephoneKey(std::string_view home_tel) {
+sql::Literal TelephoneKey(std::string_view home_tel, const DateTime& now) {
   if (!text::IsValidText(home_tel))
     throw Error(err::kInvalidCall, "HomeTel is not valid text (UTF-8 without NUL)");
   const std::string_view trimmed = text::Trim(home_tel);
@@ -47,11 +47,12 @@ std::string TelephoneKey(std::string_view home_tel) {
     ++characters;
   }
   const std::string_view piece = trimmed.substr(start);
-  if (!text::IsNumeric(piece)) return "Null";
+  const sql::Literal null = sql::RenderLiteral(F::kText, "", "HomeTel", now);
+  if (!text::IsNumeric(piece)) return null;
   const std::optional<int32_t> value = text::ToLongHalfEven(piece);
   if (!value) throw Error(err::kOverflow, "HomeTel: the telephone key overflows");
-  if (*value < 0 || characters != 4) return "Null";
-  return "'" + std::string(piece) + "'";
+  if (*value < 0 || characters != 4) return null;
+  return sql::RenderLiteral(F::kQuotedUnchanged, piece, "HomeTel", now);
 }
 
 }  // namespace
@@ -60,28 +61,31 @@ int32_t KVT710C3::SetBaseData(const BaseDataParams& params) {
   return Guarded("SetBaseData", ErrorList::kOwn, [&] {
     StatementQueue& queue = EnsureQueue();
     const DateTime now = LocalNow();
-    sql::Render(F::kKey, params.UniqueKey, "UniqueKey", now);  // before it enters the query
+    const sql::Literal key = sql::RenderLiteral(F::kKey, params.UniqueKey, "UniqueKey", now);
     static const RowCountQuery by_key(catalogue::Base());
-    const int64_t count =
-        CountOnOwnConnection(by_key.query, {{by_key.conditions[0], params.UniqueKey}});
+    const int64_t count = CountOnOwnConnection(by_key.query, {{by_key.conditions[0], key}});
 
     // The computed values come first: they fail before any array element is rendered.
-    const std::string telkey = TelephoneKey(params.HomeTel);
+    const sql::Literal telkey = TelephoneKey(params.HomeTel, now);
     const bool member = text::Trim(params.FamilyKbn) == "2";
-    const std::string family_key =
-        member ? sql::Render(F::kKey, params.FamilyKey, "FamilyKey", now) : params.UniqueKey;
-    const char* best_link = text::Trim(params.Bestkey).empty() ? "Null" : "'1'";
+    const sql::Literal family_key =
+        member ? sql::RenderLiteral(F::kKey, params.FamilyKey, "FamilyKey", now) : key;
+    const sql::Literal family_kbn =
+        sql::RenderLiteral(F::kQuotedUnchanged, member ? "2" : "1", "FamilyKbn", now);
+    const sql::Literal data_flg = sql::RenderLiteral(F::kQuotedUnchanged, "0", "DataFlg", now);
+    const sql::Literal best_link =
+        sql::RenderLiteral(F::kText, text::Trim(params.Bestkey).empty() ? "" : "1", "Bestkey", now);
 
     // The arrays are the caller's and are rendered in place.
     sql::Row rendered;
     sql::RenderRow(catalogue::BaseTable(), params, now, rendered);
     std::vector<sql::Value>& row = rendered.values;
     const ComputedColumns& at = Computed();
-    row[at.telkey].literal = telkey;
-    row[at.family_key].literal = family_key;
-    row[at.family_kbn].literal = member ? "'2'" : "'1'";
-    row[at.data_flg].literal = "'0'";
-    row[at.best_link].literal = best_link;
+    row[at.telkey].Set(telkey);
+    row[at.family_key].Set(family_key);
+    row[at.family_kbn].Set(family_kbn);
+    row[at.data_flg].Set(data_flg);
+    row[at.best_link].Set(best_link);
 
     if (count > 0 && syori_kbn_ != 0) {
       const std::vector<sql::Value> where = {row[at.unique_key]};

@@ -29,9 +29,10 @@ int32_t KVT710C3::SetMENTEData(const MenteDataParams& params) {
   return Guarded("SetMENTEData", ErrorList::kOwn, [&] {
     StatementQueue& queue = EnsureQueue();
     const DateTime now = LocalNow();
-    const std::string store = sql::Render(F::kQuotedUnchanged, params.StoreCd, "StoreCd", now);
-    const std::string ht_kbn = sql::Render(F::kKey, params.HtKbn, "HtKbn", now);
-    const std::string key = sql::Render(F::kKey, params.UniqueKey, "UniqueKey", now);
+    const sql::Literal store =
+        sql::RenderLiteral(F::kQuotedUnchanged, params.StoreCd, "StoreCd", now);
+    const sql::Literal ht_kbn = sql::RenderLiteral(F::kKey, params.HtKbn, "HtKbn", now);
+    const sql::Literal key = sql::RenderLiteral(F::kKey, params.UniqueKey, "UniqueKey", now);
     // The row key is store, HT kind and customer: the first three columns.
     static const RowCountQuery by_key(catalogue::Mente());
     const int64_t count = CountOnOwnConnection(by_key.query, {{by_key.conditions[0], store},

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "platform/automation/variant.h"
+#include "platform/db/statement.h"
 
 namespace kvt710 {
 
@@ -45,14 +46,24 @@ enum class Form {
   kInteger,          // decimal text of a whole number (integer parameters)
 };
 
+// A rendered literal and what it stands for.
+struct Literal {
+  std::string text;
+  db::Value value;
+};
+
 // Renders `value` in `form`. `name` names the parameter in error messages;
 // `now` is the statement's timestamp. Throws kvt710::Error for a value that
 // must be refused (invalid text, a kKey that is not a key number, a kReserve
 // that is not a plain number, a side code that overflows 32 bits).
+Literal RenderLiteral(Form form, std::string_view value, std::string_view name,
+                      const DateTime& now);
+// The literal alone.
 std::string Render(Form form, std::string_view value, std::string_view name, const DateTime& now);
-// The same literal appended to `out`; on a throw `out` may hold part of it.
-void RenderTo(std::string& out, Form form, std::string_view value, std::string_view name,
-              const DateTime& now);
+// The literal appended to `out`, and what it stands for (its positions count
+// from the literal's first byte); on a throw `out` may hold part of it.
+db::Value RenderTo(std::string& out, Form form, std::string_view value, std::string_view name,
+                   const DateTime& now);
 
 }  // namespace sql
 }  // namespace kvt710

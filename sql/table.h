@@ -114,11 +114,18 @@ std::vector<ParamInfo> DescribeParams(const Table<P>& table, const std::vector<P
   return infos;
 }
 
-// A column with its rendered literal.
+// A column with its rendered literal and what the literal stands for.
 struct Value {
-  const std::string* column;
+  const std::string* column = nullptr;
   std::string_view literal;
+  db::Value value;
   bool in_update = true;
+
+  // A literal that a writer computed itself (it must outlive the value).
+  void Set(const Literal& computed) {
+    literal = computed.text;
+    value = computed.value;
+  }
 };
 
 // A rendered row: one value per column, in column order. The literals live
@@ -145,20 +152,19 @@ void AddElementColumns(std::vector<Column<P>>& columns, const std::string& prefi
   }
 }
 
-// Renders one value of `params`, appended to `out`. Array elements are
-// written back rendered: the arrays are the caller's, shared, so the texts of
-// `params` stay as given.
+// Renders one value of `params`, appended to `out`, and returns what it
+// stands for. Array elements are written back rendered: the arrays are the
+// caller's, shared, so the texts of `params` stay as given.
 template <class P>
-void RenderSource(std::string& out, const Column<P>& column, const P& params, const DateTime& now) {
+db::Value RenderSource(std::string& out, const Column<P>& column, const P& params,
+                       const DateTime& now) {
   const Source<P>& s = column.source;
   using K = typename Source<P>::Kind;
   switch (s.kind) {
     case K::kText:
-      RenderTo(out, column.form, params.*(s.text), column.name, now);
-      return;
+      return RenderTo(out, column.form, params.*(s.text), column.name, now);
     case K::kNumber:
-      out += std::to_string(params.*(s.number));
-      return;
+      return RenderTo(out, Form::kInteger, std::to_string(params.*(s.number)), column.name, now);
     case K::kElement:
     case K::kElement2: {
       const std::shared_ptr<SafeArray>& array = params.*(s.array);
@@ -166,19 +172,17 @@ void RenderSource(std::string& out, const Column<P>& column, const P& params, co
         throw Error(err::kSubscript, "Subscript out of range: no array for " + column.name);
       Variant& element = s.kind == K::kElement ? array->At(s.i) : array->At(s.i, s.j);
       const size_t start = out.size();
-      if (element.IsString()) {
-        RenderTo(out, column.form, element.string_ref(), column.name, now);
-      } else {
-        RenderTo(out, column.form, element.ToString(), column.name, now);
-      }
+      db::Value value = element.IsString()
+                            ? RenderTo(out, column.form, element.string_ref(), column.name, now)
+                            : RenderTo(out, column.form, element.ToString(), column.name, now);
       element = Variant::String(out.substr(start));
-      return;
+      return value;
     }
     case K::kNone:
     case K::kArray:
       break;
   }
-  RenderTo(out, column.form, {}, column.name, now);
+  return RenderTo(out, column.form, {}, column.name, now);
 }
 
 // Renders every column of `table` into `row`, in its render order; the
@@ -186,15 +190,14 @@ void RenderSource(std::string& out, const Column<P>& column, const P& params, co
 template <class P>
 void RenderRow(const Table<P>& table, const P& params, const DateTime& now, Row& row) {
   const size_t n = table.columns.size();
-  row.values.clear();
+  row.values.assign(n, Value{});
   row.buffer.clear();
-  row.values.reserve(n);
   row.buffer.reserve(n * 12);  // most literals are short
   std::vector<size_t> starts(n), ends(n);
   for (size_t k = 0; k < n; ++k) {
     const size_t i = table.render_order.empty() ? k : table.render_order[k];
     starts[i] = row.buffer.size();
-    RenderSource(row.buffer, table.columns[i], params, now);
+    row.values[i].value = RenderSource(row.buffer, table.columns[i], params, now);
     ends[i] = row.buffer.size();
   }
   // The buffer has stopped growing: the values can point into it now.
@@ -202,8 +205,10 @@ void RenderRow(const Table<P>& table, const P& params, const DateTime& now, Row&
   for (size_t i = 0; i < n; ++i) {
     const Column<P>& column = table.columns[i];
     const std::string_view literal = all.substr(starts[i], ends[i] - starts[i]);
-    const bool in_update = !(column.update_skips_null && literal == "Null");
-    row.values.push_back({&column.name, literal, in_update});
+    Value& value = row.values[i];
+    value.column = &column.name;
+    value.literal = literal;
+    value.in_update = !(column.update_skips_null && literal == "Null");
   }
 }
 

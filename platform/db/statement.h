@@ -1,14 +1,10 @@
 // A statement to run: its exact command text and, when the statement builder
-// made it, where each literal value lies in that text. The text with every
-// value replaced by "?" is the statement's shape; statements of one shape
-// differ only in their values, so a connection can prepare the shape once
-// and bind the values (see Backend::ExecuteShaped). The text stays the
-// statement's identity: queues, traces and errors carry it unchanged.
-//
-// Every value is one literal as the literal rules write it: a single-quoted
-// text with its quotes doubled, a bare number (blanks around, sign, decimal
-// point, exponent), or the word Null. A backend that meets anything else
-// runs the text instead.
+// made it, where each literal value lies in that text and what it stands for.
+// The text with every value replaced by "?" is the statement's shape;
+// statements of one shape differ only in their values, so a connection can
+// prepare the shape once and bind the values (see Backend::ExecuteShaped).
+// The text stays the statement's identity: queues, traces and errors carry it
+// unchanged.
 #pragma once
 
 #include <cstdint>
@@ -20,20 +16,37 @@
 
 namespace kvt710::db {
 
+// What one literal of a statement's text stands for, made by the same
+// rendering that wrote the literal, so that a connection can bind it in the
+// literal's place.
+struct Value {
+  enum class Kind : uint8_t {
+    kNull,    // the word Null
+    kNumber,  // a bare number
+    kText,    // a quoted text
+    kDate,    // a quoted date or timestamp, bound as its text
+  };
+  Kind kind = Kind::kNull;
+  // Where the value's characters lie within its literal: a number's sign and
+  // digits without the blanks around them, a text between its quotes. A text
+  // whose quotes the literal doubles keeps its characters in `unquoted`.
+  uint32_t at = 0, size = 0;
+  bool quotes_doubled = false;
+  // kNumber: written whole (without a decimal point and an exponent), its
+  // significant digits, and its exact value: as a 64-bit integer when it is
+  // written whole and in range, otherwise as a double where it is one.
+  bool whole = false, is_integer = false, is_double = false;
+  uint32_t digits = 0;
+  int64_t integer = 0;
+  double real = 0;
+  std::string unquoted;
+};
+
 class Statement {
  public:
-  // Where a value lies in the text: its first byte and its length.
-  struct Span {
-    uint32_t offset;
-    uint32_t length;
-  };
-
   Statement() = default;
   // A statement without a shape: it runs as its text.
   explicit Statement(std::string text) : text_(std::move(text)) {}
-  // A statement whose values lie at `values` in `text`, in order and apart.
-  Statement(std::string text, std::vector<Span> values)
-      : text_(std::move(text)), values_(std::move(values)) {}
 
   // Building: fixed text (keywords, names, separators) and literal values.
   void Reserve(size_t text_size, size_t values) {
@@ -42,8 +55,10 @@ class Statement {
   }
   void AppendText(std::string_view fixed) { text_ += fixed; }
   void AppendText(char fixed) { text_ += fixed; }
-  void AppendValue(std::string_view literal) {
-    values_.push_back({static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(literal.size())});
+  // `literal` written into the text, `value` being what it stands for.
+  void AppendValue(std::string_view literal, const Value& value) {
+    values_.push_back(
+        {static_cast<uint32_t>(text_.size()), static_cast<uint32_t>(literal.size()), value});
     text_ += literal;
   }
 
@@ -51,9 +66,13 @@ class Statement {
   // True when the statement knows its values.
   bool has_shape() const { return !values_.empty(); }
   size_t value_count() const { return values_.size(); }
-  // The i-th value's literal as it stands in the text.
-  std::string_view value(size_t i) const {
-    return std::string_view(text_).substr(values_[i].offset, values_[i].length);
+  const Value& value(size_t i) const { return values_[i].value; }
+  // The i-th value's characters: a number as written (sign and digits), a
+  // text without its quotes; empty for Null.
+  std::string_view chars(size_t i) const {
+    const Placed& p = values_[i];
+    if (p.value.quotes_doubled) return p.value.unquoted;
+    return std::string_view(text_).substr(p.offset + p.value.at, p.value.size);
   }
   // Writes the shape into `out` (cleared first), each value as "?" or, when
   // `numbered`, as "$1", "$2", ...
@@ -68,38 +87,13 @@ class Statement {
   friend std::ostream& operator<<(std::ostream& out, const Statement& s) { return out << s.text_; }
 
  private:
+  struct Placed {
+    uint32_t offset, length;  // the literal in the text
+    Value value;
+  };
+
   std::string text_;
-  std::vector<Span> values_;
+  std::vector<Placed> values_;
 };
-
-// What a literal value is, by its first characters.
-enum class LiteralKind {
-  kNull,    // the word Null (any case)
-  kText,    // 'quoted', quotes inside doubled
-  kNumber,  // anything else: a bare number when it is valid (see BareNumber)
-  kInvalid  // a quoted text that does not end where it should
-};
-LiteralKind KindOf(std::string_view literal);
-
-// The text of a kText literal with its quotes removed and undoubled.
-// REQUIRED: KindOf(literal) == kText.
-std::string Unquoted(std::string_view literal);
-// True when the text of a kText literal holds no doubled quote, so that it is
-// literal.substr(1, size - 2) as it stands.
-bool HasNoDoubledQuote(std::string_view literal);
-
-// A bare number literal taken apart as an SQL tokenizer sees it: blanks
-// around, an optional sign (an operator applied to the number token), and the
-// number token itself: digits with an optional decimal point and digits, or
-// a point and digits, then an optional exponent (E or e, an optional sign,
-// digits). nullopt-like `valid == false` for anything else.
-struct BareNumber {
-  bool valid = false;
-  bool negative = false;
-  bool integer = false;          // no decimal point and no exponent
-  std::string_view token;        // the unsigned number token
-  std::string_view signed_text;  // sign and token, without the blanks
-};
-BareNumber ParseBareNumber(std::string_view literal);
 
 }  // namespace kvt710::db

@@ -65,6 +65,17 @@ const std::vector<std::string>& Awkward() {
                                                   "4.9e-324",
                                                   "1.7976931348623157e308",
                                                   "0.30000000000000004",
+                                                  " 1,234.5e-1 ",
+                                                  "1234567890123456",
+                                                  "12345678901234567",
+                                                  "-9,223,372,036,854,775,808",
+                                                  "18446744073709551616",
+                                                  "0.1e1",
+                                                  ".5E+1",
+                                                  "-0.0e5",
+                                                  "2.675",
+                                                  "1e-400",
+                                                  "00000000000000000000001",
                                                   "it's",
                                                   "''",
                                                   "a''b",
@@ -98,8 +109,13 @@ const std::vector<std::string>& Awkward() {
 
 // Plain numbers, as keys and spare numbers must be.
 const std::vector<std::string>& PlainNumbers() {
-  static const std::vector<std::string> values = {
-      "1", " 2 ", "+3", "004", "5.0", "6.", "-7", ".5", "-0", "99999999999999999999", ""};
+  static const std::vector<std::string> values = {"1",    " 2 ",
+                                                  "+3",   "004",
+                                                  "5.0",  "6.",
+                                                  "-7",   ".5",
+                                                  "-0",   "99999999999999999999",
+                                                  "",     " 12.50 ",
+                                                  "-0.0", "123456789012345"};
   return values;
 }
 

@@ -8,6 +8,7 @@
 
 #include "platform/automation/error.h"
 #include "platform/text/ascii.h"
+#include "platform/text/decimal.h"
 #include "platform/text/literal.h"
 #include "sql/KVT710H1.h"
 
@@ -34,6 +35,31 @@ int32_t RefusalOf(Form form, std::string_view value) {
 // A bare number as the forms write it: a number literal with blanks around.
 bool IsBareNumber(std::string_view s) {
   return text::IsNumberLiteral(text::Trim(s));
+}
+
+// True when `value` is what `literal` stands for: the word Null; a quoted
+// text whose inner quotes are doubled, so that it is one literal; a bare
+// number whose characters scan to the value.
+bool Agrees(std::string_view literal, const db::Value& value) {
+  const std::string_view chars = literal.substr(value.at, value.size);
+  switch (value.kind) {
+    case db::Value::Kind::kNull:
+      return literal == "Null";
+    case db::Value::Kind::kText:
+    case db::Value::Kind::kDate: {
+      const std::string text = value.quotes_doubled ? value.unquoted : std::string(chars);
+      return value.quotes_doubled == (text.find('\'') != std::string::npos) &&
+             literal == "'" + funcSqlQuote(text) + "'";
+    }
+    case db::Value::Kind::kNumber: {
+      const std::optional<text::Decimal> number = text::ScanDecimal(chars);
+      return IsBareNumber(literal) && text::Trim(literal) == chars && number &&
+             value.whole == number->whole && value.digits == number->digits.size() &&
+             value.is_integer == (number->whole && text::ToInt64(*number)) &&
+             value.is_double == (!value.is_integer && text::ToExactDouble(*number));
+    }
+  }
+  return false;
 }
 
 TEST(SqlQuoteTest, DoublesEverySingleQuoteAndNothingElse) {
@@ -144,9 +170,9 @@ TEST(ValueFormTest, TextThatIsNotUtf8OrHoldsNulIsRefused) {
   EXPECT_EQ(R(Form::kTimestamp, std::string("\xFF")), "'2024/02/09 07:05:03'");
 }
 
-// Every accepted value must end up as one literal: a quoted text whose inner
-// quotes come in pairs, a bare number, or Null. Random texts over an
-// alphabet of the characters that matter try to break that.
+// Every accepted value must end up as one literal, a quoted text, a bare
+// number or Null, and come with what that literal stands for. Random texts
+// over an alphabet of the characters that matter try to break that.
 TEST(ValueFormTest, NoValueBecomesMoreThanOneLiteral) {
   ASSERT_TRUE(IsBareNumber(" -1.5E+3 ") && IsBareNumber("0305") && !IsBareNumber("1 2") &&
               !IsBareNumber("1E") && !IsBareNumber("-"));
@@ -167,18 +193,18 @@ TEST(ValueFormTest, NoValueBecomesMoreThanOneLiteral) {
     std::string value(random() % 9, ' ');
     for (char& c : value) c = alphabet[random() % alphabet.size()];
     for (Form form : forms) {
-      std::string literal;
+      Literal literal;
       try {
-        literal = R(form, value);
+        literal = RenderLiteral(form, value, "V", kNow);
       } catch (const Error&) {
         continue;
       }
-      const bool ok = literal == "Null" || IsBareNumber(literal) || text::IsQuotedLiteral(literal);
-      EXPECT_TRUE(ok) << "form " << static_cast<int>(form) << " of [" << value << "] gave ["
-                      << literal << "]";
-      if (form == Form::kNumber && literal != "Null") {
+      EXPECT_TRUE(Agrees(literal.text, literal.value))
+          << "form " << static_cast<int>(form) << " of [" << value << "] gave [" << literal.text
+          << "] kind " << static_cast<int>(literal.value.kind);
+      if (form == Form::kNumber && literal.text != "Null") {
         ++numbers;
-        EXPECT_TRUE(IsBareNumber(literal)) << value;
+        EXPECT_EQ(literal.value.kind, db::Value::Kind::kNumber) << value;
       }
     }
   }

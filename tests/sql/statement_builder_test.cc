@@ -44,8 +44,13 @@ TEST(StatementBuilderTest, InsertAndUpdateText) {
   EXPECT_EQ(BuildUpdate(table.name, row, where),
             "Update T Set a='x',b=1,n=-5,F1_X='1',F2_X=Null,u='2016/07/04 09:08:07'"
             " Where b=1 And a='x'");
-  EXPECT_EQ(BuildUpdate(table.name, row, {row[1]}, {3, 0, 2, 1}),
-            "Update T Set n=-5,a='x',b=1 Where b=1");
+  const db::Statement update = BuildUpdate(table.name, row, {row[1]}, {3, 0, 2, 1});
+  EXPECT_EQ(update, "Update T Set n=-5,a='x',b=1 Where b=1");
+  // Each value travels with its literal: what a prepared shape binds.
+  std::string bound;
+  for (size_t i = 0; i < update.value_count(); ++i)
+    bound += "[" + std::string(update.chars(i)) + "]";
+  EXPECT_EQ(bound, "[-5][x][1][1]");
 
   // The array elements were rendered in place, so the caller sees the literals.
   EXPECT_EQ(params.flags->At(1).ToString(), "'1'");

@@ -28,7 +28,7 @@ constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
 // number. Whole-number types read only digits, so they take integers only.
 constexpr Oid kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
 
-bool TakesBareNumber(Oid type, const BareNumber& number) {
+bool TakesBareNumber(Oid type, const Value& number) {
   switch (type) {
     case kNumeric:
     case kFloat4:
@@ -37,7 +37,7 @@ bool TakesBareNumber(Oid type, const BareNumber& number) {
     case kInt2:
     case kInt4:
     case kInt8:
-      return number.integer;
+      return number.whole;
     default:
       return false;
   }
@@ -269,7 +269,8 @@ class PostgresBackend final : public Backend {
     bool sent = true;
     for (size_t i = 0; i < statements.size() && sent; ++i) {
       const Statement& s = *statements[i];
-      if (shapes[i] != nullptr && BindValues(s) && TakesValues(*shapes[i])) {
+      if (shapes[i] != nullptr && TakesValues(*shapes[i], s)) {
+        BindValues(s);
         sent =
             PQsendQueryPrepared(conn, shapes[i]->name.c_str(), static_cast<int>(pointers_.size()),
                                 pointers_.data(), nullptr, nullptr, 0) == 1;
@@ -395,9 +396,9 @@ class PostgresBackend final : public Backend {
   // result; null, with nothing sent, when the statement must run as text.
   ResultPtr RunShaped(const Statement& statement) {
     PGconn* conn = Connected();
-    if (!BindValues(statement)) return nullptr;
     const PreparedShape* shape = Prepared(conn, statement);
-    if (shape == nullptr || !TakesValues(*shape)) return nullptr;
+    if (shape == nullptr || !TakesValues(*shape, statement)) return nullptr;
+    BindValues(statement);
     ResultPtr result(PQexecPrepared(conn, shape->name.c_str(), static_cast<int>(pointers_.size()),
                                     pointers_.data(), nullptr, nullptr, 0));
     Check(conn, result);
@@ -449,33 +450,17 @@ class PostgresBackend final : public Backend {
     }
   }
 
-  // Fills pointers_ (and texts_, bares_) with the statement's values as
-  // text; false when a value is no literal that the rules write.
-  bool BindValues(const Statement& statement) {
+  // Fills pointers_ with the statement's values as text: a number as it is
+  // written, without the blanks around it.
+  void BindValues(const Statement& statement) {
     const size_t count = statement.value_count();
     if (texts_.size() < count) texts_.resize(count);
     pointers_.assign(count, nullptr);
-    bares_.assign(count, BareNumber{});
     for (size_t i = 0; i < count; ++i) {
-      const std::string_view literal = statement.value(i);
-      switch (KindOf(literal)) {
-        case LiteralKind::kNull:
-          break;
-        case LiteralKind::kText:
-          texts_[i] = Unquoted(literal);
-          pointers_[i] = texts_[i].c_str();
-          break;
-        case LiteralKind::kNumber:
-          bares_[i] = ParseBareNumber(literal);
-          if (!bares_[i].valid) return false;
-          texts_[i].assign(bares_[i].signed_text);
-          pointers_[i] = texts_[i].c_str();
-          break;
-        case LiteralKind::kInvalid:
-          return false;
-      }
+      if (statement.value(i).kind == Value::Kind::kNull) continue;
+      texts_[i].assign(statement.chars(i));
+      pointers_[i] = texts_[i].c_str();
     }
-    return true;
   }
 
   struct PreparedShape {
@@ -484,12 +469,15 @@ class PostgresBackend final : public Backend {
     std::vector<Oid> types;  // as the server inferred them
   };
 
-  // True when the shape takes the values bound as the text would: the
-  // right count, and each bare number where the server reads it alike.
-  bool TakesValues(const PreparedShape& shape) const {
-    if (shape.types.size() != pointers_.size()) return false;
-    for (size_t i = 0; i < pointers_.size(); ++i) {
-      if (bares_[i].valid && !TakesBareNumber(shape.types[i], bares_[i])) return false;
+  // True when the shape takes the statement's values bound as the text
+  // would: the right count, and each bare number where the server reads it
+  // alike.
+  static bool TakesValues(const PreparedShape& shape, const Statement& statement) {
+    if (shape.types.size() != statement.value_count()) return false;
+    for (size_t i = 0; i < shape.types.size(); ++i) {
+      const Value& value = statement.value(i);
+      if (value.kind == Value::Kind::kNumber && !TakesBareNumber(shape.types[i], value))
+        return false;
     }
     return true;
   }
@@ -537,7 +525,6 @@ class PostgresBackend final : public Backend {
   std::string shape_key_;
   std::vector<std::string> texts_;
   std::vector<const char*> pointers_;
-  std::vector<BareNumber> bares_;
 };
 
 }  // namespace

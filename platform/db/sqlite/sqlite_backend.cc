@@ -16,7 +16,6 @@
 
 #include "platform/automation/error.h"
 #include "platform/db/sqlite/date_collation.h"
-#include "platform/db/sqlite/sqlite_number.h"
 #include "platform/db/statement.h"
 
 namespace kvt710::db {
@@ -28,6 +27,8 @@ constexpr const char* kSource = "SQLite";
 // SQLite computed for us.
 constexpr size_t kShapeCacheSize = 128;
 constexpr size_t kRealCacheSize = 4096;
+// Significant digits that SQLite's conversion of a number keeps, at least.
+constexpr size_t kMostSignificantDigits = 17;
 
 struct DbCloser {
   void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -273,10 +274,11 @@ class SqliteBackend : public Backend {
 
   void ExecuteShaped(const Statement& statement) override {
     sqlite3_stmt* stmt = PreparedShape(statement);
-    if (stmt == nullptr || !BindShaped(stmt, statement)) {
+    if (stmt == nullptr) {
       Execute(statement.text());
       return;
     }
+    BindShaped(stmt, statement);
     RunAndReset(stmt);
   }
 
@@ -300,7 +302,8 @@ class SqliteBackend : public Backend {
 
   std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) override {
     sqlite3_stmt* stmt = PreparedShape(statement);
-    if (stmt == nullptr || !BindShaped(stmt, statement)) return Query(statement.text());
+    if (stmt == nullptr) return Query(statement.text());
+    BindShaped(stmt, statement);
     return std::make_unique<SqliteCursor>(db_.get(), stmt);
   }
 
@@ -438,76 +441,62 @@ class SqliteBackend : public Backend {
     return shapes_.front().stmt.get();
   }
 
-  // Binds each literal as the value the text would give: a text unquoted, a
-  // number as SQLite reads it, Null as NULL. False, with nothing left bound,
-  // when a value is no literal that the rules write.
-  bool BindShaped(sqlite3_stmt* stmt, const Statement& statement) {
-    const size_t count = statement.value_count();
-    if (unquoted_.size() < count) unquoted_.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-      const std::string_view literal = statement.value(i);
+  // Binds each value as its literal in the text would give it: a text as
+  // itself, Null as NULL, a number as SQLite's tokenizer reads it (an integer
+  // when written as one and within 64 bits, otherwise a real number).
+  void BindShaped(sqlite3_stmt* stmt, const Statement& statement) {
+    for (size_t i = 0; i < statement.value_count(); ++i) {
+      const Value& value = statement.value(i);
       const int at = static_cast<int>(i) + 1;
       int rc = SQLITE_OK;
-      switch (KindOf(literal)) {
-        case LiteralKind::kNull:
+      switch (value.kind) {
+        case Value::Kind::kNull:
           rc = sqlite3_bind_null(stmt, at);
           break;
-        case LiteralKind::kText: {
-          std::string_view text = literal.substr(1, literal.size() - 2);
-          if (!HasNoDoubledQuote(literal)) text = unquoted_[i] = Unquoted(literal);
+        case Value::Kind::kText:
+        case Value::Kind::kDate: {
+          const std::string_view text = statement.chars(i);
           rc = sqlite3_bind_text(stmt, at, text.data(), static_cast<int>(text.size()),
                                  SQLITE_STATIC);
           break;
         }
-        case LiteralKind::kNumber: {
-          const BareNumber bare = ParseBareNumber(literal);
-          if (!bare.valid) {
-            sqlite3_clear_bindings(stmt);
-            return false;
-          }
-          const sqlite::Number number = sqlite::ToNumber(bare);
-          switch (number.kind) {
-            case sqlite::Number::Kind::kInteger:
-              rc = sqlite3_bind_int64(stmt, at, number.integer);
-              break;
-            case sqlite::Number::Kind::kReal:
-              rc = sqlite3_bind_double(stmt, at, number.real);
-              break;
-            case sqlite::Number::Kind::kAskSqlite: {
-              const double value = RealOfToken(bare.token);
-              rc = sqlite3_bind_double(stmt, at, bare.negative ? -value : value);
-              break;
-            }
+        case Value::Kind::kNumber:
+          if (value.is_integer) {
+            rc = sqlite3_bind_int64(stmt, at, value.integer);
+          } else {
+            rc = sqlite3_bind_double(stmt, at, RealOf(value, statement.chars(i)));
           }
           break;
-        }
-        case LiteralKind::kInvalid:
-          sqlite3_clear_bindings(stmt);
-          return false;
       }
       if (rc != SQLITE_OK) {
         sqlite3_clear_bindings(stmt);
         FailFrom(db_.get(), rc);
       }
     }
-    return true;
   }
 
-  // The real number that SQLite reads from an unsigned number token: the
-  // text's own conversion, asked of SQLite through a value it converts.
-  double RealOfToken(std::string_view token) {
-    if (auto found = reals_.find(std::string(token)); found != reals_.end()) return found->second;
-    if (!real_of_) real_of_ = Prepare("SELECT ?1");
-    sqlite3_stmt* stmt = real_of_.get();
-    sqlite3_bind_text(stmt, 1, token.data(), static_cast<int>(token.size()), SQLITE_STATIC);
-    const int rc = sqlite3_step(stmt);
-    const double value = rc == SQLITE_ROW ? sqlite3_column_double(stmt, 0) : 0.0;
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    if (rc != SQLITE_ROW) FailFrom(db_.get(), rc);
-    if (reals_.size() >= kRealCacheSize) reals_.clear();
-    reals_.emplace(token, value);
-    return value;
+  // The real number that SQLite reads from a number written `chars`: exact
+  // values (1.25, 5., 1e3) are the same in any correct conversion; for the
+  // rest SQLite converts the unsigned digits itself, with the routine its
+  // tokenizer uses (through a text value it converts), and the sign applies.
+  double RealOf(const Value& number, std::string_view chars) {
+    if (number.is_double && number.digits <= kMostSignificantDigits) return number.real;
+    const bool negative = !chars.empty() && chars[0] == '-';
+    if (!chars.empty() && (chars[0] == '-' || chars[0] == '+')) chars.remove_prefix(1);
+    auto found = reals_.find(std::string(chars));
+    if (found == reals_.end()) {
+      if (!real_of_) real_of_ = Prepare("SELECT ?1");
+      sqlite3_stmt* stmt = real_of_.get();
+      sqlite3_bind_text(stmt, 1, chars.data(), static_cast<int>(chars.size()), SQLITE_STATIC);
+      const int rc = sqlite3_step(stmt);
+      const double value = rc == SQLITE_ROW ? sqlite3_column_double(stmt, 0) : 0.0;
+      sqlite3_reset(stmt);
+      sqlite3_clear_bindings(stmt);
+      if (rc != SQLITE_ROW) FailFrom(db_.get(), rc);
+      if (reals_.size() >= kRealCacheSize) reals_.clear();
+      found = reals_.emplace(chars, value).first;
+    }
+    return negative ? -found->second : found->second;
   }
 
   struct CachedShape {
@@ -520,7 +509,6 @@ class SqliteBackend : public Backend {
   std::list<CachedShape> shapes_;
   std::unordered_map<std::string_view, std::list<CachedShape>::iterator> shape_index_;
   std::string shape_key_;
-  std::vector<std::string> unquoted_;
   StmtHandle real_of_;
   std::unordered_map<std::string, double> reals_;
   StmtHandle begin_, commit_, rollback_;

@@ -1,0 +1,34 @@
+// Exact decimal numbers: a number text taken apart into its sign, its
+// significant digits and a power of ten, without going through a double.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kvt710::text {
+
+// The value (negative ? -1 : 1) × digits × 10^exponent.
+struct Decimal {
+  bool negative = false;
+  std::string digits;    // significant digits, no leading or trailing zeros; empty for zero
+  int64_t exponent = 0;  // saturated far beyond any double's range
+  bool whole = false;    // written without a decimal point and without an exponent
+
+  bool operator==(const Decimal&) const = default;
+};
+
+// Scans an optional sign, digits with an optional decimal point (a digit on
+// at least one side of it), then an optional exponent (E or e, an optional
+// sign, digits). Nothing else, not even blanks; nullopt otherwise.
+std::optional<Decimal> ScanDecimal(std::string_view text);
+
+// The value as a 64-bit integer, when it is whole and in range.
+std::optional<int64_t> ToInt64(const Decimal& number);
+
+// The value as a double (zero keeps its sign) when its digits times a power
+// of five fit 53 bits, so that a double holds it exactly; nullopt otherwise.
+std::optional<double> ToExactDouble(const Decimal& number);
+
+}  // namespace kvt710::text
