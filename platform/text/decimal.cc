@@ -3,15 +3,13 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/text/ascii.h"
+
 namespace kvt710::text {
 namespace {
 
 constexpr int64_t kExponentLimit = 1'000'000'000;
 constexpr uint64_t kExactLimit = uint64_t{1} << 53;  // every whole number up to it is a double
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The digits as a whole number, when they fit 64 bits.
 std::optional<uint64_t> Significand(const std::string& digits) {
@@ -23,13 +21,24 @@ std::optional<uint64_t> Significand(const std::string& digits) {
 
 }  // namespace
 
-std::optional<Decimal> ScanDecimal(std::string_view text) {
+std::optional<Decimal> ScanDecimal(std::string_view text, Separators separators) {
   Decimal d;
   const size_t n = text.size();
   size_t i = 0;
   if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
   const size_t whole_begin = i;
-  while (i < n && IsDigit(text[i])) ++i;
+  size_t commas = 0;
+  while (i < n) {
+    if (IsDigit(text[i])) {
+      ++i;
+    } else if (separators == Separators::kThousands && text[i] == ',' && i > whole_begin &&
+               i + 1 < n && IsDigit(text[i + 1])) {
+      ++i;  // a separator sits between two digits
+      ++commas;
+    } else {
+      break;
+    }
+  }
   const std::string_view whole = text.substr(whole_begin, i - whole_begin);
   std::string_view fraction;
   d.whole = true;
@@ -40,7 +49,7 @@ std::optional<Decimal> ScanDecimal(std::string_view text) {
     fraction = text.substr(fraction_begin, i - fraction_begin);
   }
   if (whole.empty() && fraction.empty()) return std::nullopt;
-  const size_t whole_digits = whole.size();
+  const size_t whole_digits = whole.size() - commas;
   int64_t exponent = 0;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
     d.whole = false;
@@ -52,12 +61,14 @@ std::optional<Decimal> ScanDecimal(std::string_view text) {
     if (minus) exponent = -exponent;
   }
   if (i != n) return std::nullopt;
-  // The digits in one piece: most numbers have no fraction to join.
+  // The digits in one piece: most numbers have no fraction or separator.
   std::string joined;
   std::string_view all = whole;
-  if (!fraction.empty()) {
+  if (!fraction.empty() || commas != 0) {
     joined.reserve(whole.size() + fraction.size());
-    joined.append(whole).append(fraction);
+    for (char c : whole)
+      if (c != ',') joined += c;
+    joined.append(fraction);
     all = joined;
   }
   const size_t first = all.find_first_not_of('0');

@@ -19,10 +19,16 @@ struct Decimal {
   bool operator==(const Decimal&) const = default;
 };
 
-// Scans an optional sign, digits with an optional decimal point (a digit on
-// at least one side of it), then an optional exponent (E or e, an optional
-// sign, digits). Nothing else, not even blanks; nullopt otherwise.
-std::optional<Decimal> ScanDecimal(std::string_view text);
+// Whether the whole digits may carry "," thousands separators, each between
+// two digits (the numeric test's numbers) or not (bare literals).
+enum class Separators { kNone, kThousands };
+
+// Scans an optional sign, digits (with separators if asked) and an optional
+// decimal point (a digit on at least one side of it), then an optional
+// exponent (E or e, an optional sign, digits). Nothing else, not even
+// blanks; nullopt otherwise.
+std::optional<Decimal> ScanDecimal(std::string_view text,
+                                   Separators separators = Separators::kNone);
 
 // The value as a 64-bit integer, when it is whole and in range.
 std::optional<int64_t> ToInt64(const Decimal& number);

@@ -14,6 +14,7 @@
 
 #include "platform/db/connection.h"
 #include "platform/db/statement.h"
+#include "platform/text/number.h"
 #include "sql/KVT710H1.h"
 #include "test_support.h"
 
