@@ -11,9 +11,14 @@
 namespace kvt710::text {
 namespace {
 
-// A numeric text as an exact decimal: blanks around trimmed, separators allowed.
-std::optional<Decimal> Parse(std::string_view text) {
-  return ScanDecimal(Trim(text), Separators::kThousands);
+// A numeric text's pieces: blanks around trimmed, separators allowed.
+std::optional<DecimalText> ScanNumeric(std::string_view text) {
+  return ScanDecimalText(Trim(text), Separators::kThousands);
+}
+
+// Fewer than 300 digits and no exponent cannot pass DBL_MAX.
+bool IsShortWhole(const DecimalText& t) {
+  return t.exponent == 0 && t.whole.size() < 300;
 }
 
 // The number of digits before the decimal point of digits × 10^exponent
@@ -33,16 +38,18 @@ bool IsFinite(const Decimal& d) {
   return ec == std::errc() && end == normal.data() + normal.size() && std::isfinite(value);
 }
 
-// A plain number as an exact decimal: blanks around trimmed, no exponent.
-std::optional<Decimal> ScanPlain(std::string_view text) {
-  text = Trim(text);
-  if (text.find_first_of("Ee") != std::string_view::npos) return std::nullopt;
-  return ScanDecimal(text);
+// A plain number's pieces: blanks around trimmed, no separators, no exponent.
+std::optional<DecimalText> ScanPlain(std::string_view text) {
+  std::optional<DecimalText> t = ScanDecimalText(Trim(text));
+  if (!t || t->exponent_written) return std::nullopt;
+  return t;
 }
 
 std::optional<Decimal> ParseNumeric(std::string_view numeric) {
-  std::optional<Decimal> d = Parse(numeric);
-  if (!d || !IsFinite(*d)) return std::nullopt;
+  const std::optional<DecimalText> t = ScanNumeric(numeric);
+  if (!t) return std::nullopt;
+  Decimal d = ToDecimal(*t);
+  if (!IsFinite(d)) return std::nullopt;
   return d;
 }
 
@@ -84,16 +91,18 @@ std::string RoundedMagnitude(const Decimal& d, Tie tie) {
 }  // namespace
 
 bool IsNumeric(std::string_view text) {
-  return ParseNumeric(text).has_value();
+  const std::optional<DecimalText> t = ScanNumeric(text);
+  return t && (IsShortWhole(*t) || IsFinite(ToDecimal(*t)));
 }
 
 std::optional<double> NumericValue(std::string_view text) {
-  const std::optional<Decimal> d = Parse(text);
-  if (!d) return std::nullopt;
-  const double sign = d->negative ? -1.0 : 1.0;
-  if (d->digits.empty()) return sign * 0.0;
-  if (!IsFinite(*d)) return sign * HUGE_VAL;
-  const std::string normal = "0." + d->digits + "e" + std::to_string(Point(*d));
+  const std::optional<DecimalText> t = ScanNumeric(text);
+  if (!t) return std::nullopt;
+  const Decimal d = ToDecimal(*t);
+  const double sign = d.negative ? -1.0 : 1.0;
+  if (d.digits.empty()) return sign * 0.0;
+  if (!IsFinite(d)) return sign * HUGE_VAL;
+  const std::string normal = "0." + d.digits + "e" + std::to_string(Point(d));
   double value = 0;
   const auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value);
   if (ec == std::errc::result_out_of_range) return sign * 0.0;  // below the smallest double
@@ -105,12 +114,12 @@ bool IsPlainNumber(std::string_view text) {
 }
 
 bool IsKeyNumber(std::string_view text) {
-  const std::optional<Decimal> d = ScanPlain(text);
-  if (!d) return false;
-  // The whole digits from the first significant one, the fraction's up to its last.
-  const int64_t whole = std::max<int64_t>(Point(*d), 0);
-  const int64_t fraction = std::max<int64_t>(-d->exponent, 0);
-  return whole + fraction <= static_cast<int64_t>(kKeyDigits);
+  const std::optional<DecimalText> t = ScanPlain(text);
+  if (!t) return false;
+  std::string_view whole = t->whole;
+  whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+  const std::string_view fraction = t->fraction.substr(0, t->fraction.find_last_not_of('0') + 1);
+  return whole.size() + fraction.size() <= kKeyDigits;
 }
 
 bool IsWholeKey(double key) {
@@ -127,6 +136,15 @@ void AppendWithoutSeparators(std::string& out, std::string_view numeric) {
 }
 
 std::optional<std::string> WholeNumber(std::string_view numeric) {
+  // Most amounts are whole already: their digits without leading zeros.
+  const std::optional<DecimalText> t = ScanNumeric(numeric);
+  if (t && t->fraction.empty() && t->separators == 0 && IsShortWhole(*t)) {
+    const size_t first = t->whole.find_first_not_of('0');
+    if (first == std::string_view::npos) return "0";
+    std::string whole = t->negative ? "-" : "";
+    whole += t->whole.substr(first);
+    return whole;
+  }
   const std::optional<Decimal> d = ParseNumeric(numeric);
   if (!d) return std::nullopt;
   std::string magnitude = RoundedMagnitude(*d, Tie::kAwayFromZero);
