@@ -88,7 +88,7 @@ TEST(TextTest, NumericTestAcceptsDecimalNumbersWithSeparatorsAndExponent) {
        {"0", " 12 ", "  -1,000.5e2 ", "1E308", "1.7976931348623157E308", "1E-400", "0E99999"})
     EXPECT_TRUE(IsNumeric(yes)) << yes;
   for (std::string_view no : {"", " ", "1 2", "- 1", "1-", "1D3", "$5", "\t5", "5\t", "\u30005",
-                              "\uFF15", "1E400", "1.8E308", "1'2", "Inf", "NaN"})
+                              "\uFF15", "1E309", "1.8E308", "1'2", "Inf", "NaN"})
     EXPECT_FALSE(IsNumeric(no)) << no;
 }
 
@@ -141,9 +141,9 @@ TEST(TextTest, WholeNumberRoundsHalfAwayFromZeroOnTheDecimalText) {
       {"123456789012345678901234567890.5", "123456789012345678901234567891"},
       {"1E300", "1" + std::string(300, '0')},
       {"x", std::nullopt},
-      {"1E400", std::nullopt},
-      {"1" + std::string(400, '0'), std::nullopt}};
+      {"1E400", std::nullopt}};
   for (const auto& [text, whole] : cases) EXPECT_EQ(WholeNumber(text), whole) << text;
+  EXPECT_EQ(WholeNumber("1" + std::string(400, '0')), std::nullopt);  // beyond a double
 }
 
 TEST(TextTest, HalfEvenConversionFitsThirtyTwoBits) {
