@@ -3,15 +3,13 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/text/ascii.h"
+
 namespace kvt710::text {
 namespace {
 
 constexpr int64_t kExponentLimit = 1'000'000'000;
 constexpr uint64_t kExactLimit = uint64_t{1} << 53;  // every whole number up to it is a double
-
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
 
 // The digits as a whole number, when they fit 64 bits.
 std::optional<uint64_t> Significand(const std::string& digits) {
@@ -23,41 +21,60 @@ std::optional<uint64_t> Significand(const std::string& digits) {
 
 }  // namespace
 
-std::optional<Decimal> ScanDecimal(std::string_view text) {
-  Decimal d;
+std::optional<DecimalText> ScanDecimalText(std::string_view text, Separators separators) {
+  DecimalText t;
   const size_t n = text.size();
   size_t i = 0;
-  if (i < n && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+  if (i < n && (text[i] == '+' || text[i] == '-')) t.negative = text[i++] == '-';
   const size_t whole_begin = i;
-  while (i < n && IsDigit(text[i])) ++i;
-  const std::string_view whole = text.substr(whole_begin, i - whole_begin);
-  std::string_view fraction;
-  d.whole = true;
+  while (i < n) {
+    if (IsDigit(text[i])) {
+      ++i;
+    } else if (separators == Separators::kThousands && text[i] == ',' && i > whole_begin &&
+               i + 1 < n && IsDigit(text[i + 1])) {
+      ++i;  // a separator sits between two digits
+      ++t.separators;
+    } else {
+      break;
+    }
+  }
+  t.whole = text.substr(whole_begin, i - whole_begin);
   if (i < n && text[i] == '.') {
-    d.whole = false;
+    t.point = true;
     const size_t fraction_begin = ++i;
     while (i < n && IsDigit(text[i])) ++i;
-    fraction = text.substr(fraction_begin, i - fraction_begin);
+    t.fraction = text.substr(fraction_begin, i - fraction_begin);
   }
-  if (whole.empty() && fraction.empty()) return std::nullopt;
-  const size_t whole_digits = whole.size();
-  int64_t exponent = 0;
+  if (t.whole.empty() && t.fraction.empty()) return std::nullopt;
   if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-    d.whole = false;
+    t.exponent_written = true;
     bool minus = false;
     if (++i < n && (text[i] == '+' || text[i] == '-')) minus = text[i++] == '-';
     if (i >= n || !IsDigit(text[i])) return std::nullopt;
     for (; i < n && IsDigit(text[i]); ++i)
-      exponent = std::min(exponent * 10 + (text[i] - '0'), kExponentLimit);
-    if (minus) exponent = -exponent;
+      t.exponent = std::min(t.exponent * 10 + (text[i] - '0'), kExponentLimit);
+    if (minus) t.exponent = -t.exponent;
   }
   if (i != n) return std::nullopt;
-  // The digits in one piece: most numbers have no fraction to join.
+  return t;
+}
+
+Decimal ToDecimal(const DecimalText& text) {
+  Decimal d;
+  d.negative = text.negative;
+  d.whole = !text.point && !text.exponent_written;
+  const std::string_view whole = text.whole;
+  const std::string_view fraction = text.fraction;
+  const size_t whole_digits = whole.size() - text.separators;
+  const int64_t exponent = text.exponent;
+  // The digits in one piece: most numbers have no fraction or separator.
   std::string joined;
   std::string_view all = whole;
-  if (!fraction.empty()) {
+  if (!fraction.empty() || text.separators != 0) {
     joined.reserve(whole.size() + fraction.size());
-    joined.append(whole).append(fraction);
+    for (char c : whole)
+      if (c != ',') joined += c;
+    joined.append(fraction);
     all = joined;
   }
   const size_t first = all.find_first_not_of('0');
@@ -68,6 +85,12 @@ std::optional<Decimal> ScanDecimal(std::string_view text) {
   d.exponent = exponent + static_cast<int64_t>(all.size() - 1 - last) -
                static_cast<int64_t>(all.size() - whole_digits);
   return d;
+}
+
+std::optional<Decimal> ScanDecimal(std::string_view text, Separators separators) {
+  const std::optional<DecimalText> scanned = ScanDecimalText(text, separators);
+  if (!scanned) return std::nullopt;
+  return ToDecimal(*scanned);
 }
 
 std::optional<int64_t> ToInt64(const Decimal& number) {

@@ -19,10 +19,33 @@ struct Decimal {
   bool operator==(const Decimal&) const = default;
 };
 
-// Scans an optional sign, digits with an optional decimal point (a digit on
-// at least one side of it), then an optional exponent (E or e, an optional
-// sign, digits). Nothing else, not even blanks; nullopt otherwise.
-std::optional<Decimal> ScanDecimal(std::string_view text);
+// Whether the whole digits may carry "," thousands separators, each between
+// two digits (the numeric test's numbers) or not (bare literals).
+enum class Separators { kNone, kThousands };
+
+// A number text's pieces as written: views into the text, nothing copied,
+// for the questions that need no digits joined.
+struct DecimalText {
+  bool negative = false;
+  std::string_view whole;     // the digits before the point, separators included
+  std::string_view fraction;  // the digits after it
+  size_t separators = 0;      // how many of whole's characters are separators
+  bool point = false;
+  bool exponent_written = false;
+  int64_t exponent = 0;  // as written, saturated far beyond any double's range
+};
+
+// Scans an optional sign, digits (with separators if asked) and an optional
+// decimal point (a digit on at least one side of it), then an optional
+// exponent (E or e, an optional sign, digits). Nothing else, not even
+// blanks; nullopt otherwise.
+std::optional<DecimalText> ScanDecimalText(std::string_view text,
+                                           Separators separators = Separators::kNone);
+// The exact decimal that the pieces write.
+Decimal ToDecimal(const DecimalText& text);
+// ScanDecimalText, then ToDecimal.
+std::optional<Decimal> ScanDecimal(std::string_view text,
+                                   Separators separators = Separators::kNone);
 
 // The value as a 64-bit integer, when it is whole and in range.
 std::optional<int64_t> ToInt64(const Decimal& number);

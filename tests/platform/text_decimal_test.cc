@@ -23,6 +23,7 @@ TEST(DecimalTest, ScansSignDigitsPointAndExponentExactly) {
   struct Case {
     const char* text;
     const char* scanned;
+    Separators separators = Separators::kNone;
   };
   for (const Case& c : {
            Case{"0", "+e0 whole"},
@@ -48,10 +49,18 @@ TEST(DecimalTest, ScansSignDigitsPointAndExponentExactly) {
            Case{" 1", "invalid"},
            Case{"1 ", "invalid"},
            Case{"1,234", "invalid"},
+           Case{"1,234", "+1234e0 whole", Separators::kThousands},
+           Case{"-12,34,567.250", "-123456725e-2", Separators::kThousands},
+           Case{",1", "invalid", Separators::kThousands},
+           Case{"1,", "invalid", Separators::kThousands},
+           Case{"1,,2", "invalid", Separators::kThousands},
+           Case{"1,.5", "invalid", Separators::kThousands},
+           Case{"1.5,0", "invalid", Separators::kThousands},
+           Case{"1e1,0", "invalid", Separators::kThousands},
            Case{"0x10", "invalid"},
            Case{"1.2.3", "invalid"},
        })
-    EXPECT_EQ(Show(ScanDecimal(c.text)), c.scanned) << c.text;
+    EXPECT_EQ(Show(ScanDecimal(c.text, c.separators)), c.scanned) << c.text;
 }
 
 TEST(DecimalTest, ExactIntegersAndDoubles) {

@@ -81,33 +81,14 @@ TEST(TextTest, ShorteningNeverSplitsACharacter) {
   for (const auto& c : cases) EXPECT_EQ(Utf8Prefix(c.text, c.max), c.prefix) << c.text << c.max;
 }
 
+// The syntax itself is the exact decimal scanner's: here blanks, separators
+// and the range of a double.
 TEST(TextTest, NumericTestAcceptsDecimalNumbersWithSeparatorsAndExponent) {
-  for (std::string_view yes : {"0",
-                               "12",
-                               " 12 ",
-                               "+1",
-                               "-1",
-                               "1.5",
-                               ".5",
-                               "5.",
-                               "-.5",
-                               "1,234",
-                               "12,34",
-                               "1,234,567.25",
-                               "1E3",
-                               "1e-3",
-                               "1.5E+10",
-                               "  -1,000.5e2 ",
-                               "007",
-                               "1E308",
-                               "1.7976931348623157E308",
-                               "1E-400",
-                               "0E99999"})
+  for (std::string_view yes :
+       {"0", " 12 ", "  -1,000.5e2 ", "1E308", "1.7976931348623157E308", "1E-400", "0E99999"})
     EXPECT_TRUE(IsNumeric(yes)) << yes;
-  for (std::string_view no :
-       {"",     " ",    ".",       "+",      "-",     "E3",      "1E",  "1E+", "1.2.3", ",1", "1,",
-        "1,,2", "1,.5", "1.5,0",   "1 2",    "- 1",   "1-",      "+-1", "1D3", "0x1F",  "$5", "(5)",
-        "\t5",  "5\t",  "\u30005", "\uFF15", "1E400", "1.8E308", "1'2", "5;",  "Inf",   "NaN"})
+  for (std::string_view no : {"", " ", "1 2", "- 1", "1-", "1D3", "$5", "\t5", "5\t", "\u30005",
+                              "\uFF15", "1E309", "1.8E308", "1'2", "Inf", "NaN"})
     EXPECT_FALSE(IsNumeric(no)) << no;
 }
 
@@ -162,6 +143,7 @@ TEST(TextTest, WholeNumberRoundsHalfAwayFromZeroOnTheDecimalText) {
       {"x", std::nullopt},
       {"1E400", std::nullopt}};
   for (const auto& [text, whole] : cases) EXPECT_EQ(WholeNumber(text), whole) << text;
+  EXPECT_EQ(WholeNumber("1" + std::string(400, '0')), std::nullopt);  // beyond a double
 }
 
 TEST(TextTest, HalfEvenConversionFitsThirtyTwoBits) {
