@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -40,7 +41,10 @@ class Retry {
   using Pause = std::function<void(std::chrono::milliseconds)>;
 
   // `pause` waits for the given time; by default the thread sleeps.
-  explicit Retry(RetryPolicy policy, Pause pause = {});
+  // `policy` must outlive the Retry (the named policies above live as long
+  // as the process). Nothing is allocated or seeded until a pause is due, as
+  // one Retry is made for every customer of an import.
+  explicit Retry(const RetryPolicy& policy, Pause pause = {});
 
   // After attempt number `attempt` (from 1) failed with `kind`: true, once
   // the pause is over, when the work is to run again; false when `kind` is
@@ -48,9 +52,9 @@ class Retry {
   bool Again(int attempt, db::FailureKind kind);
 
  private:
-  RetryPolicy policy_;
+  const RetryPolicy& policy_;
   Pause pause_;
-  std::minstd_rand jitter_;
+  std::optional<std::minstd_rand> jitter_;  // seeded at the first jittered pause
 };
 
 }  // namespace kvt710::policy
