@@ -6,13 +6,12 @@
 #include <limits>
 
 #include "platform/automation/error.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::db::postgres {
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+using text::IsDigit;
 
 Variant IntegerValue(int64_t value) {
   if (value >= std::numeric_limits<int32_t>::min() &&

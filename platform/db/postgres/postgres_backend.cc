@@ -2,7 +2,6 @@
 
 #include <libpq-fe.h>
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <list>
@@ -14,6 +13,7 @@
 #include "platform/db/postgres/pg_conninfo.h"
 #include "platform/db/postgres/pg_values.h"
 #include "platform/db/statement.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::db {
 namespace {
@@ -162,11 +162,7 @@ class PostgresCursor final : public RowCursor {
 
 // Unquoted names fold to lower case, as the statements that name them do.
 std::string FoldedName(const std::string& table) {
-  std::string name = table;
-  if (name.find('"') == std::string::npos) {
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  return name;
+  return table.find('"') == std::string::npos ? text::ToLowerAscii(table) : table;
 }
 
 class PostgresBackend final : public Backend {
@@ -341,9 +337,7 @@ class PostgresBackend final : public Backend {
             {Variant::String(name)});
     std::vector<std::string> columns;
     for (int row = 0; row < PQntuples(result.get()); ++row) {
-      std::string column = PQgetvalue(result.get(), row, 0);
-      for (char& c : column) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      columns.push_back(std::move(column));
+      columns.push_back(text::ToUpperAscii(PQgetvalue(result.get(), row, 0)));
     }
     return columns;
   }

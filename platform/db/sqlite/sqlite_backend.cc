@@ -17,6 +17,7 @@
 #include "platform/automation/error.h"
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/db/statement.h"
+#include "platform/text/ascii.h"
 
 namespace kvt710::db {
 namespace {
@@ -208,8 +209,7 @@ class SqliteBackend : public Backend {
     int flags = SQLITE_OPEN_READWRITE;
     bool read_only = false;
     if (const std::optional<std::string> mode = params.Find("Mode")) {
-      std::string upper = *mode;
-      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      const std::string upper = text::ToUpperAscii(*mode);
       if (upper == "READONLY" || upper == "READ") {
         flags = SQLITE_OPEN_READONLY;
         read_only = true;
@@ -347,9 +347,7 @@ class SqliteBackend : public Backend {
     while (cursor->Next(row)) {
       any = true;
       if (row[1].ToLong() <= 0) continue;
-      std::string name = row[0].ToString();
-      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      keyed.emplace_back(row[1].ToLong(), std::move(name));
+      keyed.emplace_back(row[1].ToLong(), text::ToUpperAscii(row[0].ToString()));
     }
     if (!any) Fail(SQLITE_ERROR, "no such table: " + table);
     std::sort(keyed.begin(), keyed.end());
