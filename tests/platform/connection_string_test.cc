@@ -76,7 +76,7 @@ TEST(ConnectionStringTest, RefusesAnUnknownKeyNamingTheNearestKnownOne) {
       {"Provider=PostgreSQL;Host=h;Databse=d", "unknown key 'Databse'; did you mean 'Database'?"},
       {"Provider=PostgreSQL;Host=h;Pass_Wrod=x",
        "unknown key 'Pass_Wrod'; did you mean 'Password'?"},
-      {"Provider=PostgreSQL;Host=h;Zzzzzz=x", "unknown key 'Zzzzzz'"},
+      {"Provider=PostgreSQL;Host=h;Hxxx=x", "unknown key 'Hxxx'; this provider takes Provider, "},
   };
   for (const auto& [text, message] : cases) {
     const std::string failure = OpenFailure(text);
