@@ -44,13 +44,14 @@ TEST(ValueForms, EachFormRendersItsLiteralOrRefuses) {
       {kUntrimmedText, {{"", "Null"}, {"   ", "'   '"}, {cut, kInvalid}}},
       {kNumber, {{"12 ", "12 "}, {" -1,234.5 ", " -1234.5 "}, {"1E3", "1E3"}, {"A12", "Null"}}},
       {kNumber, {{nul, kInvalid}}},
-      {kQuotedNumber, {{" 123 ", "'123'"}, {"1,234", "'1,234'"}, {"A12", "Null"}}},
+      {kQuotedNumber,
+       {{" 123 ", "'123'"}, {"012", "'012'"}, {"1,234", "'1,234'"}, {"A12", "Null"}}},
       {kWholeNumber, {{"1980.6", "1981"}, {"-0.5", "-1"}, {"1,500", "1500"}, {" ", "Null"}}},
-      {kNumberOrZero, {{"1,000", "1000"}, {"x", "0"}}},
+      {kNumberOrZero, {{"1,000", "1000"}, {"x", "0"}, {"", "0"}}},
       {kDate, {{" 2016-07-04 13:05 ", "'2016/07/04'"}, {"20160704", "Null"}, {cut, kInvalid}}},
       {kDate,
        {{"2016/13/01", "Null"}, {"0001/01/01", "'0001/01/01'"}, {"0099/12/31", "'0099/12/31'"}}},
-      {kMonthDay, {{"1970/3/5", "0305"}, {"x", "Null"}}},
+      {kMonthDay, {{"1970/3/5", "0305"}, {"x", "Null"}, {"\t2016/7/4", "Null"}}},
       {kTimestamp, {{"\xFF", "'2024/02/09 07:05:03'"}}},  // no source: the value is not read
       // Side codes: the value rounded half to even must lie in 1..3; the text is written.
       {kSideCode, {{"1", "1"}, {"3.4", "3.4"}, {"2.5", "2.5"}, {"3.5", "Null"}, {"0.5", "Null"}}},
