@@ -37,12 +37,9 @@ TEST(TextRules, BlanksCaseAndUtf8) {
     EXPECT_EQ(TrimSpaceAndTab(c.text), c.space_and_tab);
     EXPECT_EQ(TrimAsciiSpace(c.text), c.ascii_space);
   }
-  for (auto [a, b, equal] : {std::tuple{"User ID", "user id", true},
-                             {"Add", "Ad", false},
-                             {"\u00e9", "\u00c9", false},
-                             {"[", "{", false},
-                             {"@", "`", false}})
-    EXPECT_EQ(EqualsIgnoreCase(a, b), equal) << a << "|" << b;
+  EXPECT_TRUE(EqualsIgnoreCase("User ID", "user id"));
+  for (auto [a, b] : {std::pair{"Add", "Ad"}, {"\u00e9", "\u00c9"}, {"[", "{"}, {"@", "`"}})
+    EXPECT_FALSE(EqualsIgnoreCase(a, b)) << a << "|" << b;
   EXPECT_EQ(ToUpperAscii("Provider=sqlite;\u00e9z"), "PROVIDER=SQLITE;\u00e9Z");
 
   // Valid text is well-formed UTF-8 without NUL.
