@@ -1,0 +1,164 @@
+// Connection strings: key=value rules, URIs, refusals that never repeat the
+// string, redaction of every password alias; the provider registry; and how
+// failures are classified for retrying.
+#include "platform/db/connection_string.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/automation/error.h"
+#include "platform/db/connection.h"
+#include "platform/db/providers.h"
+#include "support/test_support.h"
+
+namespace kvt710::db {
+namespace {
+
+// The message of the failure that opening `text` ends in.
+std::string OpenFailure(const std::string& text) {
+  try {
+    Connection::Create()->Open(text);
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number(), err::kBadConnectionString) << text;
+    return e.description();
+  }
+  return "opened";
+}
+
+TEST(ConnectionStringTest, ReadsKeysQuotesAndUris) {
+  ConnectionParameters p = ParseConnectionString(
+      " ;provider = SqLite ;; Data Source = /tmp/a b.db ;Password=\"x;y=z\"\"w\";"
+      "User ID='it''s';Empty=;Host=a;Host= ' b ' ");
+  EXPECT_EQ(p.provider, "SQLITE");
+  EXPECT_EQ(p.Find("  DATA SOURCE "), "/tmp/a b.db");
+  EXPECT_EQ(p.Find("Password"), "x;y=z\"w");
+  EXPECT_EQ(p.Find("user id"), "it's");
+  EXPECT_EQ(p.Find("Empty"), "");
+  EXPECT_EQ(p.Find("Host"), " b ");  // the last of a repeated key, inner blanks kept
+  EXPECT_EQ(p.Find("Port"), std::nullopt);
+  EXPECT_TRUE(p.uri.empty());
+  for (const char* uri : {"postgresql://u:pw@h:5432/db", "  postgres://h/db?sslmode=disable"}) {
+    p = ParseConnectionString(uri);
+    EXPECT_EQ(p.provider, "POSTGRESQL") << uri;
+    EXPECT_TRUE(!p.uri.empty() && p.values.empty()) << uri;
+  }
+}
+
+TEST(ConnectionStringTest, RefusesMalformedStringsWithoutRepeatingThem) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Data Source=/tmp/x.db;Password=hunter2", "Connection string names no provider"},
+      {"Provider= ;Data Source=hunter2", "Connection string names no provider"},
+      {"Provider=SQLite;Password=\"hunter2;Data Source=x", "malformed"},
+      {"Provider=SQLite;Password=hunter2;stray hunter3", "malformed"},
+      {"Provider=SQLite;Password='hunter2'hunter3", "malformed"},
+      {"Provider=SQLite;=hunter2", "malformed"},
+      {"sqlite://u:hunter2@h/x.db", "\"sqlite://\""},
+      {"sqlite://u:hunter2@h/x.db", "postgresql://, postgres://"},
+      {"Provider=Nowhere;Password=hunter2", "Provider cannot be found: NOWHERE"},
+  };
+  for (const auto& [text, message] : cases) {
+    const std::string failure = OpenFailure(text);
+    EXPECT_NE(failure.find(message), std::string::npos) << failure;
+    EXPECT_EQ(failure.find("hunter"), std::string::npos) << failure;
+    EXPECT_EQ(failure.find("SQLite"), std::string::npos) << failure;
+  }
+}
+
+// Each provider knows its keys, compared as it compares them, and refuses any
+// other before it reaches a database.
+TEST(ConnectionStringTest, RefusesAnUnknownKeyNamingTheNearestKnownOne) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Provider=SQLite;Data Source=:memory:;Prepared Statement=false",
+       "unknown key 'Prepared Statement'; did you mean 'Prepared Statements'?"},
+      {"Provider=SQLite;Data_Source=:memory:",
+       "unknown key 'Data_Source'; did you mean 'Data Source'?"},
+      {"Provider=SQLite;Data Source=:memory:;Password=x", "unknown key 'Password'"},
+      {"Provider=PostgreSQL;Hots=h", "unknown key 'Hots'; did you mean 'Host'?"},
+      {"Provider=PostgreSQL;Host=h;Databse=d", "unknown key 'Databse'; did you mean 'Database'?"},
+      {"Provider=PostgreSQL;Host=h;Pass_Wrod=x",
+       "unknown key 'Pass_Wrod'; did you mean 'Password'?"},
+      {"Provider=PostgreSQL;Host=h;Hxxx=x", "unknown key 'Hxxx'; this provider takes Provider, "},
+  };
+  for (const auto& [text, message] : cases) {
+    const std::string failure = OpenFailure(text);
+    EXPECT_NE(failure.find(message), std::string::npos) << failure;
+    EXPECT_EQ(failure.find("did you") == failure.npos, message.find("did you") == message.npos);
+  }
+}
+
+TEST(ConnectionStringTest, RedactsEveryPassword) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"Provider=P;Host=h;Password=hunter2;User ID=u", "Provider=P;Host=h;Password=***;User ID=u"},
+      {"Provider=P; pwd = 'a;b' ;Host=h", "Provider=P; pwd =***;Host=h"},
+      {"Provider=P; Pass_Word =x;Pass Word=x", "Provider=P; Pass_Word =***;Pass Word=***"},
+      {"Provider=P;P_W_D=x;PASS_word=x", "Provider=P;P_W_D=***;PASS_word=***"},
+      {"Provider=P;Passwords=x;pw=x;pass%77ord=x", "Provider=P;Passwords=x;pw=x;pass%77ord=x"},
+      {"postgresql://u:hunter2@h:5432/db?sslmode=disable&password=x2",
+       "postgresql://u:***@h:5432/db?sslmode=disable&password=***"},
+      {"postgres://u@h/db?pw=x", "postgres://u@h/db?pw=x"},
+      {"sqlite://u:hunter2@h/x.db", "sqlite://u:***@h/x.db"},
+      {"postgresql://h/d?pass%77ord=x&a=b", "postgresql://h/d?pass%77ord=***&a=b"},
+      {"postgresql://h/d?%50assword=x&Pass_Word=x&pwd=x",
+       "postgresql://h/d?%50assword=***&Pass_Word=***&pwd=***"},
+  };
+  for (const auto& [text, redacted] : cases) EXPECT_EQ(RedactConnectionString(text), redacted);
+  // Strings that do not parse still hide whatever might be a secret.
+  for (const char* text :
+       {"Provider=X;Password=\"hunter2;Host=h", "Provider=X;Password=a;hunter2"}) {
+    const std::string redacted = RedactConnectionString(text);
+    EXPECT_TRUE(redacted.find("hunter2") == std::string::npos &&
+                redacted.find("Provider=X") != std::string::npos)
+        << redacted;
+  }
+}
+
+TEST(ProvidersTest, AFactoryCanBeRegisteredAndRemoved) {
+  testing_support::TempDir dir;
+  int made = 0;
+  EXPECT_FALSE(RegisterProvider("Test", [&] {
+    ++made;
+    return CreateBackend("sqlite");
+  }));
+  Connection::Create()->Open("Provider=test;Data Source=" + (dir / "t.db").string() +
+                             ";Mode=ReadWriteCreate");
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"POSTGRESQL", "SQLITE", "TEST"}));
+  EXPECT_TRUE(RegisterProvider("TEST", nullptr));
+  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"POSTGRESQL", "SQLITE"}));
+  EXPECT_EQ(OpenFailure("Provider=Test"), "Provider cannot be found: TEST");
+}
+
+TEST(FailureKind, RealSqliteFailuresAndEachProvidersOwnCodes) {
+  testing_support::TempDir dir;
+  auto cn = Connection::Create();
+  cn->Open("Provider=SQLite;Data Source=" + (dir / "kinds.db").string() +
+           ";Mode=ReadWriteCreate;Max Page Count=8");
+  cn->Execute("Create Table T (K integer primary key, V text unique)");
+  cn->Execute("Insert Into T Values (1, 'a')");
+  const std::pair<const char*, FailureKind> failures[] = {
+      {"Insert Into T Values (1, 'b')", FailureKind::kUniqueViolation},
+      {"Insert Into T Values (2, 'a')", FailureKind::kUniqueViolation},
+      {"Insert Into T (V) Values (printf('%.65536c', 'x'))", FailureKind::kStorageFull},
+      {"Select Nothing From Nowhere", FailureKind::kOther},
+  };
+  for (const auto& [sql, kind] : failures) {
+    EXPECT_THROW(cn->Execute(sql), Error);
+    ASSERT_FALSE(cn->errors().list().empty());
+    EXPECT_EQ(ClassifyFailure(cn->errors().list().back()), kind) << sql;
+  }
+  const std::pair<ProviderError, FailureKind> codes[] = {
+      {{13, "", "", "SQLite"}, FailureKind::kStorageFull},
+      {{13, "Type mismatch", "", "ADODB.Connection"}, FailureKind::kOther},  // not SQLite's 13
+      {{5, "database is locked", "", "SQLite"}, FailureKind::kTransient},
+      {{1032, "attempt to write a readonly database", "", "SQLite"}, FailureKind::kReadOnly},
+      {{0, "", "40P01", "PostgreSQL"}, FailureKind::kTransient},
+      {{0, "", "57P01", "PostgreSQL"}, FailureKind::kUnavailable},
+      {{0, "", "08006", "PostgreSQL"}, FailureKind::kUnavailable},
+      {{0, "", "23505", "PostgreSQL"}, FailureKind::kUniqueViolation},
+      {{0, "", "23502", "PostgreSQL"}, FailureKind::kOther},
+      {{0, "", "25006", "PostgreSQL"}, FailureKind::kReadOnly},
+  };
+  for (const auto& [error, kind] : codes) EXPECT_EQ(ClassifyFailure(error), kind) << error.sqlstate;
+}
+
+}  // namespace
+}  // namespace kvt710::db
