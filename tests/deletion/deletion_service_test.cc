@@ -35,11 +35,6 @@ TEST(DeletionService, RefusesKeysThatAreNotWholeAndFailsWithoutAConnection) {
     EXPECT_EQ(service->DeleteCBaseYMD(20100101, Variant::String("012")), -1);
     EXPECT_FALSE(service->LastFailure().empty()) << connection_string;
   }
-  {
-    ScopedSettings settings;
-    settings.UseConnection(broken[0].second);
-    EXPECT_EQ(KVT710C2::Create()->DeleteCBase(1), emRetError);
-  }
   EXPECT_FALSE(std::filesystem::exists(mistyped));
 
   // Keys that are not whole numbers below 10^15 are refused, even one that a row holds.
