@@ -1,9 +1,12 @@
-// The field-list executor's per-thread state, refusals and error reports.
+// The field-list executor: what its statements refuse, its per-thread
+// connection and working arrays, and its error reports.
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <thread>
 
 #include "fieldlist/KVT710C1.h"
-#include "platform/automation/registry.h"
+#include "fieldlist/field_list_sql.h"
 #include "platform/db/connection.h"
 #include "platform/sibling/prw520.h"
 #include "test_support.h"
@@ -15,33 +18,40 @@ using testing_support::Backend;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-class ReportLog {
- public:
-  ReportLog() : handle_(ListenForReports([this](const Report& r) { reports.push_back(r); })) {}
-  std::vector<std::string> Sources() const {
-    std::vector<std::string> sources;
-    for (const Report& r : reports) sources.push_back(r.source);
-    return sources;
+TEST(FieldListSql, NamesMustBeColumnsOfTheCustomerMaster) {
+  // Trimmed names are accepted, and sent as received.
+  for (const char* ok : {"CUBS_KANA_MEI", "cubs_sex", "CUBS_FREE_17_16", "CUBS_EVENT_FLG_16",
+                         "CUBS_BUY16_FLG", "CUBS_TRANSE_FLG", "CUBS_UNIQUE_KEY", " CUBS_SEX "})
+    EXPECT_TRUE(fieldlist::IsBaseColumn(ok)) << ok;
+  for (const char* bad : {"", "CUBS_FREE_17", "CUBS_EVENT_FLG_17", "MTRN_KBN",
+                          "CUBS_SEX,CUBS_DATA_FLG", "CUBS_SEX\t", "CUBS_SEX=1", "1"})
+    EXPECT_FALSE(fieldlist::IsBaseColumn(bad)) << bad;
+  EXPECT_EQ(fieldlist::funcCreateSql(fieldlist::kUpdate, 1, 1, {" CUBS_SEX "}, {"1"}),
+            "UPDATE CBASE SET  CUBS_SEX  = 1 WHERE CUBS_UNIQUE_KEY = 1");
+  for (const char* ok : {"'O''Hara'", " 42 ", "-1", "Null", "NULL", "null"})
+    EXPECT_TRUE(fieldlist::IsSqlLiteral(ok)) << ok;
+  for (const char* bad : {"", "'x'); DELETE FROM CBASE; --", "Nul", "Null Null", "CUBS_SEX"})
+    EXPECT_FALSE(fieldlist::IsSqlLiteral(bad)) << bad;
+  EXPECT_EQ(fieldlist::KeyText(-0.0), "0");
+  EXPECT_EQ(fieldlist::KeyText(999999999999999.0), "999999999999999");
+  for (double key : {0.5, 1e15, -1e300, std::numeric_limits<double>::infinity(), std::nan("")}) {
+    EXPECT_THROW(fieldlist::funcCreateSql(fieldlist::kDelete, key, 0, {}, {}), Error) << key;
+    EXPECT_THROW(fieldlist::FamilyCountSql(key, 1), Error) << key;
   }
-  std::vector<Report> reports;
-
- private:
-  std::shared_ptr<void> handle_;
-};
+}
 
 class Executor : public ::testing::Test {
  protected:
-  Executor() : database_(Backend::kSQLite), trace_(dir_ / "trace.jsonl") {
+  Executor() : database_(Backend::kSQLite) {
     connection_ = database_.Connect();
     connection_->Execute("INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_FAMILY_CNT) VALUES (7, 1)");
   }
   ~Executor() override { KVT710C1::Create()->ObjConnect(nullptr); }
 
-  // Fills `executor` for one run of `mode` on key 7.
-  static void Fill(KVT710C1& executor, int32_t mode,
-                   const std::vector<std::pair<std::string, std::string>>& pairs) {
-    executor.CliantNo(7);
+  static void Fill(KVT710C1& executor, int32_t mode, const Pairs& pairs, double key = 7) {
+    executor.CliantNo(key);
     executor.ExMode(mode);
     executor.FldCount(static_cast<int32_t>(pairs.size()));
     executor.subParaRedim();
@@ -51,101 +61,55 @@ class Executor : public ::testing::Test {
       executor.propValue(pairs[i].second);
     }
   }
-
   // The number of command texts sent while `body` runs.
   template <class F>
   size_t SentDuring(F&& body) {
-    ScopedEnv env("KVT710_TRACE_SQL", trace_.string());
-    std::filesystem::remove(trace_);
+    const auto trace = dir_ / ("trace" + std::to_string(++runs_) + ".jsonl");
+    ScopedEnv env("KVT710_TRACE_SQL", trace.string());
     body();
-    std::ifstream in(trace_);
+    std::ifstream in(trace);
     size_t lines = 0;
     for (std::string line; std::getline(in, line);) ++lines;
     return lines;
   }
+  std::string Sex() { return database_.Scalar("SELECT CUBS_SEX FROM CBASE"); }
 
   TempDir dir_;
+  int runs_ = 0;
   TestDatabase database_;
-  std::filesystem::path trace_;
   std::shared_ptr<db::Connection> connection_;
+  std::vector<Report> reports_;
+  std::shared_ptr<void> listening_ =
+      ListenForReports([this](const Report& r) { reports_.push_back(r); });
 };
 
-TEST_F(Executor, SharedConnectionBelongsToTheThread) {
-  auto assigning = KVT710C1::Create();
-  auto running = KVT710C1::Create();
-  assigning->ObjConnect(connection_);
-
-  // Another thread's executor sees no connection: its run fails there, and
-  // its own assignment does not reach this thread.
-  ReportLog log;
-  bool other_thread_result = true;
-  std::thread([&] {
-    auto other = KVT710C1::Create();
-    Fill(*other, 2, {{"CUBS_SEX", "1"}});
-    other_thread_result = other->funcExeSqlCbase();
-    other->ObjConnect(db::Connection::Create());
-  }).join();
-  EXPECT_FALSE(other_thread_result);
-  EXPECT_EQ(log.Sources(), std::vector<std::string>{"KVT710.funcExeSqlCbaseProc"});
-  EXPECT_EQ(connection_->State(), db::kStateOpen);
-
-  // The connection assigned on one instance is used by another of this thread.
-  Fill(*running, 2, {{"CUBS_SEX", "2"}});
-  EXPECT_TRUE(running->funcExeSqlCbase());
-  EXPECT_EQ(database_.Scalar("SELECT CUBS_SEX FROM CBASE WHERE CUBS_UNIQUE_KEY = 7"), "2");
-
-  // The run dropped it without closing: a second run has no connection.
-  EXPECT_EQ(connection_->State(), db::kStateOpen);
-  EXPECT_FALSE(running->funcExeSqlCbase());
-  ASSERT_EQ(log.reports.size(), 2u);
-  EXPECT_EQ(log.reports[1].source, "KVT710.funcExeSqlCbaseProc");
-  EXPECT_EQ(log.reports[1].code, Variant::Integer(11015));
-  EXPECT_EQ(log.reports[1].error_number, err::kConnectionClosed);
-  EXPECT_EQ(connection_->State(), db::kStateOpen);
-}
-
-TEST_F(Executor, WorkingArraysAreSharedAndSizedByTheLastRedim) {
-  auto wide = KVT710C1::Create();
-  auto narrow = KVT710C1::Create();
-  Fill(*wide, 2, {{"CUBS_SEX", "1"}, {"CUBS_KANA_MEI", "'A'"}});
-  Fill(*narrow, 2, {{"CUBS_SEX", "2"}});  // resizes the thread's working arrays to one pair
-  wide->ObjConnect(connection_);
-  ReportLog log;
-  size_t sent = SentDuring([&] { EXPECT_FALSE(wide->funcExeSqlCbase()); });
-  EXPECT_EQ(sent, 0u);
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].source, "KVT710.funcExeSqlCbase");
-  EXPECT_EQ(log.reports[0].error_number, err::kSubscript);
-  EXPECT_TRUE(log.reports[0].errors.empty()) << "the idle connection's list is empty";
-  // The copy step leaves the shared connection alone: the next run uses it.
-  EXPECT_EQ(connection_->State(), db::kStateOpen);
-  EXPECT_TRUE(narrow->funcExeSqlCbase());
-  EXPECT_EQ(database_.Scalar("SELECT CUBS_SEX FROM CBASE WHERE CUBS_UNIQUE_KEY = 7"), "2");
-}
-
+// Names, values and keys go into the text bare: a refused one sends nothing.
 TEST_F(Executor, RefusedListsAndKeysRunNothing) {
   struct Case {
     double key;
     int32_t mode;
-    std::vector<std::pair<std::string, std::string>> pairs;
+    Pairs pairs;
   };
   const std::vector<Case> cases = {
       {7, 2, {{"CUBS_SEX", "1; DELETE FROM CBASE"}}},
       {7, 2, {{"CUBS_SEX", "1"}, {"CUBS_KANA_MEI", "'O'Hara'"}}},
       {7, 1, {{"CUBS_SEX", "1"}, {"CUBS_SEX) VALUES (8,1); --", "1"}}},
       {7, 2, {{"NO_SUCH_COLUMN", "1"}}},
+      {7, 2, {{"cubs_family_key", "1234567890123456"}}},  // key columns take keys only
+      {7, 2, {{"CUBS_UNIQUE_KEY", "1e5"}}},
+      {7, 2, {{"CUBS_FAMILY_KEY", "'12'"}}},
       {7.5, 3, {}},
       {1e16, 2, {{"CUBS_SEX", "1"}}},
   };
   for (const Case& c : cases) {
     auto executor = KVT710C1::Create();
-    Fill(*executor, c.mode, c.pairs);
-    executor->CliantNo(c.key);
+    Fill(*executor, c.mode, c.pairs, c.key);
     executor->ObjConnect(connection_);
-    ReportLog log;
-    size_t sent = SentDuring([&] { EXPECT_FALSE(executor->funcExeSqlCbase()); });
-    EXPECT_EQ(sent, 0u) << c.key;
-    EXPECT_EQ(log.Sources(), std::vector<std::string>{"KVT710.funcCreateSql"});
+    reports_.clear();
+    EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(executor->funcExeSqlCbase()); }), 0u) << c.key;
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].source, "KVT710.funcCreateSql");
+    EXPECT_EQ(reports_[0].code, Variant::Integer(11015));
     // A failed run closes the connection it was given.
     EXPECT_EQ(connection_->State(), db::kStateClosed);
     connection_ = database_.Connect();
@@ -154,24 +118,51 @@ TEST_F(Executor, RefusedListsAndKeysRunNothing) {
   family->CliantNo(0.5);
   family->propUDCnt(1);
   family->ObjConnect(connection_);
-  ReportLog log;
   EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(family->funcFamilyCntUD()); }), 0u);
-  EXPECT_EQ(log.Sources(), std::vector<std::string>{"KVT710.funcFamilyCntUDProc"});
+  EXPECT_EQ(reports_.back().source, "KVT710.funcFamilyCntUDProc");
+  // Unknown mode: reported where it runs.
+  auto unknown = KVT710C1::Create();
+  Fill(*unknown, 1, {{"CUBS_SEX", "1"}});
+  unknown->subParaClear();  // mode 0, count 0, the arrays stay
+  unknown->ObjConnect(database_.Connect());
+  EXPECT_FALSE(unknown->funcExeSqlCbase());
+  EXPECT_NE(reports_.back().error_description.find("ExMode 0"), std::string::npos);
   EXPECT_EQ(database_.Scalar("SELECT COUNT(*) FROM CBASE"), "1");
-  EXPECT_EQ(database_.Scalar("SELECT CUBS_SEX FROM CBASE"), "NULL");
+  EXPECT_EQ(Sex(), "NULL");
 }
 
-TEST_F(Executor, UnknownModeIsReportedWithoutRunning) {
-  auto executor = KVT710C1::Create();
-  Fill(*executor, 1, {{"CUBS_SEX", "1"}});
-  executor->subParaClear();  // mode 0, count 0, the arrays stay
-  executor->ObjConnect(connection_);
-  ReportLog log;
-  EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(executor->funcExeSqlCbase()); }), 0u);
-  ASSERT_EQ(log.reports.size(), 1u);
-  EXPECT_EQ(log.reports[0].source, "KVT710.funcExeSqlCbaseProc");
-  EXPECT_NE(log.reports[0].error_description.find("ExMode 0"), std::string::npos);
-  EXPECT_EQ(connection_->State(), db::kStateClosed);
+TEST_F(Executor, ConnectionAndArraysBelongToTheThread) {
+  auto assigning = KVT710C1::Create();
+  auto running = KVT710C1::Create();
+  assigning->ObjConnect(connection_);
+  // Another thread's executor sees no connection, and its own does not reach this thread.
+  bool other_result = true;
+  std::thread([&] {
+    auto other = KVT710C1::Create();
+    Fill(*other, 2, {{"CUBS_SEX", "1"}});
+    other_result = other->funcExeSqlCbase();
+    other->ObjConnect(db::Connection::Create());
+  }).join();
+  EXPECT_FALSE(other_result);
+  ASSERT_EQ(reports_.size(), 1u);
+  EXPECT_EQ(reports_[0].source, "KVT710.funcExeSqlCbaseProc");
+
+  // The working arrays are shared too, sized by the last redim.
+  Fill(*running, 2, {{"CUBS_SEX", "1"}, {"CUBS_KANA_MEI", "'A'"}});
+  Fill(*assigning, 2, {{"CUBS_SEX", "2"}});
+  EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(running->funcExeSqlCbase()); }), 0u);
+  ASSERT_EQ(reports_.size(), 2u);
+  EXPECT_EQ(reports_[1].source, "KVT710.funcExeSqlCbase");
+  EXPECT_EQ(reports_[1].error_number, err::kSubscript);
+  EXPECT_TRUE(reports_[1].errors.empty()) << "the idle connection's list is empty";
+
+  // The copy step left the connection alone; the run uses it, then drops it unclosed.
+  EXPECT_TRUE(assigning->funcExeSqlCbase());
+  EXPECT_EQ(Sex(), "2");
+  EXPECT_EQ(connection_->State(), db::kStateOpen);
+  EXPECT_FALSE(assigning->funcExeSqlCbase());
+  EXPECT_EQ(reports_.back().error_number, err::kConnectionClosed);
+  EXPECT_EQ(connection_->State(), db::kStateOpen);
 }
 
 TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
@@ -198,40 +189,12 @@ TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
   executor->propFields("CUBS_KANA_MEI");
   executor->FldIndex(3);
   EXPECT_THROW(executor->propFields("CUBS_KANA_MEI"), Error);
-}
-
-TEST_F(Executor, LateBoundThroughTheRegistry) {
-  auto executor = CreateObject("KVT710.KVT710C1");
-  auto connection = CreateObject("ADODB.Connection");
-  connection->Put("ConnectionString", Variant::String(database_.connection_string()));
-  connection->Call("Open");
-  executor->PutRef("ObjConnect", Variant::Object(connection));
-  executor->Put("CliantNo", Variant::Long(7));
-  executor->Put("ExMode", Variant::Long(2));
-  executor->Put("FldCount", Variant::Long(1));
-  executor->Call("subParaRedim");
-  executor->Put("FldIndex", Variant::Long(1));
-  executor->Put("propFields", Variant::String("CUBS_KANA_MEI"));
-  executor->Put("propValue", Variant::String("'ﾀﾅｶ'"));
-  EXPECT_EQ(executor->Call("funcExeSqlCbase"), Variant::Boolean(true));
-  EXPECT_EQ(database_.Scalar("SELECT CUBS_KANA_MEI FROM CBASE"), "ﾀﾅｶ");
-
-  executor->PutRef("ObjConnect", Variant::Object(connection));
-  executor->Put("propUDCnt", Variant::Long(-1));
-  EXPECT_EQ(executor->Call("funcFamilyCntUD"), Variant::Boolean(true));
-  EXPECT_EQ(database_.Scalar("SELECT CUBS_FAMILY_CNT FROM CBASE"), "0");
-
+  // Lists shorter than the count are a subscript error, not a short statement.
   try {
-    executor->Get("CliantNo");
-    FAIL() << "CliantNo can only be assigned";
+    fieldlist::funcCreateSql(fieldlist::kInsert, 1, 3, {"CUBS_SEX"}, {"1"});
+    FAIL();
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kUnknownMember);
-  }
-  try {
-    executor->PutRef("ObjConnect", Variant::Object(CreateObject("PRW520.PRW520C1")));
-    FAIL() << "ObjConnect takes a connection";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kTypeMismatch);
+    EXPECT_EQ(e.number(), err::kSubscript);
   }
 }
 
