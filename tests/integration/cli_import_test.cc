@@ -113,17 +113,18 @@ TEST_P(ImportHostileFiles, EachBadLineIsRejectedByNumberAndEveryGoodCustomerStor
   }
   ASSERT_FALSE(hearing_key.empty());
 
-  // A byte-order mark, CRLF and LF line ends, blank and white lines.
+  // A byte-order mark before a bad line, CRLF and LF line ends, blank and white lines.
   std::string file = "\xEF\xBB\xBF", good_lines;
   std::map<int64_t, size_t> bad_at;  // line number -> row of `bad`
   int64_t number = 0;
   auto add = [&](const std::string& text) { file += text + (++number % 2 ? "\r\n" : "\n"); };
   for (size_t i = 0; i < good.size(); ++i) {
+    if (i < std::size(bad)) {
+      add(bad[i].line);
+      bad_at[number] = i;
+    }
     add(good[i]);
     good_lines += good[i] + "\n";
-    if (i >= std::size(bad)) continue;
-    add(bad[i].line);
-    bad_at[number] = i;
     if (i % 3 == 1) add(i % 2 ? " \t" : "");
   }
   TestDatabase database(GetParam());
