@@ -33,61 +33,48 @@ inline std::string ReadText(const std::string& file) {
 // A kvt710 process started in the background; its output goes to files.
 class Kvt710Process {
  public:
-  // Starts kvt710 ARGS... with `env` added to this process's environment and
-  // `input_file` (or /dev/null) on standard input.
+  // Starts `host` (kvt710, or a test host that runs its command line) with
+  // ARGS..., `env` added to this process's environment and `input_file` on
+  // standard input.
   Kvt710Process(const std::vector<std::string>& args,
                 const std::vector<std::pair<std::string, std::string>>& env = {},
-                const std::string& input_file = "/dev/null")
-      : Kvt710Process(Host{KVT710_BINARY}, args, env, input_file) {}
-
-  // A test host: a program that runs the kvt710 command line with ARGS....
-  struct Host {
-    std::string path;
-  };
-  Kvt710Process(const Host& host, const std::vector<std::string>& args,
-                const std::vector<std::pair<std::string, std::string>>& env = {},
-                const std::string& input_file = "/dev/null")
+                const std::string& input_file = "/dev/null",
+                const std::string& host = KVT710_BINARY)
       : out_file_((dir_ / "out").string()), err_file_((dir_ / "err").string()) {
-    std::vector<std::string> argv_text = {host.path};
+    std::vector<std::string> argv_text = {host};
     argv_text.insert(argv_text.end(), args.begin(), args.end());
     pid_ = fork();
-    if (pid_ == 0) {
-      for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-      std::vector<char*> argv;
-      for (std::string& a : argv_text) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      const int in = open(input_file.c_str(), O_RDONLY);
-      const int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      const int err = open(err_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-      if (in < 0 || out < 0 || err < 0) _exit(127);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(err, 2);
-      execv(argv[0], argv.data());
+    if (pid_ != 0) return;
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (std::string& a : argv_text) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int in = open(input_file.c_str(), O_RDONLY);
+    const int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(err_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
       _exit(127);
-    }
+    execv(argv[0], argv.data());
+    _exit(127);
   }
   ~Kvt710Process() {
-    if (pid_ > 0 && !waited_) {
-      kill(pid_, SIGKILL);
-      Wait();
-    }
+    if (!waited_ && pid_ > 0) kill(pid_, SIGKILL);
+    Wait();
   }
   Kvt710Process(const Kvt710Process&) = delete;
   Kvt710Process& operator=(const Kvt710Process&) = delete;
 
   // Waits for the end; the exit code, or -signal when a signal ended it.
   int Wait() {
-    if (!waited_) {
-      int status = 0;
-      if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-      }
-      waited_ = true;
-    }
+    int status = 0;
+    if (!waited_ && pid_ > 0 && waitpid(pid_, &status, 0) == pid_)
+      exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    waited_ = true;
     return exit_code_;
   }
-  void Signal(int signal) { kill(pid_, signal); }
+  void Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+  }
   std::string out() const { return ReadText(out_file_); }
   std::string err() const { return ReadText(err_file_); }
 
@@ -100,19 +87,14 @@ class Kvt710Process {
 };
 
 // kvt710 ARGS... with `input` on standard input; the environment is this
-// process's (ScopedEnv and ScopedSettings apply). The exit code is negative
-// (minus the signal) when a signal ended the process.
+// process's (ScopedEnv and ScopedSettings apply).
 inline CommandResult RunKvt710(const std::vector<std::string>& args,
                                const std::string& input = {}) {
   TempDir dir;
-  const std::string in_file = (dir / "in").string();
-  std::ofstream(in_file) << input;
-  Kvt710Process process(args, {}, in_file);
-  CommandResult result;
-  result.exit_code = process.Wait();
-  result.out = process.out();
-  result.err = process.err();
-  return result;
+  std::ofstream((dir / "in").string()) << input;
+  Kvt710Process process(args, {}, (dir / "in").string());
+  const int exit_code = process.Wait();
+  return {exit_code, process.out(), process.err()};
 }
 
 }  // namespace kvt710::testing_support

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "cli/command_line.h"
@@ -26,6 +25,11 @@ void Count(size_t n) {
     if (++statements == kill_after) std::raise(SIGKILL);
 }
 
+// Counts one statement when it ends, ok or failed.
+struct Counting {
+  ~Counting() { Count(1); }
+};
+
 // Counts every statement that ran, ok or failed; a transaction statement
 // only when it succeeded.
 class KillAfterStatements : public db::BackendWrapper {
@@ -33,10 +37,12 @@ class KillAfterStatements : public db::BackendWrapper {
   using BackendWrapper::BackendWrapper;
 
   void Execute(const std::string& sql) override {
-    Counted([&] { BackendWrapper::Execute(sql); });
+    Counting counting;
+    BackendWrapper::Execute(sql);
   }
   void ExecuteShaped(const db::Statement& statement) override {
-    Counted([&] { BackendWrapper::ExecuteShaped(statement); });
+    Counting counting;
+    BackendWrapper::ExecuteShaped(statement);
   }
   void ExecuteAll(const std::vector<const db::Statement*>& statements, bool shaped,
                   size_t* done) override {
@@ -49,17 +55,21 @@ class KillAfterStatements : public db::BackendWrapper {
     Count(*done);
   }
   int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
-    return Counted([&] { return BackendWrapper::ExecuteBound(sql, values); });
+    Counting counting;
+    return BackendWrapper::ExecuteBound(sql, values);
   }
   std::unique_ptr<db::RowCursor> Query(const std::string& sql) override {
-    return Counted([&] { return BackendWrapper::Query(sql); });
+    Counting counting;
+    return BackendWrapper::Query(sql);
   }
   std::unique_ptr<db::RowCursor> QueryBound(const std::string& sql,
                                             const std::vector<Variant>& values) override {
-    return Counted([&] { return BackendWrapper::QueryBound(sql, values); });
+    Counting counting;
+    return BackendWrapper::QueryBound(sql, values);
   }
   std::unique_ptr<db::RowCursor> QueryShaped(const db::Statement& statement) override {
-    return Counted([&] { return BackendWrapper::QueryShaped(statement); });
+    Counting counting;
+    return BackendWrapper::QueryShaped(statement);
   }
   void Begin() override {
     BackendWrapper::Begin();
@@ -72,24 +82,6 @@ class KillAfterStatements : public db::BackendWrapper {
   void Rollback() override {
     BackendWrapper::Rollback();
     Count(1);
-  }
-
- private:
-  template <class F>
-  static auto Counted(F&& body) -> decltype(body()) {
-    try {
-      if constexpr (std::is_void_v<decltype(body())>) {
-        body();
-        Count(1);
-      } else {
-        auto result = body();
-        Count(1);
-        return result;
-      }
-    } catch (...) {
-      Count(1);
-      throw;
-    }
   }
 };
 
