@@ -80,7 +80,8 @@ TEST_P(ImportHostileFiles, EachBadLineIsRejectedByNumberAndEveryGoodCustomerStor
       {unknown_method.dump(), cli::DemoKey(22), "SetEverything", "\"number\":438"},
       {With(27, "Nickname", "Taro"), cli::DemoKey(27), s,
        "has no parameter Nickname (its parameters: StoreCd, "},
-      {With(28, "KanjiNm", {{"family", "Sato"}}), cli::DemoKey(28), s, "KanjiNm"},
+      {With(28, "KanjiNm", {{"family", "Sato"}, {"given", "Taro"}}), cli::DemoKey(28), s,
+       R"(KanjiNm: Not a script value: {\"family\":\"Sato\",\"given\":\"Taro\"})"},
       {With(29, "BuyFlg", {{"array", json::array()}, {"lbound", INT32_MIN}}), cli::DemoKey(29), s,
        "BuyFlg: Subscript out of range"},
       {With(30, "BuyFlg", {{"array", {"1"}}, {"lbound", "x"}}), cli::DemoKey(30), s,
@@ -219,6 +220,14 @@ TEST(CliImportCommand, TheInputAndTheOldRejectsAreNeverLostAndFailuresAreNeverSu
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2)
         << "a database, a temporary file or a file named - is left";
   }
+  // A rejects path that is a link: the link stays and its target gets the rejects.
+  TempDir other;
+  std::filesystem::create_symlink(rejects, other / "link.jsonl");
+  std::ofstream(rejects) << old;
+  auto run = RunKvt710({"import", input, "--db", db, "--rejects", (other / "link.jsonl").string()});
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(other / "link.jsonl"));
+  EXPECT_NE(ReadText(rejects).find(reject), std::string::npos);
 }
 
 TEST(CliImportCommand, AFailedReadStopsAtTheLineItFailedIn) {
