@@ -15,6 +15,7 @@
 #include "catalogue/catalogue.h"
 #include "cli/import.h"
 #include "component/server.h"
+#include "injection_harness.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
 #include "platform/db/sqlite/date_collation.h"
@@ -38,6 +39,7 @@ struct Setup {
     std::string dir =
         (std::filesystem::temp_directory_path() / "kvt710-fuzz-import-XXXXXX").string();
     Check(mkdtemp(dir.data()) != nullptr, "set-up: no temporary folder");
+    static const fuzz::RemovedAtExit removed{dir};
     std::ofstream(dir + "/settings.ini") << "[QTMS\\Common]\narea=1\n";
     setenv("KVT710_SETTINGS", (dir + "/settings.ini").c_str(), 1);
     const std::string database = "Provider=SQLite;Data Source=" + dir + "/shop.db";

@@ -11,6 +11,7 @@
 
 #include "cli/script.h"
 #include "component/server.h"
+#include "injection_harness.h"
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
 
@@ -19,6 +20,7 @@ namespace {
 std::string SetUp() {
   std::string dir = (std::filesystem::temp_directory_path() / "kvt710-fuzz-script-XXXXXX").string();
   if (mkdtemp(dir.data()) == nullptr) std::abort();
+  static const kvt710::fuzz::RemovedAtExit removed{dir};
   const std::string db = dir + "/shop.db";
   std::ofstream(dir + "/settings.ini")
       << "[QTMS\\Common]\narea=1\nDBPARMC=Provider=SQLite;Data Source=" << db << "\n";

@@ -284,8 +284,7 @@ struct Judge {
     if (writes > 1 || (writes == 1 && !updated.empty())) fail("more than one write");
     if (queued && writes == 0 && updated.empty()) fail("no write");
 
-    char* ignored = nullptr;
-    sqlite3_exec(db, "SAVEPOINT judge", nullptr, nullptr, &ignored);
+    sqlite3_exec(db, "SAVEPOINT judge", nullptr, nullptr, nullptr);
     int step = sqlite3_step(raw);
     while (step == SQLITE_ROW) step = sqlite3_step(raw);
     const std::string message = sqlite3_errmsg(db);
@@ -307,7 +306,7 @@ struct Judge {
     }
     sqlite3_finalize(select);
     statement.reset();
-    sqlite3_exec(db, "ROLLBACK TO judge; RELEASE judge", nullptr, nullptr, &ignored);
+    sqlite3_exec(db, "ROLLBACK TO judge; RELEASE judge", nullptr, nullptr, nullptr);
     const int primary = step & 0xFF;
     if (step != SQLITE_DONE && primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH &&
         primary != SQLITE_TOOBIG)
@@ -420,6 +419,7 @@ int CheckInput(Family family, const uint8_t* data, size_t size) {
     RegisterServer();
     std::string dir = (fs::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
     if (mkdtemp(dir.data()) == nullptr) Violation("set-up: no temporary folder");
+    static const RemovedAtExit removed{dir};
     const std::string database = "Provider=SQLite;Data Source=" + dir + "/shop.db";
     Environment e{nullptr, db::Connection::Create(), dir, {}, {}};
     e.caller->Open(database + ";Mode=ReadWriteCreate");

@@ -83,6 +83,15 @@ struct Input {
 };
 Input Decode(Family family, const uint8_t* data, size_t size);
 
+// A fuzz target's temporary folder, removed when the process ends.
+struct RemovedAtExit {
+  std::filesystem::path dir;
+  ~RemovedAtExit() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
+};
+
 // One input on a private SQLite database, set up once per process.
 int CheckInput(Family family, const uint8_t* data, size_t size);
 
