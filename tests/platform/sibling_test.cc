@@ -1,3 +1,4 @@
+// The sibling component's error reporter and system parameters, late-bound.
 #include "platform/sibling/prw520.h"
 
 #include <gtest/gtest.h>
@@ -25,15 +26,13 @@ TEST(ErrorReporterTest, ListenersReceiveEachReportWithItsErrorList) {
   ASSERT_EQ(received.size(), 1u);
   const Report& r = received[0];
   EXPECT_EQ(r.code, Variant::String("11015"));
-  EXPECT_EQ(r.source, "KVT710C3.SetBaseData");
-  EXPECT_EQ(r.error_number, -2147467259);
-  EXPECT_EQ(r.error_description, "UNIQUE constraint failed");
-  EXPECT_EQ(r.error_source, "SQLite");
+  EXPECT_EQ(r.source + "|" + std::to_string(r.error_number) + "|" + r.error_description + "|" +
+                r.error_source,
+            "KVT710C3.SetBaseData|-2147467259|UNIQUE constraint failed|SQLite");
   ASSERT_EQ(r.errors.size(), 2u);
   EXPECT_EQ(r.errors[0].number, 19);
   EXPECT_EQ(r.errors[0].sqlstate, "23505");
-  EXPECT_EQ(r.errors[1].description, "database is locked");
-  EXPECT_EQ(r.errors[1].source, "SQLite");
+  EXPECT_EQ(r.errors[1].description + "|" + r.errors[1].source, "database is locked|SQLite");
 
   // Late-bound, as the field-list executor calls it: an Integer code, no list.
   reporter->PutRef("errobject", Variant::Object(MakeErrorObject(Error(13, "Type mismatch"))));
