@@ -17,10 +17,7 @@ offered() {
   printf '%s\n' "${COMPREPLY[@]}" | sort | tr '\n' ' '
 }
 expect() {
-  [ "$2" = "$3" ] || {
-    echo "completing '$1' offered '$2', not '$3'" >&2
-    failed=1
-  }
+  [ "$2" = "$3" ] || { echo "completing '$1' offered '$2', not '$3'" >&2 && failed=1; }
 }
 
 expect "kvt710 im" "$(offered kvt710 im)" "import "
