@@ -1,6 +1,4 @@
 // The batch object's creation, properties and the running of its queue.
-#include <fstream>
-
 #include "platform/automation/registry.h"
 #include "platform/settings/settings.h"
 #include "tests/batch/writer_fixture.h"
@@ -9,11 +7,11 @@ namespace kvt710 {
 namespace {
 
 using testing_support::Backend;
-using testing_support::ScopedEnv;
 using testing_support::ScopedSettings;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
 using writer_testing::ReportLog;
+using writer_testing::Sent;
 
 TEST(BatchCreation, ChoosesTheConnectionStringByArea) {
   TestDatabase database(Backend::kSQLite);
@@ -77,21 +75,8 @@ class BatchRun : public ::testing::Test {
  protected:
   BatchRun() { b_.SetSYOKANData({"001", "1203", "first", ""}); }
 
-  // The command texts sent while `body` runs.
-  template <class F>
-  std::vector<std::string> Sent(F&& body) {
-    const auto trace = dir_ / ("trace" + std::to_string(++runs_) + ".jsonl");
-    ScopedEnv env("KVT710_TRACE_SQL", trace.string());
-    body();
-    std::ifstream in(trace);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
   static std::string Ok(const std::string& sql) { return R"({"sql":")" + sql + R"(","ok":true})"; }
 
-  TempDir dir_;
-  int runs_ = 0;
   writer_testing::Bench bench_{Backend::kSQLite};
   KVT710C3& b_ = *bench_.batch;
 };

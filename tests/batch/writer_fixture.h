@@ -2,6 +2,7 @@
 // table with a value in every parameter, and a batch object on a fresh database.
 #pragma once
 
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -30,6 +31,13 @@ inline std::shared_ptr<SafeArray> Sixteen(const std::string& prefix,
   return SafeArray::OfStrings(1, items);
 }
 
+// `p` with one member set to `value`.
+template <class P>
+P With(P p, std::string P::*member, std::string value) {
+  p.*member = std::move(value);
+  return p;
+}
+
 // The aggregate of the given values, in member order.
 template <class P, class... V>
 P Of(V... values) {
@@ -53,11 +61,10 @@ inline BaseDataParams FullCustomer() {
                             "/pics/1203.jpg", "13", "1", "", "3.5", "x", "y5", "", "ABC123", 1);
 }
 
-// Only the store and key, six arrays of sixteen empty texts.
-inline BaseDataParams MinimalCustomer(std::string key = "1203") {
+// Only the store, key and family key, six arrays of sixteen empty texts.
+inline BaseDataParams MinimalCustomer() {
   BaseDataParams p;
-  p.StoreCd = "001";
-  p.UniqueKey = std::move(key);
+  p.StoreCd = "001", p.UniqueKey = "1203", p.FamilyKey = "1100";
   for (StringArray* array :
        {&p.BuyFlg, &p.C_FREE, &p.C_Free17, &p.C_Free18, &p.C_Free19, &p.EventFlg})
     *array = SafeArray::OfStrings(1, std::vector<std::string>(16));
@@ -109,33 +116,14 @@ inline HearingHeaderParams HearingHeader() {
 inline HearingDetailParams HearingDetail() {
   std::vector<std::vector<std::string>> kido(2), kodo(2);
   for (int n = 1; n <= 11; ++n) {
-    kido[0].push_back(std::to_string(5 * n));
-    kido[1].push_back(std::to_string(5 * n + 10));
-    kodo[0].push_back(std::to_string(100 + n));
-    kodo[1].push_back(std::to_string(200 + n));
+    for (int i = 0; i < 2; ++i) kido[i].push_back(std::to_string(5 * n + 10 * i));
+    for (int i = 0; i < 2; ++i) kodo[i].push_back(std::to_string(100 * (i + 1) + n));
   }
-  kido[1][4] = " 35 ";
-  kodo[1][10] = "";
-  return {"001",
-          "1203",
-          "3",
-          "1",
-          "x",
-          "00123",
-          SafeArray::OfStrings2(1, 1, kido),
-          SafeArray::OfStrings2(1, 1, kodo),
-          "y1",
-          "y2",
-          "y3",
-          "y4",
-          "y5",
-          "y6",
-          "y7",
-          "y8",
-          "y9",
-          "y10",
-          "1",
-          ""};
+  kido[1][4] = " 35 ", kodo[1][10] = "";
+  return Of<HearingDetailParams>("001", "1203", "3", "1", "x", "00123",
+                                 SafeArray::OfStrings2(1, 1, kido),
+                                 SafeArray::OfStrings2(1, 1, kodo), "y1", "y2", "y3", "y4", "y5",
+                                 "y6", "y7", "y8", "y9", "y10", "1", "");
 }
 
 inline SalesLineParams SalesLine() {
@@ -185,8 +173,9 @@ inline constexpr const char* kCustomerInsert =
     "'E15','E16','B01','1','/pics/1203.jpg',13,1,Null,3.5,Null,'y5',Null,'ABC123',"
     "'2016/07/04 13:05:09',1)";
 
-// Column -> literal of an "Insert Into T(c1,...) Values ( v1,...)" text.
-inline std::map<std::string, std::string> LiteralsOf(const std::string& insert) {
+// Column -> literal of an "Insert Into T(c1,...) Values ( v1,...)" or an
+// "Update T Set c1=v1,... Where ..." text.
+inline std::map<std::string, std::string> LiteralsOf(const std::string& sql) {
   auto split = [](const std::string& list) {
     std::vector<std::string> items(1);
     bool quoted = false;
@@ -200,12 +189,17 @@ inline std::map<std::string, std::string> LiteralsOf(const std::string& insert) 
     }
     return items;
   };
-  const size_t open = insert.find('('), values = insert.find(") Values ( ");
-  if (open == std::string::npos || values == std::string::npos) return {};
-  auto names = split(insert.substr(open + 1, values - open - 1));
-  auto literals = split(insert.substr(values + 11, insert.size() - values - 12));
   std::map<std::string, std::string> row;
-  for (size_t i = 0; i < names.size() && i < literals.size(); ++i) row[names[i]] = literals[i];
+  const size_t open = sql.find('('), values = sql.find(") Values ( ");
+  const size_t set = sql.find(" Set "), where = sql.rfind(" Where ");
+  if (values != std::string::npos) {
+    auto names = split(sql.substr(open + 1, values - open - 1));
+    auto literals = split(sql.substr(values + 11, sql.size() - values - 12));
+    for (size_t i = 0; i < names.size() && i < literals.size(); ++i) row[names[i]] = literals[i];
+  } else if (set != std::string::npos && where != std::string::npos) {
+    for (const std::string& item : split(sql.substr(set + 5, where - set - 5)))
+      row[item.substr(0, item.find('='))] = item.substr(item.find('=') + 1);
+  }
   return row;
 }
 
@@ -222,6 +216,18 @@ struct Bench {
   std::shared_ptr<KVT710C3> batch;
   std::shared_ptr<db::Connection> caller;
 };
+
+// The command texts sent while `body` runs, as the trace shows them.
+template <class F>
+std::vector<std::string> Sent(F&& body) {
+  testing_support::TempDir dir;
+  testing_support::ScopedEnv env("KVT710_TRACE_SQL", (dir / "trace.jsonl").string());
+  body();
+  std::ifstream in(dir / "trace.jsonl");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 // Every report that reaches an error reporter while it lives.
 class ReportLog {

@@ -1,5 +1,6 @@
 // Every writer's statement, compared whole: one call per table and shape, and
 // the text it must queue or return, written out literally.
+#include <algorithm>
 #include <functional>
 
 #include "batch/KVT710C3.h"
@@ -29,11 +30,8 @@ TEST(WriterStatements, WholeTexts) {
     return texts;
   };
   auto exists = [&](const char* insert) { bench.caller->Execute(insert); };
-  auto no_options = [] {
-    MenteDataParams m = FullMente();
-    m.MotoStore = "x5", m.ZyotaiKbn = "";
-    return m;
-  };
+  const MenteDataParams no_options =
+      With(With(FullMente(), &MenteDataParams::MotoStore, "x5"), &MenteDataParams::ZyotaiKbn, "");
   deletion::MaintenanceRecord record{12345, "0'1", "O'Hara", DateTime{2009, 3, 5, 10, 11, 12},
                                      2,     1,     0,        DateTime{2016, 7, 4, 13, 5, 9}};
   deletion::MaintenanceRecord no_visit = record;
@@ -48,50 +46,17 @@ TEST(WriterStatements, WholeTexts) {
   const Golden goldens[] = {
       {"CBASE insert", [&] { return queued([&] { return b.SetBaseData(FullCustomer()); }); },
        kCustomerInsert},
-      {"CBASE update",
+      {"CBASE update: the insert's literals, the remarks after the cylinder sum",
        [&] {
          exists("Insert Into CBASE(CUBS_UNIQUE_KEY) Values (1203)");
-         return queued([&] { return b.SetBaseData(FullCustomer()); });
+         const std::string u = queued([&] { return b.SetBaseData(FullCustomer()); });
+         EXPECT_EQ(LiteralsOf(u), LiteralsOf(kCustomerInsert));
+         const size_t cyl = u.find(",CUBS_CYL_SUM"), where = u.rfind(" Where ");
+         return std::to_string(std::count(u.begin(), u.end(), '=')) + " =: " + u.substr(0, 31) +
+                "..." + u.substr(cyl, u.find(",CUBS_CL_AMT_SUM") - cyl) + "..." + u.substr(where);
        },
-       "Update CBASE Set CUBS_STORE_NO='001',CUBS_UNIQUE_KEY=1203,CUBS_INQ_NO='123',"
-       "CUBS_CUSTOMER_NO='4567',CUBS_KANA_MEI='ﾔﾏﾀﾞ ﾀﾛｳ',CUBS_CUSTOM_MEI='山田 太郎',"
-       "CUBS_TELKEY='5678',CUBS_FAMILY_KEY=1100,CUBS_FAMILY_KBN='2',CUBS_FAMILY_CD='F1',"
-       "CUBS_FAMILY_CNT=2,CUBS_KARUTE_NO=' K''9 ',CUBS_DATA_FLG='0',CUBS_SEX=1,"
-       "CUBS_BIRTH_DT='1970/03/05',CUBS_BIRTH_MD=0305,CUBS_VISIT_DT='2001/04/01',"
-       "CUBS_HOME_TEL=' 03-1234-5678 ',CUBS_CARRY_TEL='090-1111-2222',CUBS_CONNECT_TEL=Null,"
-       "CUBS_CONNECT_KBN=3,CUBS_CONNECT_CMT='after 6 o''clock',CUBS_E_MAIL='taro@example.jp',"
-       "CUBS_MAILNO='100-0001',CUBS_ADDRESS1='東京都千代田区',CUBS_ADDRESS2='1-1',"
-       "CUBS_KATAGAKI='Rm 2''B',CUBS_BUY1_FLG='1',CUBS_BUY2_FLG=Null,CUBS_BUY3_FLG='1',"
-       "CUBS_BUY4_FLG=Null,CUBS_BUY5_FLG='1',CUBS_BUY6_FLG=Null,CUBS_BUY7_FLG='1',"
-       "CUBS_BUY8_FLG=Null,CUBS_BUY9_FLG='1',CUBS_BUY10_FLG=Null,CUBS_BUY11_FLG='1',"
-       "CUBS_BUY12_FLG=Null,CUBS_BUY13_FLG='1',CUBS_BUY14_FLG=Null,CUBS_BUY15_FLG='1',"
-       "CUBS_BUY16_FLG='x''y',CUBS_FREE_1=10,CUBS_FREE_2=20,CUBS_FREE_3=13,CUBS_FREE_4=40,"
-       "CUBS_FREE_5=Null,CUBS_FREE_6=60,CUBS_FREE_7=3,CUBS_FREE_8=-3,CUBS_FREE_9=1235,"
-       "CUBS_FREE_10=Null,CUBS_FREE_11=1,CUBS_FREE_12=-1,CUBS_FREE_13=130,CUBS_FREE_14=140,"
-       "CUBS_FREE_15=150,CUBS_FREE_16=160,CUBS_FREE_17_1='a1',CUBS_FREE_17_2='a 2',"
-       "CUBS_FREE_17_3='a3',CUBS_FREE_17_4='a4',CUBS_FREE_17_5='a5',CUBS_FREE_17_6='a6',"
-       "CUBS_FREE_17_7='a7',CUBS_FREE_17_8='a8',CUBS_FREE_17_9='a9',CUBS_FREE_17_10='a10',"
-       "CUBS_FREE_17_11='a11',CUBS_FREE_17_12='a12',CUBS_FREE_17_13='a13',CUBS_FREE_17_14='a14',"
-       "CUBS_FREE_17_15='a15',CUBS_FREE_17_16='a16',CUBS_FREE_18_1='b1',CUBS_FREE_18_2='b2',"
-       "CUBS_FREE_18_3='b3',CUBS_FREE_18_4=Null,CUBS_FREE_18_5='b5',CUBS_FREE_18_6='b6',"
-       "CUBS_FREE_18_7='b7',CUBS_FREE_18_8='b8',CUBS_FREE_18_9='b9',CUBS_FREE_18_10='b10',"
-       "CUBS_FREE_18_11='b11',CUBS_FREE_18_12='b12',CUBS_FREE_18_13='b13',CUBS_FREE_18_14='b14',"
-       "CUBS_FREE_18_15='b15',CUBS_FREE_18_16='b16',CUBS_FREE_19_1='c1',CUBS_FREE_19_2='c2',"
-       "CUBS_FREE_19_3='c3',CUBS_FREE_19_4='c4',CUBS_FREE_19_5='c5',CUBS_FREE_19_6='c6',"
-       "CUBS_FREE_19_7='c7',CUBS_FREE_19_8='c8',CUBS_FREE_19_9='c9',CUBS_FREE_19_10='c10',"
-       "CUBS_FREE_19_11='c11',CUBS_FREE_19_12='c12',CUBS_FREE_19_13='c13',CUBS_FREE_19_14='c14',"
-       "CUBS_FREE_19_15='c15',CUBS_FREE_19_16='c16',CUBS_LICENCE_UPD=2020,"
-       "CUBS_NEWBST_COMING='2016/07/04',CUBS_BUY_TIMES=12,CUBS_F_DEGREE_SUM=-1.25,"
-       "CUBS_N_DEGREE_SUM= 0.5 ,CUBS_CYL_SUM=-0.75,CUBS_REMARKS='note ''x''',CUBS_GL_AMT_SUM=1500,"
-       "CUBS_CL_AMT_SUM=3000,CUBS_OTH_AMT_SUM=Null,CUBS_HO_AMT_SUM=45000,CUBS_DM_FLG=1,"
-       "CUBS_EVENT_FLG_1=Null,CUBS_EVENT_FLG_2='E2',CUBS_EVENT_FLG_3='E3',CUBS_EVENT_FLG_4='E4',"
-       "CUBS_EVENT_FLG_5='E5',CUBS_EVENT_FLG_6='E6',CUBS_EVENT_FLG_7='E7',CUBS_EVENT_FLG_8='E8',"
-       "CUBS_EVENT_FLG_9='E9',CUBS_EVENT_FLG_10='E10',CUBS_EVENT_FLG_11='E11',"
-       "CUBS_EVENT_FLG_12='E12',CUBS_EVENT_FLG_13='E13',CUBS_EVENT_FLG_14='E14',"
-       "CUBS_EVENT_FLG_15='E15',CUBS_EVENT_FLG_16='E16',CUBS_BEST_KEY='B01',CUBS_BEST_LINK='1',"
-       "CUBS_JPG_PATH='/pics/1203.jpg',CUBS_AREA_CD=13,CUBS_YOBI1=1,CUBS_YOBI2=Null,"
-       "CUBS_YOBI3=3.5,CUBS_YOBI4=Null,CUBS_YOBI5='y5',CUBS_YOBI6=Null,CUBS_ADRES_VAR_CD='ABC123',"
-       "CUBS_UPD_DATE='2016/07/04 13:05:09',CUBS_TRANSE_FLG=1 Where CUBS_UNIQUE_KEY=1203"},
+       "149 =: Update CBASE Set CUBS_STORE_NO=...,CUBS_CYL_SUM=-0.75,CUBS_REMARKS='note ''x''',"
+       "CUBS_GL_AMT_SUM=1500... Where CUBS_UNIQUE_KEY=1203"},
       {"CBASE insert, SyoriKBN 0",
        [&] {
          b.SetSyoriKBN(0);
@@ -118,7 +83,7 @@ TEST(WriterStatements, WholeTexts) {
        "MTRN_TRANSE_FLG=Null,"
        "MTRN_UPD_FLG=1 Where MTRN_STORE_NO='001' And MTRN_HT_KBN=2 And MTRN_UNIQUE_KEY=1203"},
       {"CMENTE_T update, no state nor former store",
-       [&] { return queued([&] { return b.SetMENTEData(no_options()); }); },
+       [&] { return queued([&] { return b.SetMENTEData(no_options); }); },
        "Update CMENTE_T Set MTRN_STORE_NO='001',MTRN_HT_KBN=2,MTRN_UNIQUE_KEY=1203,MTRN_KBN=1,"
        "MTRN_KANA_MEI='O''Hara',MTRN_CUSTOM_MEI='山田 太郎',MTRN_SEX=1,MTRN_BIRTH_DT='1970/01/02',"
        "MTRN_HOME_TEL='03-1234-5678',MTRN_NEWBST_COMING='2016/07/04',MTRN_CLERK_CD='C7',"

@@ -1,7 +1,6 @@
 // The field-list executor: what its statements refuse, its per-thread
 // connection and working arrays, and its error reports.
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <thread>
 
@@ -9,15 +8,14 @@
 #include "fieldlist/field_list_sql.h"
 #include "platform/db/connection.h"
 #include "platform/sibling/prw520.h"
-#include "test_support.h"
+#include "tests/batch/writer_fixture.h"
 
 namespace kvt710 {
 namespace {
 
 using testing_support::Backend;
-using testing_support::ScopedEnv;
-using testing_support::TempDir;
 using testing_support::TestDatabase;
+using writer_testing::Sent;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 TEST(FieldListSql, NamesMustBeColumnsOfTheCustomerMaster) {
@@ -61,21 +59,8 @@ class Executor : public ::testing::Test {
       executor.propValue(pairs[i].second);
     }
   }
-  // The number of command texts sent while `body` runs.
-  template <class F>
-  size_t SentDuring(F&& body) {
-    const auto trace = dir_ / ("trace" + std::to_string(++runs_) + ".jsonl");
-    ScopedEnv env("KVT710_TRACE_SQL", trace.string());
-    body();
-    std::ifstream in(trace);
-    size_t lines = 0;
-    for (std::string line; std::getline(in, line);) ++lines;
-    return lines;
-  }
   std::string Sex() { return database_.Scalar("SELECT CUBS_SEX FROM CBASE"); }
 
-  TempDir dir_;
-  int runs_ = 0;
   TestDatabase database_;
   std::shared_ptr<db::Connection> connection_;
   std::vector<Report> reports_;
@@ -106,7 +91,7 @@ TEST_F(Executor, RefusedListsAndKeysRunNothing) {
     Fill(*executor, c.mode, c.pairs, c.key);
     executor->ObjConnect(connection_);
     reports_.clear();
-    EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(executor->funcExeSqlCbase()); }), 0u) << c.key;
+    EXPECT_EQ(Sent([&] { EXPECT_FALSE(executor->funcExeSqlCbase()); }).size(), 0u) << c.key;
     ASSERT_EQ(reports_.size(), 1u);
     EXPECT_EQ(reports_[0].source, "KVT710.funcCreateSql");
     EXPECT_EQ(reports_[0].code, Variant::Integer(11015));
@@ -118,7 +103,7 @@ TEST_F(Executor, RefusedListsAndKeysRunNothing) {
   family->CliantNo(0.5);
   family->propUDCnt(1);
   family->ObjConnect(connection_);
-  EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(family->funcFamilyCntUD()); }), 0u);
+  EXPECT_EQ(Sent([&] { EXPECT_FALSE(family->funcFamilyCntUD()); }).size(), 0u);
   EXPECT_EQ(reports_.back().source, "KVT710.funcFamilyCntUDProc");
   // Unknown mode: reported where it runs.
   auto unknown = KVT710C1::Create();
@@ -150,7 +135,7 @@ TEST_F(Executor, ConnectionAndArraysBelongToTheThread) {
   // The working arrays are shared too, sized by the last redim.
   Fill(*running, 2, {{"CUBS_SEX", "1"}, {"CUBS_KANA_MEI", "'A'"}});
   Fill(*assigning, 2, {{"CUBS_SEX", "2"}});
-  EXPECT_EQ(SentDuring([&] { EXPECT_FALSE(running->funcExeSqlCbase()); }), 0u);
+  EXPECT_EQ(Sent([&] { EXPECT_FALSE(running->funcExeSqlCbase()); }).size(), 0u);
   ASSERT_EQ(reports_.size(), 2u);
   EXPECT_EQ(reports_[1].source, "KVT710.funcExeSqlCbase");
   EXPECT_EQ(reports_[1].error_number, err::kSubscript);

@@ -42,7 +42,7 @@ class Writers : public ::testing::TestWithParam<Backend> {
 };
 
 TEST_P(Writers, WholeCustomerLandsThenIsWrittenAgainAndDeleted) {
-  BaseDataParams representative = MinimalCustomer("1100");
+  BaseDataParams representative = With(MinimalCustomer(), &BaseDataParams::UniqueKey, "1100");
   representative.FamilyCnt = "9";
   ASSERT_EQ(b_.SetBaseData(FullCustomer()), 0);
   ASSERT_EQ(b_.SetBaseData(representative), 0);
