@@ -29,6 +29,11 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
       {{"delete", "--key", "1", "--db", missing}, 4, "no such database file: " + missing},
       {{"delete", "--key", "1", "--db", empty}, 4, "create them with kvt710 init"},
       {{"show", "12.5"}, 2, "KEY is a customer's unique key, a whole number of at most 15 digits"},
+      {{"show", "1", "--db", "sqlite:///x.db"}, 2, "postgresql://"},
+      {{"show", "1", "--db", "Data Source=x.db"}, 2, "names no provider"},
+      {{"show", "1", "--db", "Provider=SQLite;Data Source=x.db;Prepared Statement=yes"},
+       4,
+       "did you mean 'Prepared Statements'?"},
       {{"--version"}, 0, "kvt710 0.1.0 (libpq "},
       {{"--version"}, 0, ", SQLite 3."},
       // The import methods, one method's parameters from its writer's own lists.
@@ -50,6 +55,23 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
     const std::string& text = exit_code == 0 ? result.out : result.err;
     EXPECT_NE(text.find(says), std::string::npos) << args[0] << ": " << text;
   }
+  // A mistake in the settings file names the file and the key; so does a file not readable.
+  const std::string file = settings.file().string();
+  for (const auto& [content, says] : std::vector<std::pair<std::string, std::string>>{
+           {"area=1\nDBPARMC=garbage", "DBPARMC"},
+           {"area = 1\nDBPARMC=" + empty, "\" 1\""},
+           {"", "Cannot read settings file " + file + ": Is a directory"}}) {
+    std::filesystem::remove(file);
+    if (content.empty())
+      std::filesystem::create_directory(file);
+    else
+      std::ofstream(file) << "[QTMS\\Common]\n" << content << "\n";
+    const auto result = RunKvt710({"show", "1"});
+    EXPECT_EQ(result.exit_code, 3) << content;
+    EXPECT_NE(result.err.find(file), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(says), std::string::npos) << result.err;
+  }
+  std::filesystem::remove(file);
 }
 
 TEST(CommandLine, DeleteSaysWhyItFailed) {
@@ -75,6 +97,15 @@ TEST(CommandLine, DeleteSaysWhyItFailed) {
         << refused.err;
   }
   EXPECT_EQ(database.Scalar("Select CUBS_DATA_FLG From CBASE"), "0");
+  // show writes nothing, not even the journal mode, so that a read-only file can be shown.
+  connection->Execute("PRAGMA journal_mode=DELETE");
+  const auto show = RunKvt710({"show", "1", "--db", db});
+  EXPECT_EQ(show.exit_code, 0) << show.err;
+  EXPECT_NE(show.out.find("\"CUBS_UNIQUE_KEY\": 1"), std::string::npos) << show.out;
+  std::ifstream header(db.substr(db.find('/')), std::ios::binary);
+  header.seekg(18);  // the file format's write version: 1 rollback journal, 2 WAL
+  EXPECT_EQ(header.get(), 1);
+  EXPECT_EQ(RunKvt710({"show", "99999", "--db", db}).exit_code, 1);
 }
 
 // A person starts from the sample customers as a file, and sees what a sweep
