@@ -88,7 +88,7 @@ TEST(HostScript, EachStepAnswersAsAutomationWouldOnEachDatabase) {
       {R"({"call":"cn.Execute","args":[{"array":[[1],[2]],"lbounds":[1,2147483647]},)"
        R"({"array":[[]],"lbounds":[0,-2147483648]}]})",
        false, R"("number":9,)"},
-      {R"({"call":"cn.Execute","args":[{"object":1}]})", false, R"("number":13,)"},
+      {R"({"call":"cn.Execute","args":[{"object":1}]})", false, "names an object: "},
       {R"({"release":"b"})", true, R"({"ok":true})"},
       {R"({"get":"b.DBStatus"})", false, R"("number":424)"},
   };
