@@ -25,10 +25,14 @@ void Count(size_t n) {
     if (++statements == kill_after) std::raise(SIGKILL);
 }
 
-// Counts one statement when it ends, ok or failed.
-struct Counting {
-  ~Counting() { Count(1); }
-};
+// Runs one statement and counts it when it ends, ok or failed.
+template <class Run>
+auto Counted(Run run) {
+  struct Counting {
+    ~Counting() { Count(1); }
+  } counting;
+  return run();
+}
 
 // Counts every statement that ran, ok or failed; a transaction statement
 // only when it succeeded.
@@ -37,12 +41,10 @@ class KillAfterStatements : public db::BackendWrapper {
   using BackendWrapper::BackendWrapper;
 
   void Execute(const std::string& sql) override {
-    Counting counting;
-    BackendWrapper::Execute(sql);
+    Counted([&] { BackendWrapper::Execute(sql); });
   }
   void ExecuteShaped(const db::Statement& statement) override {
-    Counting counting;
-    BackendWrapper::ExecuteShaped(statement);
+    Counted([&] { BackendWrapper::ExecuteShaped(statement); });
   }
   void ExecuteAll(const std::vector<const db::Statement*>& statements, bool shaped,
                   size_t* done) override {
@@ -55,34 +57,21 @@ class KillAfterStatements : public db::BackendWrapper {
     Count(*done);
   }
   int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
-    Counting counting;
-    return BackendWrapper::ExecuteBound(sql, values);
+    return Counted([&] { return BackendWrapper::ExecuteBound(sql, values); });
   }
   std::unique_ptr<db::RowCursor> Query(const std::string& sql) override {
-    Counting counting;
-    return BackendWrapper::Query(sql);
+    return Counted([&] { return BackendWrapper::Query(sql); });
   }
   std::unique_ptr<db::RowCursor> QueryBound(const std::string& sql,
                                             const std::vector<Variant>& values) override {
-    Counting counting;
-    return BackendWrapper::QueryBound(sql, values);
+    return Counted([&] { return BackendWrapper::QueryBound(sql, values); });
   }
   std::unique_ptr<db::RowCursor> QueryShaped(const db::Statement& statement) override {
-    Counting counting;
-    return BackendWrapper::QueryShaped(statement);
+    return Counted([&] { return BackendWrapper::QueryShaped(statement); });
   }
-  void Begin() override {
-    BackendWrapper::Begin();
-    Count(1);
-  }
-  void Commit() override {
-    BackendWrapper::Commit();
-    Count(1);
-  }
-  void Rollback() override {
-    BackendWrapper::Rollback();
-    Count(1);
-  }
+  void Begin() override { BackendWrapper::Begin(), Count(1); }
+  void Commit() override { BackendWrapper::Commit(), Count(1); }
+  void Rollback() override { BackendWrapper::Rollback(), Count(1); }
 };
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
+
 #include "catalogue/catalogue.h"
 #include "cli/demo_data.h"
 #include "cli/import.h"

@@ -17,23 +17,12 @@ namespace {
 
 using namespace testing_support;
 using nlohmann::json;
+using ::testing::HasSubstr;
 
-// Two customers that import, one that the database refuses at Execute (a
-// second master row) and one whose key makes SetBaseData report and fail.
-std::string CustomersWithFailures() {
-  json duplicate = cli::DemoCustomer(1, 5), bad_key = cli::DemoCustomer(1, 6);
-  duplicate["calls"].insert(duplicate["calls"].begin() + 1, duplicate["calls"][0]);
-  bad_key["key"] = "12A3";
-  for (json& call : bad_key["calls"]) call.begin().value()["UniqueKey"] = "12A3";
-  return DemoLines(0, 1) + duplicate.dump() + "\n" + bad_key.dump() + "\n" + DemoLines(1, 2);
-}
-
-class PasswordNeverShown : public ::testing::TestWithParam<Backend> {
- protected:
-  ScopedSettings settings_;
-};
+class PasswordNeverShown : public ::testing::TestWithParam<Backend> {};
 
 TEST_P(PasswordNeverShown, InAnyOutputOfTheCommandsOrInReports) {
+  ScopedSettings settings;
   TestDatabase database(GetParam());
   TempDir dir;
   // SQLite takes no password: a string that gives one is refused. PostgreSQL
@@ -52,7 +41,15 @@ TEST_P(PasswordNeverShown, InAnyOutputOfTheCommandsOrInReports) {
   }
   const std::string input = (dir / "in.jsonl").string(), rejects = (dir / "rj.jsonl").string(),
                     trace = (dir / "trace.jsonl").string();
-  std::ofstream(input) << CustomersWithFailures();
+  // Two customers that import, one that the database refuses at Execute (a
+  // second master row) and one whose key makes SetBaseData report and fail.
+  json duplicate = cli::DemoCustomer(1, 5), bad_key = cli::DemoCustomer(1, 6);
+  duplicate["calls"].insert(duplicate["calls"].begin() + 1, duplicate["calls"][0]);
+  bad_key["key"] = "12A3";
+  for (json& call : bad_key["calls"]) call.begin().value()["UniqueKey"] = "12A3";
+  const std::string customers =
+      DemoLines(0, 1) + duplicate.dump() + "\n" + bad_key.dump() + "\n" + DemoLines(1, 2);
+  std::ofstream(input) << customers;
   ScopedEnv tracing("KVT710_TRACE_SQL", trace);
 
   const int refused_by_settings = GetParam() == Backend::kSQLite ? 3 : 4;
@@ -81,7 +78,7 @@ TEST_P(PasswordNeverShown, InAnyOutputOfTheCommandsOrInReports) {
     output += run.out + run.err;
   }
   output += ReadText(rejects);
-  EXPECT_NE(output.find("imported 2, rejected 2"), std::string::npos) << output;
+  EXPECT_THAT(output, HasSubstr("imported 2, rejected 2"));
 
   // The reports that listeners receive: of a failing customer, and of a
   // batch object whose own connection is refused.
@@ -89,11 +86,11 @@ TEST_P(PasswordNeverShown, InAnyOutputOfTheCommandsOrInReports) {
   auto listening = ListenForReports(
       [&](const Report& report) { reports += cli::ReportJson(report).dump() + "\n"; });
   std::string rejected;
-  EXPECT_EQ(ImportLines(working, CustomersWithFailures(), &rejected).rejected, 2);
+  EXPECT_EQ(ImportLines(working, customers, &rejected).rejected, 2);
   auto batch = KVT710C3::Create(cli::SettingsForDatabase(refused));
   EXPECT_NE(batch->DBStatus(), emDbNomal);
-  EXPECT_NE(reports.find("11015"), std::string::npos) << reports;
-  EXPECT_NE(reports.find("KVT710C3"), std::string::npos) << reports;
+  EXPECT_THAT(reports, HasSubstr("11015"));
+  EXPECT_THAT(reports, HasSubstr("KVT710C3"));
   const std::string traced = ReadText(trace);
   EXPECT_NE(traced.find("CBASE"), std::string::npos);
   output += rejected + batch->DBStatusString() + "\n" + reports + traced;
