@@ -296,6 +296,7 @@ TEST(CliImportCommand, OnATerminalRejectsAreShortLinesAndAFile) {
   close(terminal);
   EXPECT_EQ(WEXITSTATUS(status), 1) << screen;
   EXPECT_THAT(screen, HasSubstr("line 3, key null: line: Not a JSON line"));
+  EXPECT_THAT(screen, HasSubstr("\r3/3 customers"));  // the progress reaches the file's total
   EXPECT_EQ(screen.find("\"input\""), std::string::npos) << screen;
   const size_t named = screen.find("written to kvt710-rejects-");
   ASSERT_NE(named, std::string::npos) << screen;
