@@ -224,12 +224,10 @@ struct Judge {
     auto fail = [&](const std::string& what) {
       Violation(w.name + ": " + what + " in " + Shown(sql));
     };
-    try {
-      (void)json(sql).dump();
-    } catch (const json::type_error&) {
-      fail("not UTF-8");
-    }
-    if (sql.find('\0') != std::string::npos) fail("a NUL");
+    const auto dump = [&](json::error_handler_t h) { return json(sql).dump(-1, ' ', false, h); };
+    if (sql.find('\0') != std::string::npos ||
+        dump(json::error_handler_t::replace) != dump(json::error_handler_t::ignore))
+      fail("not UTF-8 without NUL");
     events.clear();
     sqlite3_set_authorizer(db, &Authorize, this);
     sqlite3_stmt* raw = nullptr;
@@ -239,8 +237,8 @@ struct Judge {
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
     if (rc != SQLITE_OK || raw == nullptr)
       fail(std::string("no statement (") + sqlite3_errmsg(db) + ")");
-    if (tail != sql.data() + sql.size()) fail("text after the statement");
-    if (sqlite3_bind_parameter_count(raw) != 0) fail("a parameter");
+    if (tail != sql.data() + sql.size() || sqlite3_bind_parameter_count(raw) != 0)
+      fail("text after the statement, or a parameter");
     std::string table;  // the one table the statement touches
     int writes = 0;
     bool insert = false;
