@@ -268,19 +268,23 @@ struct Judge {
     const std::string message = sqlite3_errmsg(db);
     const bool read_back =
         step == SQLITE_DONE && sqlite3_changes(db) == 1 && (insert || !updated.empty());
-    std::vector<std::pair<std::string, std::optional<std::string>>> row;  // the TEXT columns
+    // The texts of the written TEXT columns as stored (a Null where Null will do is not checked).
+    std::vector<std::pair<Text, std::optional<std::string>>> stored;
     sqlite3_stmt* select = nullptr;
     const std::string query = "SELECT * FROM " + table + " ORDER BY rowid DESC LIMIT 1";
-    if (read_back && sqlite3_prepare_v2(db, query.c_str(), -1, &select, nullptr) == SQLITE_OK &&
-        sqlite3_step(select) == SQLITE_ROW) {
-      for (int k = 0; k < sqlite3_column_count(select); ++k) {
-        const char* type = sqlite3_column_decltype(select, k);
-        if (type == nullptr || !text::EqualsIgnoreCase(type, "TEXT")) continue;
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, k));
-        row.push_back({sqlite3_column_name(select, k), std::nullopt});
-        if (bytes)
-          row.back().second.emplace(bytes, static_cast<size_t>(sqlite3_column_bytes(select, k)));
-      }
+    const bool found = read_back &&
+                       sqlite3_prepare_v2(db, query.c_str(), -1, &select, nullptr) == SQLITE_OK &&
+                       sqlite3_step(select) == SQLITE_ROW;
+    for (int k = 0; found && k < sqlite3_column_count(select); ++k) {
+      const char* type = sqlite3_column_decltype(select, k);
+      const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, k));
+      for (const Text& t : texts)
+        if (type && text::EqualsIgnoreCase(type, "TEXT") && (bytes || !t.or_null) &&
+            text::EqualsIgnoreCase(t.column, sqlite3_column_name(select, k)) &&
+            (insert || Has(updated, t.column)))
+          stored.push_back({t, bytes ? std::optional<std::string>(
+                                           std::string(bytes, sqlite3_column_bytes(select, k)))
+                                     : std::nullopt});
     }
     sqlite3_finalize(select);
     statement.reset();
@@ -289,17 +293,13 @@ struct Judge {
     if (step != SQLITE_DONE && primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH &&
         primary != SQLITE_TOOBIG)
       fail("a failure to run (" + message + ")");
-    if (read_back && row.empty()) fail("no row of " + table + " to read back");
+    if (read_back && !found) fail("no row of " + table + " to read back");
     std::vector<Text> checked;
-    for (const Text& t : texts) {
-      if (!read_back || (!insert && !Has(updated, t.column))) continue;
-      for (const auto& [column, stored] : row) {
-        if (!text::EqualsIgnoreCase(column, t.column) || (t.or_null && !stored)) continue;
-        if (stored != t.value)
-          fail(t.column + " reads back as " + (stored ? Shown(*stored) : "Null") + ", not " +
-               (t.value ? Shown(*t.value) : "Null"));
-        checked.push_back(t);
-      }
+    for (const auto& [t, value] : stored) {
+      if (value != t.value)
+        fail(t.column + " reads back as " + (value ? Shown(*value) : "Null") + ", not " +
+             (t.value ? Shown(*t.value) : "Null"));
+      checked.push_back(t);
     }
     return {table, checked};
   }
