@@ -217,10 +217,9 @@ struct Judge {
     return SQLITE_OK;
   }
 
-  // Judges `sql` and runs it in a savepoint; returns the table it touched and
-  // the texts it read back.
-  std::pair<std::string, std::vector<Text>> Check(const Writer& w, const std::string& sql,
-                                                  const std::vector<Text>& texts, bool queued) {
+  // Judges `sql` and runs it in a savepoint, then on the environment's other database.
+  void Check(const Environment& env, const Writer& w, const std::string& sql,
+             const std::vector<Text>& texts, bool queued) {
     auto fail = [&](const std::string& what) {
       Violation(w.name + ": " + what + " in " + Shown(sql));
     };
@@ -301,7 +300,7 @@ struct Judge {
              (t.value ? Shown(*t.value) : "Null"));
       checked.push_back(t);
     }
-    return {table, checked};
+    if (env.rerun) env.rerun(sql, table, checked);
   }
 };
 
@@ -338,17 +337,13 @@ Outcome Run(Environment& env, Family family, const uint8_t* data, size_t size) {
     Violation(w.name + " refused but queued " + Shown(queued.front()));
   if (refused && w.runs && !sent.empty() && sent.back().second)
     Violation(w.name + " refused after running " + Shown(sent.back().first));
-  auto judge = [&](const std::string& sql, const std::vector<Text>& texts, bool is_queued) {
-    const auto [table, checked] = env.judge->Check(w, sql, texts, is_queued);
-    if (env.rerun) env.rerun(sql, table, checked);
-  };
   for (size_t k = 0; k < sent.size(); ++k) {
     if (!sent[k].second && (k + 1 < sent.size() || !refused))
       Violation(w.name + " went on after a failed " + Shown(sent[k].first));
-    judge(sent[k].first, {}, false);
+    env.judge->Check(env, w, sent[k].first, {}, false);
   }
   const std::vector<Text> texts = Expect(w, v);
-  for (const std::string& sql : queued) judge(sql, texts, true);
+  for (const std::string& sql : queued) env.judge->Check(env, w, sql, texts, true);
   return {static_cast<int>(sent.size() + queued.size()), refused};
 }
 
