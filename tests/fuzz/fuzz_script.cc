@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -15,37 +14,29 @@
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
 
-namespace {
-
-std::string SetUp() {
-  std::string dir = (std::filesystem::temp_directory_path() / "kvt710-fuzz-script-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) std::abort();
-  static const kvt710::fuzz::RemovedAtExit removed{dir};
-  const std::string db = dir + "/shop.db";
-  std::ofstream(dir + "/settings.ini")
-      << "[QTMS\\Common]\narea=1\nDBPARMC=Provider=SQLite;Data Source=" << db << "\n";
-  setenv("KVT710_SETTINGS", (dir + "/settings.ini").c_str(), 1);
-  setenv("PGCONNECT_TIMEOUT", "1", 1);
-  auto connection = kvt710::db::Connection::Create();
-  connection->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + db);
-  kvt710::db::CreateProductSchema(*connection);
-  kvt710::RegisterServer();
-  return db;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string db = SetUp();
+  static const std::string db = [] {
+    std::string dir = (std::filesystem::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) std::abort();
+    static const kvt710::fuzz::RemovedAtExit removed{dir};
+    std::ofstream(dir + "/settings.ini")
+        << "[QTMS\\Common]\narea=1\nDBPARMC=Provider=SQLite;Data Source=" << dir << "/shop.db\n";
+    setenv("KVT710_SETTINGS", (dir + "/settings.ini").c_str(), 1);
+    setenv("PGCONNECT_TIMEOUT", "1", 1);
+    auto connection = kvt710::db::Connection::Create();
+    connection->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + dir + "/shop.db");
+    kvt710::db::CreateProductSchema(*connection);
+    kvt710::RegisterServer();
+    return dir + "/shop.db";
+  }();
   std::string text(reinterpret_cast<const char*>(data), size);
   for (size_t at = text.find("@DB@"); at != std::string::npos; at = text.find("@DB@", at))
     text.replace(at, 4, db);
-  int64_t steps = 0, answers = 0;
-  std::istringstream lines(text);
+  int64_t steps = 0, answers = 0;  // answers: -1 after a line of neither kind
+  std::istringstream lines(text), in(text);
   for (std::string line; std::getline(lines, line);)
     steps += line.substr(0, line.size() - line.ends_with('\r')).find_first_not_of(" \t") !=
              std::string::npos;
-  std::istringstream in(text);
   std::ostringstream out;
   kvt710::cli::RunScript(in, out);
   std::istringstream outputs(out.str());
@@ -53,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const nlohmann::json output = nlohmann::json::parse(line, nullptr, false);
     if (output.is_object() && output.contains("report")) continue;
     const bool answer = output.is_object() && output.contains("ok") && output["ok"].is_boolean();
-    answers = answer && answers >= 0 ? answers + 1 : -1;  // -1: a line of neither kind
+    answers = answer && answers >= 0 ? answers + 1 : -1;
   }
   if (answers == steps) return 0;
   std::fprintf(stderr, "SCRIPT PROPERTY VIOLATED: %lld steps gave %lld answers\n%s\n",

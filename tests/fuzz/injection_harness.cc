@@ -10,7 +10,6 @@
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
 #include "catalogue/catalogue.h"
-#include "component/server.h"
 #include "platform/automation/error.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
@@ -24,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 using sql::Form;
+using Names = std::vector<std::string>;
 
 constexpr int32_t kRaised = INT32_MIN;  // the call raised kvt710::Error
 
@@ -34,16 +34,7 @@ std::string Shown(const std::string& sql) {
   return json(sql.substr(0, 240)).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-bool IsUtf8WithoutNul(const std::string& s) {
-  try {
-    (void)json(s).dump();
-  } catch (const json::type_error&) {
-    return false;
-  }
-  return s.find('\0') == std::string::npos;
-}
-
-bool Has(const std::vector<std::string>& names, const std::string& name) {
+bool Has(const Names& names, const std::string& name) {
   for (const std::string& n : names)
     if (text::EqualsIgnoreCase(n, name)) return true;
   return false;
@@ -58,17 +49,11 @@ struct Arg {
 
 struct Writer {
   std::string name;
-  std::vector<std::string> tables;    // what its statements may touch
-  std::vector<std::string> columns;   // what they may update
-  std::vector<std::string> defaults;  // one per slot: "1" for a key, "0" for a number
+  Names tables, columns;  // what its statements may touch and update
+  Names defaults;         // one per slot: "1" for a key, "0" for a number
   std::vector<Arg> args;
   bool runs = false;  // Execute, DelExecute: FamilyUpdate first, then run the queue
-  struct TextColumn {
-    std::string column;
-    Form form;
-    size_t slot;
-  };
-  std::vector<TextColumn> texts;
+  std::vector<std::tuple<std::string, Form, size_t>> texts;  // column, value form, slot
 };
 
 template <class P>
@@ -100,27 +85,19 @@ Writer Make(std::string name, const sql::Table<P>& table,
   return w;
 }
 
-// The family methods; Execute and DelExecute run a queue that FamilyUpdate
-// filled. Slots: UniqueKey, DaihyoKey, KazokuKey.
-std::vector<Writer> FamilyWriters() {
-  const std::string base = catalogue::Base().name, key = "CUBS_FAMILY_KEY", cnt = "CUBS_FAMILY_CNT";
-  std::vector<std::string> all = {base};
-  for (const catalogue::TableInfo* t : catalogue::HistoryTables()) all.push_back(t->name);
-  auto make = [](std::string name, std::vector<size_t> slots, std::vector<std::string> tables,
-                 std::vector<std::string> columns, bool runs) {
-    Writer w{std::move(name), std::move(tables), std::move(columns), {"1", "1", "1"}, {}, runs, {}};
-    for (size_t s : slots) w.args.push_back({{s}, {}, false});
-    return w;
-  };
-  return {make("FamilyCnt_Update", {0}, {base}, {cnt}, false),
-          make("FamilyUpdate", {1, 2}, {base}, {key, cnt}, false),
-          make("Execute", {0}, all, {key, cnt}, true),
-          make("DelExecute", {0}, {base}, {"CUBS_DATA_FLG", key, cnt}, true)};
+// A family method: its slots of UniqueKey, DaihyoKey, KazokuKey as arguments.
+Writer Method(std::string name, std::vector<size_t> slots, Names tables, Names columns, bool runs) {
+  Writer w{std::move(name), std::move(tables), std::move(columns), {"1", "1", "1"}, {}, runs, {}};
+  for (size_t s : slots) w.args.push_back({{s}, {}, false});
+  return w;
 }
 
 const std::vector<Writer>& Writers(Family family) {
   namespace c = catalogue;
-  static const std::vector<Writer> all[] = {
+  const std::string base = c::Base().name, key = "CUBS_FAMILY_KEY", cnt = "CUBS_FAMILY_CNT";
+  Names all = {base};
+  for (const c::TableInfo* t : c::HistoryTables()) all.push_back(t->name);
+  static const std::vector<Writer> writers[] = {
       {Make("SetBaseData", c::BaseTable(), c::BaseParamList()),
        Make("SetMENTEData", c::MenteTable(), c::MenteParamList())},
       {Make("SetG_BaseData", c::GlassesHeaderTable(), c::GlassesHeaderParamList()),
@@ -131,12 +108,15 @@ const std::vector<Writer>& Writers(Family family) {
        Make("SetH_DTLData", c::HearingDetailTable(), c::HearingDetailParamList()),
        Make("SetUriageData", c::SalesLineTable(), c::SalesLineParamList()),
        Make("SetSYOKANData", c::CommentTable(), c::CommentParamList())},
-      FamilyWriters()};
-  return all[static_cast<int>(family)];
+      {Method("FamilyCnt_Update", {0}, {base}, {cnt}, false),
+       Method("FamilyUpdate", {1, 2}, {base}, {key, cnt}, false),
+       Method("Execute", {0}, all, {key, cnt}, true),
+       Method("DelExecute", {0}, {base}, {"CUBS_DATA_FLG", key, cnt}, true)}};
+  return writers[static_cast<int>(family)];
 }
 
-std::vector<std::string> Values(const Writer& w, const uint8_t* data, size_t size) {
-  std::vector<std::string> v = w.defaults;
+Names Values(const Writer& w, const uint8_t* data, size_t size) {
+  Names v = w.defaults;
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   rest.remove_prefix(std::min<size_t>(1, size));
   bool big_done = false;
@@ -164,7 +144,7 @@ std::vector<std::string> Values(const Writer& w, const uint8_t* data, size_t siz
   return v;
 }
 
-std::vector<Variant> Args(const Writer& w, const std::vector<std::string>& v) {
+int32_t Call(Dispatch& batch, const Writer& w, const Names& v) {
   std::vector<Variant> args;
   for (const Arg& a : w.args) {
     if (!a.array) {
@@ -181,34 +161,29 @@ std::vector<Variant> Args(const Writer& w, const std::vector<std::string>& v) {
           Variant::String(v[a.slots[k]]);
     args.push_back(Variant::Array(array));
   }
-  return args;
-}
-
-int32_t Call(Dispatch& batch, const std::string& name, std::vector<Variant> args) {
   try {
-    return batch.Call(name, std::move(args)).ToLong();
+    return batch.Call(w.name, std::move(args)).ToLong();
   } catch (const Error&) {
     return kRaised;
   }
 }
 
 // What each text column must read back as, by its value form.
-std::vector<Text> Expect(const Writer& w, const std::vector<std::string>& v) {
+std::vector<Text> Expect(const Writer& w, const Names& v) {
   std::vector<Text> texts;
-  for (const Writer::TextColumn& c : w.texts) {
-    const std::string& value = v[c.slot];
+  const std::optional<std::string> none;
+  for (const auto& [column, form, slot] : w.texts) {
+    const std::string& value = v[slot];
     const size_t first = value.find_first_not_of(' ');
-    const std::string trimmed = first == std::string::npos
-                                    ? ""
-                                    : value.substr(first, value.find_last_not_of(' ') - first + 1);
-    const std::optional<std::string> none;
-    if (c.form == Form::kQuotedUnchanged) texts.push_back({c.column, value});
-    if (c.form == Form::kText || c.form == Form::kPlainText)
-      texts.push_back({c.column, trimmed.empty() ? none : trimmed});
-    if (c.form == Form::kUntrimmedPhone)
-      texts.push_back({c.column, trimmed.empty() ? none : value});
-    if (c.form == Form::kUntrimmedText) texts.push_back({c.column, value.empty() ? none : value});
-    if (c.form == Form::kQuotedNumber) texts.push_back({c.column, trimmed, true});
+    const bool blank = first == std::string::npos;
+    const std::string trimmed =
+        blank ? "" : value.substr(first, value.find_last_not_of(' ') - first + 1);
+    if (form == Form::kQuotedUnchanged) texts.push_back({column, value});
+    if (form == Form::kText || form == Form::kPlainText)
+      texts.push_back({column, blank ? none : trimmed});
+    if (form == Form::kUntrimmedPhone) texts.push_back({column, blank ? none : value});
+    if (form == Form::kUntrimmedText) texts.push_back({column, value.empty() ? none : value});
+    if (form == Form::kQuotedNumber) texts.push_back({column, trimmed, true});
   }
   return texts;
 }
@@ -224,7 +199,6 @@ struct Judge {
   };
   sqlite3* db = nullptr;
   std::vector<Event> events;
-  std::string table;  // the one table the last statement touched
 
   explicit Judge(const fs::path& file) {
     auto connection = db::Connection::Create();
@@ -243,13 +217,16 @@ struct Judge {
     return SQLITE_OK;
   }
 
-  // Judges `sql` and runs it in a savepoint; returns the texts it read back.
-  std::vector<Text> Check(const Writer& w, const std::string& sql, const std::vector<Text>& texts,
-                          bool queued) {
+  // Judges `sql` and runs it in a savepoint, then on the environment's other database.
+  void Check(const Environment& env, const Writer& w, const std::string& sql,
+             const std::vector<Text>& texts, bool queued) {
     auto fail = [&](const std::string& what) {
       Violation(w.name + ": " + what + " in " + Shown(sql));
     };
-    if (!IsUtf8WithoutNul(sql)) fail("not UTF-8 without NUL");
+    const auto dump = [&](json::error_handler_t h) { return json(sql).dump(-1, ' ', false, h); };
+    if (sql.find('\0') != std::string::npos ||
+        dump(json::error_handler_t::replace) != dump(json::error_handler_t::ignore))
+      fail("not UTF-8 without NUL");
     events.clear();
     sqlite3_set_authorizer(db, &Authorize, this);
     sqlite3_stmt* raw = nullptr;
@@ -259,17 +236,17 @@ struct Judge {
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
     if (rc != SQLITE_OK || raw == nullptr)
       fail(std::string("no statement (") + sqlite3_errmsg(db) + ")");
-    if (tail != sql.data() + sql.size()) fail("text after the statement");
-    if (sqlite3_bind_parameter_count(raw) != 0) fail("a parameter");
-    table.clear();
+    if (tail != sql.data() + sql.size() || sqlite3_bind_parameter_count(raw) != 0)
+      fail("text after the statement, or a parameter");
+    std::string table;  // the one table the statement touches
     int writes = 0;
     bool insert = false;
-    std::vector<std::string> updated;
+    Names updated;
     for (const Event& e : events) {
       if (e.in_trigger) fail("a trigger's action");
       if (e.action == SQLITE_SELECT) continue;
       if (e.action == SQLITE_FUNCTION && text::EqualsIgnoreCase(e.column, "count")) continue;
-      if (e.action == SQLITE_INSERT || e.action == SQLITE_DELETE) ++writes;
+      writes += e.action == SQLITE_INSERT || e.action == SQLITE_DELETE;
       insert = insert || e.action == SQLITE_INSERT;
       if (e.action == SQLITE_UPDATE && !Has(w.columns, e.column)) fail("an update of " + e.column);
       if (e.action == SQLITE_UPDATE) updated.push_back(e.column);
@@ -290,19 +267,23 @@ struct Judge {
     const std::string message = sqlite3_errmsg(db);
     const bool read_back =
         step == SQLITE_DONE && sqlite3_changes(db) == 1 && (insert || !updated.empty());
-    std::vector<std::pair<std::string, std::optional<std::string>>> row;  // the TEXT columns
+    // The texts of the written TEXT columns as stored (a Null where Null will do is not checked).
+    std::vector<std::pair<Text, std::optional<std::string>>> stored;
     sqlite3_stmt* select = nullptr;
     const std::string query = "SELECT * FROM " + table + " ORDER BY rowid DESC LIMIT 1";
-    if (read_back && sqlite3_prepare_v2(db, query.c_str(), -1, &select, nullptr) == SQLITE_OK &&
-        sqlite3_step(select) == SQLITE_ROW) {
-      for (int k = 0; k < sqlite3_column_count(select); ++k) {
-        const char* type = sqlite3_column_decltype(select, k);
-        if (type == nullptr || !text::EqualsIgnoreCase(type, "TEXT")) continue;
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, k));
-        row.push_back({sqlite3_column_name(select, k), std::nullopt});
-        if (bytes)
-          row.back().second.emplace(bytes, static_cast<size_t>(sqlite3_column_bytes(select, k)));
-      }
+    const bool found = read_back &&
+                       sqlite3_prepare_v2(db, query.c_str(), -1, &select, nullptr) == SQLITE_OK &&
+                       sqlite3_step(select) == SQLITE_ROW;
+    for (int k = 0; found && k < sqlite3_column_count(select); ++k) {
+      const char* type = sqlite3_column_decltype(select, k);
+      const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(select, k));
+      for (const Text& t : texts)
+        if (type && text::EqualsIgnoreCase(type, "TEXT") && (bytes || !t.or_null) &&
+            text::EqualsIgnoreCase(t.column, sqlite3_column_name(select, k)) &&
+            (insert || Has(updated, t.column)))
+          stored.push_back({t, bytes ? std::optional<std::string>(
+                                           std::string(bytes, sqlite3_column_bytes(select, k)))
+                                     : std::nullopt});
     }
     sqlite3_finalize(select);
     statement.reset();
@@ -311,24 +292,14 @@ struct Judge {
     if (step != SQLITE_DONE && primary != SQLITE_CONSTRAINT && primary != SQLITE_MISMATCH &&
         primary != SQLITE_TOOBIG)
       fail("a failure to run (" + message + ")");
-    if (read_back && row.empty()) fail("no row of " + table + " to read back");
+    if (read_back && !found) fail("no row of " + table + " to read back");
     std::vector<Text> checked;
-    for (const Text& t : texts) {
-      if (!read_back || (!insert && !Has(updated, t.column))) continue;
-      for (const auto& [column, stored] : row) {
-        if (!text::EqualsIgnoreCase(column, t.column) || (t.or_null && !stored)) continue;
-        if (stored != t.value)
-          fail(t.column + " reads back as " + (stored ? Shown(*stored) : "Null") + ", not " +
-               (t.value ? Shown(*t.value) : "Null"));
-        checked.push_back(t);
-      }
+    for (const auto& [t, value] : stored) {
+      if (value != t.value)
+        fail(t.column + " reads back as " + (value ? Shown(*value) : "Null") + ", not " +
+             (t.value ? Shown(*t.value) : "Null"));
+      checked.push_back(t);
     }
-    return checked;
-  }
-
-  void Judged(Environment& env, const Writer& w, const std::string& sql,
-              const std::vector<Text>& texts, bool queued) {
-    const std::vector<Text> checked = Check(w, sql, texts, queued);
     if (env.rerun) env.rerun(sql, table, checked);
   }
 };
@@ -337,15 +308,15 @@ Outcome Run(Environment& env, Family family, const uint8_t* data, size_t size) {
   if (!env.judge) env.judge = std::make_shared<Judge>(env.dir / "judge.db");
   const std::vector<Writer>& writers = Writers(family);
   const Writer& w = writers[size > 0 ? data[0] % writers.size() : 0];
-  const std::vector<std::string> v = Values(w, data, size);
+  const Names v = Values(w, data, size);
   env.batch->Call("Initialize");
   // Execute and DelExecute run in a transaction of the caller's, rolled back.
   if (w.runs) env.caller->BeginTrans();
   const fs::path trace = env.dir / "trace.jsonl";
   std::ofstream(trace, std::ios::trunc).close();
   setenv("KVT710_TRACE_SQL", trace.c_str(), 1);
-  if (w.runs) Call(*env.batch, "FamilyUpdate", {Variant::String(v[1]), Variant::String(v[2])});
-  const int32_t result = Call(*env.batch, w.name, Args(w, v));
+  if (w.runs) Call(*env.batch, Writers(Family::kFamily)[1], v);
+  const int32_t result = Call(*env.batch, w, v);
   unsetenv("KVT710_TRACE_SQL");
   if (w.runs) env.caller->errors().Clear();
   if (w.runs) env.caller->RollbackTrans();
@@ -356,14 +327,12 @@ Outcome Run(Environment& env, Family family, const uint8_t* data, size_t size) {
     const json entry = json::parse(line);
     sent.push_back({entry.at("sql").get<std::string>(), entry.at("ok").get<bool>()});
   }
-  std::vector<std::string> queued;
+  Names queued;
   if (const StatementQueue* queue = dynamic_cast<KVT710C3&>(*env.batch).Queue())
     queued = queue->items();
 
-  Outcome outcome;
   const bool refused = result == -1 || result == kRaised;
   if (!refused && result != 0) Violation(w.name + " returned " + std::to_string(result));
-  outcome.refused = refused;
   if (refused && !w.runs && !queued.empty())
     Violation(w.name + " refused but queued " + Shown(queued.front()));
   if (refused && w.runs && !sent.empty() && sent.back().second)
@@ -371,12 +340,11 @@ Outcome Run(Environment& env, Family family, const uint8_t* data, size_t size) {
   for (size_t k = 0; k < sent.size(); ++k) {
     if (!sent[k].second && (k + 1 < sent.size() || !refused))
       Violation(w.name + " went on after a failed " + Shown(sent[k].first));
-    env.judge->Judged(env, w, sent[k].first, {}, false);
+    env.judge->Check(env, w, sent[k].first, {}, false);
   }
   const std::vector<Text> texts = Expect(w, v);
-  for (const std::string& sql : queued) env.judge->Judged(env, w, sql, texts, true);
-  outcome.statements = static_cast<int>(sent.size() + queued.size());
-  return outcome;
+  for (const std::string& sql : queued) env.judge->Check(env, w, sql, texts, true);
+  return {static_cast<int>(sent.size() + queued.size()), refused};
 }
 
 Input Decode(Family family, const uint8_t* data, size_t size) {
@@ -385,15 +353,9 @@ Input Decode(Family family, const uint8_t* data, size_t size) {
   std::vector<Input::Writer>& calls = typed[static_cast<int>(family)];
   for (const Writer& w : writers)
     if (calls.size() < writers.size())
-      calls.push_back({[&w](KVT710C3& b, const std::vector<std::string>& v) {
-        return Call(b, w.name, Args(w, v));
-      }});
+      calls.push_back({[&w](KVT710C3& b, const Names& v) { return Call(b, w, v); }});
   const size_t k = size > 0 ? data[0] % writers.size() : 0;
   return {&calls[k], Values(writers[k], data, size)};
-}
-
-const char* FamilyName(Family family) {
-  return family == Family::kMaster ? "master" : family == Family::kHistory ? "history" : "family";
 }
 
 void Violation(const std::string& what) {
@@ -412,27 +374,6 @@ void SeedRows(db::Connection& connection) {
       "('001',1,1,'0')");
   connection.Execute(
       "Insert Into CMENTE_T(MTRN_STORE_NO,MTRN_HT_KBN,MTRN_UNIQUE_KEY) Values ('',1,1)");
-}
-
-int CheckInput(Family family, const uint8_t* data, size_t size) {
-  static Environment env = [] {
-    RegisterServer();
-    std::string dir = (fs::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) Violation("set-up: no temporary folder");
-    static const RemovedAtExit removed{dir};
-    const std::string database = "Provider=SQLite;Data Source=" + dir + "/shop.db";
-    Environment e{nullptr, db::Connection::Create(), dir, {}, {}};
-    e.caller->Open(database + ";Mode=ReadWriteCreate");
-    db::CreateProductSchema(*e.caller);
-    SeedRows(*e.caller);
-    std::ofstream(e.dir / "settings.ini") << "[QTMS\\Common]\narea=1\nDBPARMC=" << database << "\n";
-    setenv("KVT710_SETTINGS", (e.dir / "settings.ini").c_str(), 1);
-    e.batch = CreateObject("KVT710.KVT710C3");
-    e.batch->PutRef("DBCon", Variant::Object(e.caller));
-    return e;
-  }();
-  Run(env, family, data, size);
-  return 0;
 }
 
 }  // namespace kvt710::fuzz

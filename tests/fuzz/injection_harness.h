@@ -38,7 +38,6 @@ class Connection;
 namespace kvt710::fuzz {
 
 enum class Family { kMaster, kHistory, kFamily };
-const char* FamilyName(Family family);
 
 // A column's text after a statement ran: nullopt for Null; `or_null`: Null too.
 struct Text {
@@ -46,17 +45,15 @@ struct Text {
   std::optional<std::string> value;
   bool or_null = false;
 };
-// Runs a judged statement on another database too and checks the written
-// row's `texts` there (empty: nothing to read back).
-using Rerun = std::function<void(const std::string& sql, const std::string& table,
-                                 const std::vector<Text>& texts)>;
 
 struct Judge;
 struct Environment {
   std::shared_ptr<Dispatch> batch;         // the batch object, DBCon set to `caller`
   std::shared_ptr<db::Connection> caller;  // Execute and DelExecute run here
   std::filesystem::path dir;               // private: the trace and the judge's database
-  Rerun rerun;
+  // Runs a judged statement on another database too and checks the written row's texts there.
+  std::function<void(const std::string& sql, const std::string& table, const std::vector<Text>&)>
+      rerun;
   std::shared_ptr<Judge> judge;  // made by the first Run
 };
 
@@ -91,8 +88,5 @@ struct RemovedAtExit {
     std::filesystem::remove_all(dir, ignored);
   }
 };
-
-// One input on a private SQLite database, set up once per process.
-int CheckInput(Family family, const uint8_t* data, size_t size);
 
 }  // namespace kvt710::fuzz

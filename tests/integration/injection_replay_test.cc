@@ -11,32 +11,7 @@
 namespace kvt710 {
 namespace {
 
-namespace fs = std::filesystem;
 using testing_support::Backend;
-
-// PostgreSQL runs `sql` in a transaction it rolls back: a refusal must be a
-// constraint or a value it cannot hold, and the written row holds `texts`.
-void RunOnServer(db::Connection& server, const std::string& sql, const std::string& table,
-                 const std::vector<fuzz::Text>& texts) {
-  server.BeginTrans();
-  try {
-    server.Execute(sql);
-    auto rs =
-        server.OpenRecordset("Select * From " + table + " Where xmin = pg_current_xact_id()::xid",
-                             db::CursorType::kStatic, db::LockType::kReadOnly);
-    for (const fuzz::Text& t : texts) {
-      const Variant value = rs->Eof() ? Variant::Null() : rs->Field(t.column);
-      const auto stored = value.IsNull() ? std::nullopt : std::optional(value.ToString());
-      EXPECT_EQ(stored, t.value) << t.column << " after " << sql.substr(0, 300);
-    }
-  } catch (const Error& error) {
-    const auto& list = server.errors().list();
-    const std::string state = list.empty() ? "" : list.back().sqlstate.substr(0, 2);
-    EXPECT_TRUE(state == "22" || state == "23" || state == "54") << error.description() << sql;
-  }
-  server.errors().Clear();
-  server.RollbackTrans();
-}
 
 class InjectionReplay : public ::testing::TestWithParam<Backend> {};
 
@@ -49,20 +24,40 @@ TEST_P(InjectionReplay, EveryCorpusInputKeepsTheProperty) {
   fuzz::Environment env{CreateObject("KVT710.KVT710C3"), database.Connect(), dir.path(), {}, {}};
   env.batch->PutRef("DBCon", Variant::Object(env.caller));
   const std::shared_ptr<db::Connection> server = database.Connect();
+  // The server runs each statement in a transaction it rolls back: a refusal
+  // must be a constraint or a value it cannot hold, and the row holds the texts.
   if (GetParam() == Backend::kPostgreSQL)
     env.rerun = [&](const std::string& sql, const std::string& table,
                     const std::vector<fuzz::Text>& texts) {
-      RunOnServer(*server, sql, table, texts);
+      server->BeginTrans();
+      try {
+        server->Execute(sql);
+        auto rs = server->OpenRecordset(
+            "Select * From " + table + " Where xmin = pg_current_xact_id()::xid",
+            db::CursorType::kStatic, db::LockType::kReadOnly);
+        for (const fuzz::Text& t : texts) {
+          const Variant value = rs->Eof() ? Variant::Null() : rs->Field(t.column);
+          EXPECT_EQ(value.IsNull() ? std::nullopt : std::optional(value.ToString()), t.value)
+              << t.column << " after " << sql.substr(0, 300);
+        }
+      } catch (const Error& error) {
+        const auto& list = server->errors().list();
+        const std::string state = list.empty() ? "" : list.back().sqlstate.substr(0, 2);
+        EXPECT_TRUE(state == "22" || state == "23" || state == "54") << error.description() << sql;
+      }
+      server->errors().Clear();
+      server->RollbackTrans();
     };
   fuzz::SetViolationHandler([](const std::string& what) { throw std::runtime_error(what); });
-  for (fuzz::Family family :
-       {fuzz::Family::kMaster, fuzz::Family::kHistory, fuzz::Family::kFamily}) {
-    const std::string folder = std::string("tests/fuzz/corpus/") + fuzz::FamilyName(family) + "/";
+  for (const auto& [family, folder] : {std::pair{fuzz::Family::kMaster, "master"},
+                                       {fuzz::Family::kHistory, "history"},
+                                       {fuzz::Family::kFamily, "family"}}) {
     fuzz::Outcome total;
     size_t inputs = 0;
-    for (const auto& file : fs::directory_iterator(fs::path(KVT710_SOURCE_DIR) / folder)) {
-      const std::string data =
-          testing_support::ReadSourceFile(folder + file.path().filename().string());
+    const auto root = std::filesystem::path(KVT710_SOURCE_DIR) / "tests/fuzz/corpus" / folder;
+    for (const auto& file : std::filesystem::directory_iterator(root)) {
+      const std::string data = testing_support::ReadSourceFile(
+          std::string("tests/fuzz/corpus/") + folder + "/" + file.path().filename().string());
       try {
         const fuzz::Outcome o =
             fuzz::Run(env, family, reinterpret_cast<const uint8_t*>(data.data()), data.size());
