@@ -347,17 +347,6 @@ Outcome Run(Environment& env, Family family, const uint8_t* data, size_t size) {
   return {static_cast<int>(sent.size() + queued.size()), refused};
 }
 
-Input Decode(Family family, const uint8_t* data, size_t size) {
-  static std::vector<Input::Writer> typed[3];
-  const std::vector<Writer>& writers = Writers(family);
-  std::vector<Input::Writer>& calls = typed[static_cast<int>(family)];
-  for (const Writer& w : writers)
-    if (calls.size() < writers.size())
-      calls.push_back({[&w](KVT710C3& b, const Names& v) { return Call(b, w, v); }});
-  const size_t k = size > 0 ? data[0] % writers.size() : 0;
-  return {&calls[k], Values(writers[k], data, size)};
-}
-
 void Violation(const std::string& what) {
   if (handler) handler(what);
   std::fprintf(stderr, "INJECTION PROPERTY VIOLATED: %s\n", what.c_str());

@@ -69,17 +69,6 @@ void SetViolationHandler(std::function<void(const std::string&)> handler);
 // The rows the writers' existence checks find (customer 1, maintenance row '', 1, 1).
 void SeedRows(db::Connection& connection);
 
-// For replays of the corpus by other tests: the writer an input chooses,
-// called on a batch object (its result, INT32_MIN when it raised), and its values.
-struct Input {
-  struct Writer {
-    std::function<int32_t(KVT710C3&, const std::vector<std::string>&)> typed;
-  };
-  const Writer* writer = nullptr;
-  std::vector<std::string> values;
-};
-Input Decode(Family family, const uint8_t* data, size_t size);
-
 // A fuzz target's temporary folder, removed when the process ends.
 struct RemovedAtExit {
   std::filesystem::path dir;
