@@ -49,7 +49,8 @@ TEST(SettingsTest, ReadsValuesAsStoredAndRewritesOneInPlace) {
   for (const auto& [key, value] : common) EXPECT_EQ(s.Find(kCommonSection, key), value) << key;
   EXPECT_EQ(s.Find("qtms\\common", "other"), "lower");  // sections are case-sensitive
   EXPECT_EQ(s.Find("Nowhere", "area"), std::nullopt);
-  EXPECT_EQ(s.List(kCommonSection).at(2).first, "DBparmC");  // as written, of 5 or more
+  ASSERT_EQ(s.List(kCommonSection).size(), 5u);           // no comment among them
+  EXPECT_EQ(s.List(kCommonSection)[2].first, "DBparmC");  // as written
 
   s.Set(kCommonSection, "AREA", " new=value ");
   s.Set(kCommonSection, "added", "3");
