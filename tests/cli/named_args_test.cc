@@ -32,8 +32,6 @@ TEST(NamedArgs, ReachTheWritersByTheirParameterNamesOrAreRefusedNamingThem) {
   ASSERT_EQ(batch->DBStatus(), emDbNomal);
   EXPECT_EQ(batch->ParameterNames("setsyokandata"),
             (std::vector<std::string>{"StoreCd", "UniqueKey", "Comment1", "TranseFlg"}));
-  EXPECT_EQ(batch->ParameterNames("Execute"),
-            (std::vector<std::string>{"UniqueKey", "StoreCd", "MenteKBN"}));
   EXPECT_EQ(batch->ParameterNames("SetBaseData").size(), 53u);
 
   // In any order and case; the optional TranseFlg left out.

@@ -41,25 +41,16 @@ TEST(SettingsTest, ReadsValuesAsStoredAndRewritesOneInPlace) {
         "  DBparmC  =Provider=SQLite;Data Source=a=b.db \r\n# hidden=1\r\nempty=\r\narea=2\r\n"
         "[qtms\\common]\r\nother=lower\r\n");
   Settings s(file);
-  const struct {
-    std::string section, key;
-    std::optional<std::string> value;
-  } cases[] = {
-      {kCommonSection, "AREA", "1"},  // the first of a repeated key
-      {kCommonSection, "lead", " 1"},
-      {kCommonSection, " dbparmc ", "Provider=SQLite;Data Source=a=b.db "},
-      {kCommonSection, "empty", ""},
-      {kCommonSection, "hidden", std::nullopt},
-      {kCommonSection, "key", std::nullopt},
-      {kCommonSection, "other", std::nullopt},  // sections are case-sensitive
-      {"qtms\\common", "other", "lower"},
-      {"Nowhere", "area", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(s.Find(c.section, c.key), c.value) << c.key;
-  EXPECT_EQ(s.Get("Nowhere", "area"), "");
-  const auto list = s.List(kCommonSection);
-  ASSERT_EQ(list.size(), 5u);
-  EXPECT_EQ(list[2], (std::pair<std::string, std::string>{"DBparmC", *cases[2].value}));
+  const std::pair<const char*, std::optional<std::string>> common[] = {
+      {"AREA", "1"},  // the first of a repeated key
+      {"lead", " 1"},        {" dbparmc ", "Provider=SQLite;Data Source=a=b.db "},
+      {"empty", ""},         {"hidden", std::nullopt},
+      {"key", std::nullopt}, {"other", std::nullopt}};
+  for (const auto& [key, value] : common) EXPECT_EQ(s.Find(kCommonSection, key), value) << key;
+  EXPECT_EQ(s.Find("qtms\\common", "other"), "lower");  // sections are case-sensitive
+  EXPECT_EQ(s.Find("Nowhere", "area"), std::nullopt);
+  ASSERT_EQ(s.List(kCommonSection).size(), 5u);           // no comment among them
+  EXPECT_EQ(s.List(kCommonSection)[2].first, "DBparmC");  // as written
 
   s.Set(kCommonSection, "AREA", " new=value ");
   s.Set(kCommonSection, "added", "3");
@@ -106,20 +97,14 @@ TEST(SettingsTest, ConcurrentSetsKeepEveryValueAndFollowLinks) {
 TEST(SettingsTest, EditsAreSeenAtOnceThoughUnchangedFilesAreKept) {
   TempDir dir;
   const fs::path file = dir / "settings.ini";
-  const auto written_long_ago = [&] {
-    const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
-  };
   Settings s(file);
-  Write(file, "[PRW520\\SysParm]\n7050=12\n");
-  written_long_ago();
-  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "12");
-  Write(file, "[PRW520\\SysParm]\n7050=13\n");
-  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "13");
-  Write(file, "[PRW520\\SysParm]\n7050=14\n");
-  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "14");
-  written_long_ago();
-  EXPECT_EQ(s.Get(kSysParmSection, "7050"), "14");
+  // The value written (none: the same file), and whether it is dated an hour back.
+  for (auto [value, old] : {std::pair{"12", true}, {"13", false}, {"14", false}, {"", true}}) {
+    if (*value) Write(file, "[PRW520\\SysParm]\n7050=" + std::string(value) + "\n");
+    const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(old ? utimensat(AT_FDCWD, file.c_str(), times, 0) : 0, 0);
+    EXPECT_EQ(s.Get(kSysParmSection, "7050"), *value ? value : "14");
+  }
   fs::remove(file);
   EXPECT_EQ(s.Find(kSysParmSection, "7050"), std::nullopt);
 }
@@ -182,10 +167,8 @@ TEST(HostileSettings, MalformedFilesGiveTheirMessageOrAReport) {
       {"[QTMS\\Common]\narea\nDBPARMC\n", kAreaMessage},
       {"[QTMS\\Common\narea=1\nDBPARMC=" + db, kAreaMessage},
       {"[QTMS\\Common]\n=1\n", kAreaMessage},
-      {"[QTMS\\Common]\narea==1\n", kAreaMessage},
       {"[QTMS\\Common]\narea=1\0\n"s, kAreaMessage},
       {"[QTMS\\Common]\nar\0ea=1\n"s, kAreaMessage},
-      {"[QTMS\\Common]\narea=1\nDBPARMS=" + db, kConnectionStringMessage},
       {common(huge), "report"},
       {common("Provider=SQLite;Data Source=" + (dir / "nul.db").string() + "\0/x.db"s), "report"},
       {common("Provider=SQLite;Password=\"hunter2;Data Source=" + db), "report"},
