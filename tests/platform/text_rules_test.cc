@@ -171,7 +171,7 @@ TEST(TextRules, RoundingAgreesWithDoublesOnShortTexts) {
 }
 
 TEST(TextRules, LiteralShapes) {
-  for (std::string_view number : {"-1", "+2.5", "0.", ".5", "1.5E-3"})
+  for (std::string_view number : {"-1", "+2.5", "0.", ".5", "1.5E-3", "2e5"})
     EXPECT_TRUE(IsNumberLiteral(number) && !IsQuotedLiteral(number)) << number;
   for (std::string_view quoted : {"''", "'O''Hara'", "''''", "'a;b -- c'"})
     EXPECT_TRUE(IsQuotedLiteral(quoted) && !IsNumberLiteral(quoted)) << quoted;
