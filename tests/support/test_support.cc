@@ -188,28 +188,4 @@ std::string ReadSourceFile(const std::string& relative_path) {
   return buffer.str();
 }
 
-std::string MaskTimestamps(const std::string& text) {
-  // 'dddd/dd/dd dd:dd:dd' (21 characters with its quotes).
-  static const std::string shape = "'dddd/dd/dd dd:dd:dd'";
-  auto matches = [&](size_t at) {
-    if (at + shape.size() > text.size()) return false;
-    for (size_t i = 0; i < shape.size(); ++i) {
-      char c = text[at + i];
-      if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(c)) : c != shape[i])
-        return false;
-    }
-    return true;
-  };
-  std::string out;
-  for (size_t i = 0; i < text.size();) {
-    if (matches(i)) {
-      out += "'{now}'";
-      i += shape.size();
-    } else {
-      out += text[i++];
-    }
-  }
-  return out;
-}
-
 }  // namespace kvt710::testing_support

@@ -93,8 +93,5 @@ std::vector<std::string> Rows(db::Connection& connection, const std::string& que
 // The text of a file of the source tree (schema scripts, examples).
 std::string ReadSourceFile(const std::string& relative_path);
 
-// `text` with every 'yyyy/mm/dd hh:mm:ss' literal replaced by '{now}'.
-std::string MaskTimestamps(const std::string& text);
-
 }  // namespace testing_support
 }  // namespace kvt710
