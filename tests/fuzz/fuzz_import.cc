@@ -18,6 +18,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/product_schema.h"
 #include "platform/db/sqlite/date_collation.h"
+#include "platform/text/number.h"
 
 namespace kvt710 {
 namespace {
@@ -54,13 +55,15 @@ struct Setup {
   }
 };
 
-// The document's key as the import reads it, when the line has one.
-std::optional<std::string> KeyOf(const std::string& line) {
-  const json document = json::parse(line, nullptr, false);
-  if (!document.is_object() || !document.contains("key")) return std::nullopt;
-  if (document["key"].is_string()) return document["key"].get<std::string>();
-  if (document["key"].is_number_integer()) return document["key"].dump();
-  return std::nullopt;
+// Every value of a line that could name a customer, as the number the key
+// column holds: the calls carry keys of their own, and "01" is customer 1.
+void KeysNamed(const json& value, std::set<double>& keys) {
+  if (value.is_structured()) {
+    for (const json& item : value) KeysNamed(item, keys);
+  } else if (value.is_string() || value.is_number()) {
+    const std::string text = value.is_string() ? value.get<std::string>() : value.dump();
+    if (text::IsKeyNumber(text)) keys.insert(*text::NumericValue(text));
+  }
 }
 
 void CheckInput(const std::string& text) {
@@ -72,7 +75,7 @@ void CheckInput(const std::string& text) {
   std::ostringstream rejects;
   cli::ImportStream(*setup.importer, in, rejects, nullptr);
 
-  // The lines as the import numbers them; the keys of those imported.
+  // The lines as the import numbers them.
   std::vector<std::string> lines;
   std::istringstream split(text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text);
   for (std::string line; std::getline(split, line);) lines.push_back(line);
@@ -91,26 +94,29 @@ void CheckInput(const std::string& text) {
     Check(!errors.empty() && errors[0].value("description", "") != "",
           "line " + std::to_string(n) + " rejected without a reason");
   }
-  std::set<std::string> imported_keys;
+  std::set<double> imported_keys;
   int64_t steps = 0;
   for (size_t n = 1; n <= lines.size(); ++n) {
     steps += !blank(n);
-    if (!blank(n) && !rejected.contains(n) && KeyOf(lines[n - 1]))
-      imported_keys.insert(*KeyOf(lines[n - 1]));
+    if (!blank(n) && !rejected.contains(n))
+      KeysNamed(json::parse(lines[n - 1], nullptr, false), imported_keys);
   }
   const cli::ImportCounts after = setup.importer->counts();
   Check(after.rejected - before.rejected == static_cast<int64_t>(rejected.size()) &&
             after.imported - before.imported == steps - static_cast<int64_t>(rejected.size()),
         "not every line imported or rejected once");
   for (int64_t n : rejected) {
-    const std::optional<std::string> key = KeyOf(lines[n - 1]);
-    if (!key || imported_keys.contains(*key)) continue;
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(setup.db, setup.count.c_str(), -1, &s, nullptr);
-    sqlite3_bind_text(s, 1, key->data(), static_cast<int>(key->size()), SQLITE_TRANSIENT);
-    Check(sqlite3_step(s) == SQLITE_ROW && sqlite3_column_int64(s, 0) == 0,
-          "rejected line " + std::to_string(n) + " left rows of its key");
-    sqlite3_finalize(s);
+    std::set<double> keys;
+    KeysNamed(json::parse(lines[n - 1], nullptr, false), keys);
+    for (double key : keys) {
+      if (imported_keys.contains(key)) continue;
+      sqlite3_stmt* s = nullptr;
+      sqlite3_prepare_v2(setup.db, setup.count.c_str(), -1, &s, nullptr);
+      sqlite3_bind_double(s, 1, key);
+      Check(sqlite3_step(s) == SQLITE_ROW && sqlite3_column_int64(s, 0) == 0,
+            "rejected line " + std::to_string(n) + " left rows of a key it names");
+      sqlite3_finalize(s);
+    }
   }
 }
 
