@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,40 +25,35 @@ struct CommandResult {
 
 inline std::string ReadText(const std::string& file) {
   std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// A kvt710 process started in the background; its output goes to files.
+// `host` (kvt710, or a test host that runs its command line) with ARGS...,
+// started in the background with `env` added and `input_file` on standard
+// input; its output goes to files.
 class Kvt710Process {
  public:
-  // Starts `host` (kvt710, or a test host that runs its command line) with
-  // ARGS..., `env` added to this process's environment and `input_file` on
-  // standard input.
   Kvt710Process(const std::vector<std::string>& args,
                 const std::vector<std::pair<std::string, std::string>>& env = {},
                 const std::string& input_file = "/dev/null",
-                const std::string& host = KVT710_BINARY)
-      : out_file_((dir_ / "out").string()), err_file_((dir_ / "err").string()) {
+                const std::string& host = KVT710_BINARY) {
     std::vector<std::string> argv_text = {host};
     argv_text.insert(argv_text.end(), args.begin(), args.end());
-    pid_ = fork();
-    if (pid_ != 0) return;
+    if ((pid_ = fork()) != 0) return;
     for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     for (std::string& a : argv_text) argv.push_back(a.data());
     argv.push_back(nullptr);
-    const int in = open(input_file.c_str(), O_RDONLY);
-    const int out = open(out_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open(err_file_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
-      _exit(127);
-    execv(argv[0], argv.data());
+    const int in = open(input_file.c_str(), O_RDONLY), flags = O_WRONLY | O_CREAT | O_TRUNC;
+    const int out = open(out_file_.c_str(), flags, 0600),
+              err = open(err_file_.c_str(), flags, 0600);
+    if (in >= 0 && out >= 0 && err >= 0 && dup2(in, 0) >= 0 && dup2(out, 1) >= 0 &&
+        dup2(err, 2) >= 0)
+      execv(argv[0], argv.data());
     _exit(127);
   }
   ~Kvt710Process() {
-    if (!waited_ && pid_ > 0) kill(pid_, SIGKILL);
+    if (exit_code_ == kRunning) Signal(SIGKILL);
     Wait();
   }
   Kvt710Process(const Kvt710Process&) = delete;
@@ -67,9 +62,10 @@ class Kvt710Process {
   // Waits for the end; the exit code, or -signal when a signal ended it.
   int Wait() {
     int status = 0;
-    if (!waited_ && pid_ > 0 && waitpid(pid_, &status, 0) == pid_)
-      exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    waited_ = true;
+    if (exit_code_ == kRunning)
+      exit_code_ = pid_ > 0 && waitpid(pid_, &status, 0) == pid_
+                       ? (WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status))
+                       : -1000;
     return exit_code_;
   }
   void Signal(int signal) {
@@ -80,10 +76,10 @@ class Kvt710Process {
 
  private:
   TempDir dir_;
-  std::string out_file_, err_file_;
+  std::string out_file_ = (dir_ / "out").string(), err_file_ = (dir_ / "err").string();
   pid_t pid_ = -1;
-  bool waited_ = false;
-  int exit_code_ = -1000;
+  static constexpr int kRunning = -1001;  // not waited for yet
+  int exit_code_ = kRunning;
 };
 
 // kvt710 ARGS... with `input` on standard input; the environment is this

@@ -25,14 +25,11 @@ void Count(size_t n) {
     if (++statements == kill_after) std::raise(SIGKILL);
 }
 
-// Runs one statement and counts it when it ends, ok or failed.
-template <class Run>
-auto Counted(Run run) {
-  struct Counting {
-    ~Counting() { Count(1); }
-  } counting;
-  return run();
-}
+// Counts the statement of its full expression when that ends, ok or failed:
+// `return Counted(), Run(...);`.
+struct Counted {
+  ~Counted() { Count(1); }
+};
 
 // Counts every statement that ran, ok or failed; a transaction statement
 // only when it succeeded.
@@ -40,11 +37,9 @@ class KillAfterStatements : public db::BackendWrapper {
  public:
   using BackendWrapper::BackendWrapper;
 
-  void Execute(const std::string& sql) override {
-    Counted([&] { BackendWrapper::Execute(sql); });
-  }
+  void Execute(const std::string& sql) override { Counted(), BackendWrapper::Execute(sql); }
   void ExecuteShaped(const db::Statement& statement) override {
-    Counted([&] { BackendWrapper::ExecuteShaped(statement); });
+    Counted(), BackendWrapper::ExecuteShaped(statement);
   }
   void ExecuteAll(const std::vector<const db::Statement*>& statements, bool shaped,
                   size_t* done) override {
@@ -57,17 +52,17 @@ class KillAfterStatements : public db::BackendWrapper {
     Count(*done);
   }
   int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
-    return Counted([&] { return BackendWrapper::ExecuteBound(sql, values); });
+    return Counted(), BackendWrapper::ExecuteBound(sql, values);
   }
   std::unique_ptr<db::RowCursor> Query(const std::string& sql) override {
-    return Counted([&] { return BackendWrapper::Query(sql); });
+    return Counted(), BackendWrapper::Query(sql);
   }
   std::unique_ptr<db::RowCursor> QueryBound(const std::string& sql,
                                             const std::vector<Variant>& values) override {
-    return Counted([&] { return BackendWrapper::QueryBound(sql, values); });
+    return Counted(), BackendWrapper::QueryBound(sql, values);
   }
   std::unique_ptr<db::RowCursor> QueryShaped(const db::Statement& statement) override {
-    return Counted([&] { return BackendWrapper::QueryShaped(statement); });
+    return Counted(), BackendWrapper::QueryShaped(statement);
   }
   void Begin() override { BackendWrapper::Begin(), Count(1); }
   void Commit() override { BackendWrapper::Commit(), Count(1); }
