@@ -1,6 +1,15 @@
 // The deletion service on each database: a run of sweeps (cut-off, store)
 // and deletions by key, the customers each marks and the maintenance rows it
-// leaves; a sweep that fails part way marks nobody.
+// leaves; a sweep that fails part way marks nobody. Then kvt710 check and
+// delete end to end: check counts the customers and names a missing table or
+// index; a sweep names what it marked; by key the flags reach the maintenance
+// row; a key that is no whole number of at most 15 digits touches nothing.
+// Last, deletions at once, each with its own connection: no customer lost or
+// marked twice, no maintenance row duplicated, the counts add up.
+#include <set>
+#include <thread>
+
+#include "cli/kvt710_process.h"
 #include "deletion/KVT710C2.h"
 #include "platform/clock.h"
 #include "platform/db/connection.h"
@@ -20,6 +29,12 @@ class DeletionService : public ::testing::TestWithParam<Backend> {
     connection_ = database_.Connect();
   }
 
+  // Rows into `table (columns...)`, one VALUES list each, `last` added to each.
+  void Insert(const std::string& table, std::initializer_list<const char*> rows,
+              const std::string& last = "") {
+    for (const char* row : rows)
+      connection_->Execute("INSERT INTO " + table + " VALUES (" + row + last + ")");
+  }
   std::string Marked() const {
     std::string keys;
     for (const std::string& key :
@@ -35,23 +50,21 @@ class DeletionService : public ::testing::TestWithParam<Backend> {
 };
 
 TEST_P(DeletionService, SweepByNewestVisit) {
-  // Key, store, kana name, flag, newest visit.
-  for (const char* c : {"1, '012', 'ﾀﾅｶ', '0', '2009/12/31'", "2, '012', 'ﾀﾅｶ', '0', '2010/01/01'",
-                        "3, '013', 'ｽｽﾞｷ', '0', '2009/06/01'", "4, '012', 'ｻﾄｳ', '2', '2008/01/01'",
-                        "5, '012', 'ﾀﾅｶ', '0', Null", "6, '12', 'ﾀﾅｶ', '0', '2009/12/31'",
-                        "7, '', 'ﾀﾅｶ', '0', '2009/12/31'", "8, Null, Null, '0', '2009/12/31'",
-                        "9, 'O''Hara', 'O''Hara', '0', '2009/12/31'"})
-    connection_->Execute(std::string("INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_STORE_NO, "
-                                     "CUBS_KANA_MEI, CUBS_DATA_FLG, CUBS_NEWBST_COMING, "
-                                     "CUBS_UPD_DATE) VALUES (") +
-                         c + ", '2015/01/01 10:00:00')");
+  Insert(
+      "CBASE (CUBS_UNIQUE_KEY, CUBS_STORE_NO, CUBS_KANA_MEI, CUBS_DATA_FLG, "
+      "CUBS_NEWBST_COMING, CUBS_UPD_DATE)",
+      {"1, '012', 'ﾀﾅｶ', '0', '2009/12/31'", "2, '012', 'ﾀﾅｶ', '0', '2010/01/01'",
+       "3, '013', 'ｽｽﾞｷ', '0', '2009/06/01'", "4, '012', 'ｻﾄｳ', '2', '2008/01/01'",
+       "5, '012', 'ﾀﾅｶ', '0', Null", "6, '12', 'ﾀﾅｶ', '0', '2009/12/31'",
+       "7, '', 'ﾀﾅｶ', '0', '2009/12/31'", "8, Null, Null, '0', '2009/12/31'",
+       "9, 'O''Hara', 'O''Hara', '0', '2009/12/31'"},
+      ", '2015/01/01 10:00:00'");
   // Customer 3's two maintenance rows are updated, not added to; 50's is left alone.
-  for (const char* row :
-       {"'001', 1, 3, 1, 'old'", "'002', 2, 3, 5, 'old'", "'001', 1, 50, 1, 'keep'"})
-    connection_->Execute(std::string("INSERT INTO CMENTE_T (MTRN_STORE_NO, MTRN_HT_KBN, "
-                                     "MTRN_UNIQUE_KEY, MTRN_KBN, MTRN_KANA_MEI, MTRN_TRANSE_FLG, "
-                                     "MTRN_UPD_FLG) VALUES (") +
-                         row + ", 9, 9)");
+  Insert(
+      "CMENTE_T (MTRN_STORE_NO, MTRN_HT_KBN, MTRN_UNIQUE_KEY, MTRN_KBN, MTRN_KANA_MEI, "
+      "MTRN_TRANSE_FLG, MTRN_UPD_FLG)",
+      {"'001', 1, 3, 1, 'old', 9, 9", "'002', 2, 3, 5, 'old', 9, 9",
+       "'001', 1, 50, 1, 'keep', 9, 9"});
   auto service = KVT710C2::Create();
   ASSERT_EQ(service->DBStatus(), 0);
   // A cut-off that is not a calendar date is refused before anything is read.
@@ -113,7 +126,141 @@ TEST_P(DeletionService, SweepByNewestVisit) {
             }));
 }
 
+TEST_P(DeletionService, TheCommandsCheckSweepAndDeleteByKey) {
+  // Live is any flag but 2, as the deletion service reads it.
+  Insert("CBASE (CUBS_UNIQUE_KEY, CUBS_STORE_NO, CUBS_NEWBST_COMING, CUBS_DATA_FLG)",
+         {"1, '012', '2009/06/01', 0", "2, '013', '2009/12/31', 3", "3, '012', '2009/12/31', 0",
+          "4, '012', '2012/01/01', 0", "5, '012', '2009/01/01', 2"});
+  const std::string sound = "The ten tables, their keys and indexes are sound.\n";
+  const std::string before = " deleted whose newest visit is before 2010/01/01";
+  // Arguments, exit code, standard output.
+  const std::vector<std::tuple<std::vector<std::string>, int, std::string>> steps = {
+      {{"delete", "--key", "12A3"}, 2, ""},
+      {{"delete", "--key", "1234567890123456"}, 2, ""},
+      {{"delete", "--key", "12.5"}, 2, ""},
+      {{"delete", "--key", std::string(400, '9')}, 2, ""},
+      {{"check"}, 0, sound + "Live customers: 4\nDeleted customers: 1\n"},
+      {{"delete", "--before", "20100101", "--store", "012"},
+       0,
+       "Marked 2 customers" + before + " of store 012:\n1 3\n"},
+      {{"delete", "--before", "20100101"}, 0, "Marked 1 customer" + before + ":\n2\n"},
+      {{"delete", "--before", "20100101"}, 0, "Marked 0 customers" + before + ".\n"},
+      {{"delete", "--key", "4", "--transe-flg", "1", "--upd-flg", "3"},
+       0,
+       "Customer 4 marked deleted; its maintenance rows record the deletion (kind 2).\n"},
+      {{"delete", "--key", "4"}, 1, "No live customer has the key 4; nothing changed.\n"},
+      {{"check"}, 0, sound + "Live customers: 0\nDeleted customers: 5\n"},
+  };
+  for (const auto& [args, exit_code, out] : steps) {  // the database of the settings
+    const auto run = testing_support::RunKvt710(args);
+    EXPECT_EQ(run.exit_code, exit_code) << args[0] << ": " << run.err;
+    EXPECT_EQ(run.out, out);
+  }
+  EXPECT_EQ(database_.Column("SELECT MTRN_KBN || '|' || MTRN_TRANSE_FLG || '|' || MTRN_UPD_FLG "
+                             "FROM CMENTE_T WHERE MTRN_UNIQUE_KEY = 4"),
+            std::vector<std::string>{"2|1|3"});
+
+  connection_->Execute("DROP TABLE CSYOKN");
+  connection_->Execute("DROP INDEX CBASE_NEWBST_COMING_IX");
+  const auto broken = testing_support::RunKvt710({"check"});
+  EXPECT_EQ(broken.exit_code, 4);
+  for (const char* problem : {"table CSYOKN is missing", "index CBASE_NEWBST_COMING_IX on CBASE"})
+    EXPECT_NE(broken.out.find(problem), std::string::npos) << broken.out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DeletionService,
+                         ::testing::ValuesIn(testing_support::TestBackends()),
+                         testing_support::BackendName);
+
+// Customer k of 1500: store '013' when k % 3 == 0, else '012'; already
+// deleted when k % 17 == 0; newest visit 2012/01/01 when k % 5 == 0, none
+// when k % 23 == 0, else 2009/06/01. Those with k % 13 == 0 have a
+// maintenance row already.
+class DeletionConcurrency : public DeletionService {
+ protected:
+  DeletionConcurrency() {
+    const bool sqlite = GetParam() == Backend::kSQLite;
+    const std::string keys = sqlite ? " FROM (WITH RECURSIVE s(k) AS (SELECT 1 UNION ALL SELECT "
+                                      "k + 1 FROM s WHERE k < 1500) SELECT k FROM s) keys"
+                                    : " FROM generate_series(1, 1500) AS k";
+    connection_->Execute(
+        "INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_STORE_NO, CUBS_DATA_FLG, CUBS_NEWBST_COMING) "
+        "SELECT k, CASE WHEN k % 3 = 0 THEN '013' ELSE '012' END, CASE WHEN k % 17 = 0 THEN 2 "
+        "ELSE 0 END, CASE WHEN k % 5 = 0 THEN " +
+        std::string(
+            sqlite ? "'2012/01/01' WHEN k % 23 = 0 THEN NULL ELSE '2009/06/01' END"
+                   : "DATE '2012-01-01' WHEN k % 23 = 0 THEN NULL ELSE DATE '2009-06-01' END") +
+        keys);
+    connection_->Execute(
+        "INSERT INTO CMENTE_T (MTRN_STORE_NO, MTRN_HT_KBN, MTRN_UNIQUE_KEY, MTRN_KBN, "
+        "MTRN_TRANSE_FLG, MTRN_UPD_FLG) SELECT '001', 1, k, 1, 9, 9" +
+        keys + " WHERE k % 13 = 0");
+    for (int k = 1; k <= 1500; ++k)
+      if (k % 17 != 0 && k % 5 != 0 && k % 23 != 0) due_.insert(k);
+  }
+
+  // Each marked customer with the flags of its maintenance rows, one line a
+  // row: what `by_key` (flags 1|1) and sweeps (0|0) should leave.
+  void ExpectMarks(const std::set<int>& by_key) const {
+    std::vector<std::string> expected;
+    for (int k = 1; k <= 1500; ++k) {
+      if (due_.count(k))
+        expected.push_back(std::to_string(k) + (by_key.count(k) ? "|1|1" : "|0|0"));
+      if (k % 17 == 0)
+        expected.push_back(std::to_string(k) + (k % 13 == 0 ? "|9|9" : "|NULL|NULL"));
+    }
+    EXPECT_EQ(
+        Rows(*connection_,
+             "SELECT CUBS_UNIQUE_KEY, MTRN_TRANSE_FLG, MTRN_UPD_FLG FROM CBASE LEFT JOIN "
+             "CMENTE_T ON MTRN_UNIQUE_KEY = CUBS_UNIQUE_KEY WHERE CUBS_DATA_FLG = 2 ORDER BY 1"),
+        expected);
+  }
+
+  std::set<int> due_;
+};
+
+TEST_P(DeletionConcurrency, SweepsAtOnceBehindAHeldWriteMarkEachCustomerOnce) {
+  // Another connection holds a write on a due customer while three delete
+  // commands start (two of every store, one of store 012); on SQLite longer
+  // than the busy timeout of 5 s, so that their first attempts fail.
+  auto writer = database_.Connect();
+  writer->BeginTrans();
+  writer->Execute("UPDATE CBASE SET CUBS_CUSTOM_MEI = 'held' WHERE CUBS_UNIQUE_KEY = 1");
+  testing_support::Kvt710Process all({"delete", "--before", "20100101"}),
+      again({"delete", "--before", "20100101"}),
+      store({"delete", "--before", "20100101", "--store", "012"});
+  std::this_thread::sleep_for(
+      std::chrono::milliseconds(GetParam() == Backend::kSQLite ? 5500 : 500));
+  writer->CommitTrans();
+  size_t total = 0;
+  for (testing_support::Kvt710Process* run : {&all, &again, &store}) {
+    EXPECT_EQ(run->Wait(), 0) << run->err();
+    EXPECT_EQ(run->out().rfind("Marked ", 0), 0u) << run->out();
+    total += std::stoul("0" + run->out().substr(7));
+  }
+  EXPECT_EQ(total, due_.size());
+  ExpectMarks({});
+}
+
+TEST_P(DeletionConcurrency, SweepRacesDeletionsByKey) {
+  // Every second due customer is deleted by key, from the highest key down.
+  std::vector<int> keys;
+  for (int k : due_)
+    if (k % 2 == 0) keys.insert(keys.begin(), k);
+  std::set<int> by_key;
+  int32_t swept = -2;
+  std::thread sweep([&] { swept = KVT710C2::Create()->DeleteCBaseYMD(20100101); });
+  auto service = KVT710C2::Create();
+  for (int k : keys)
+    if (service->DeleteCBase(k, 1, 1) == emRetDelete) by_key.insert(k);
+  sweep.join();
+  // A sweep that lost every attempt changed nothing: running it again marks the rest.
+  if (swept < 0) swept = KVT710C2::Create()->DeleteCBaseYMD(20100101);
+  EXPECT_EQ(static_cast<size_t>(swept) + by_key.size(), due_.size());
+  ExpectMarks(by_key);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DeletionConcurrency,
                          ::testing::ValuesIn(testing_support::TestBackends()),
                          testing_support::BackendName);
 
