@@ -33,10 +33,9 @@ inline std::vector<nlohmann::json> JsonLines(const std::string& text) {
 }
 
 inline std::string Nested(const std::string& open, const std::string& close, int levels) {
-  std::string text;
-  for (int i = 0; i < levels; ++i) text += open;
-  for (int i = 0; i < levels; ++i) text += close;
-  return text;
+  std::string opened, closed;
+  for (int i = 0; i < levels; ++i) opened += open, closed += close;
+  return opened + closed;
 }
 
 // Imports `lines` in this process; the rejects go to *rejects.
