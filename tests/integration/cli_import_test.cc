@@ -169,9 +169,9 @@ TEST(CliImportCommand, TheInputAndTheOldRejectsAreNeverLostAndFailuresAreNeverSu
   TestDatabase database(Backend::kSQLite);
   const std::string db = database.connection_string(), input = (dir / "in.jsonl").string(),
                     rejects = (dir / "rj.jsonl").string(), mistyped = (dir / "shpo.db").string(),
-                    link = (dir / "link.jsonl").string(),
-                    old = "{\"line\":1}\n", lines = DemoLines(0, 2) + "not json\n",
-                    reject = "\"input\":\"not json\"", summary = "imported 2, rejected 1",
+                    link = (dir / "link.jsonl").string(), old = "{\"line\":1}\n",
+                    lines = DemoLines(0, 2) + "not json\n", reject = "\"input\":\"not json\"",
+                    summary = "imported 2, rejected 1",
                     none = "no such database file: " + mistyped + " (kvt710 init creates one)";
   const struct {
     std::vector<std::string> args;
