@@ -123,6 +123,11 @@ TEST(CommandLine, DemoEmitsAnImportFileAndADryRunChangesNothing) {
             std::string::npos)
       << dry.out;
   EXPECT_TRUE(testing_support::ReadText(db) == before);
+  // The main job: the demo makes its own database and shows its richest customer.
+  const auto demo = RunKvt710({"demo", "--customers", "3", "--db", (dir / "demo.db").string()});
+  EXPECT_TRUE(demo.out.find("`kvt710 show 1000") != std::string::npos &&
+              demo.out.find("imported 3, rejected 0") != std::string::npos)
+      << demo.out << demo.err;
 }
 
 TEST(ConfigMasking, HidesPasswordsAndNothingElse) {
