@@ -5,7 +5,6 @@
 #include <cfenv>
 #include <cmath>
 #include <random>
-#include <string>
 
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/text/ascii.h"
