@@ -41,6 +41,20 @@ Texts Lines(const std::filesystem::path& file) {
   return lines;
 }
 
+// "`head` Values ( v, ...)" with each of `values` an Integer value.
+Statement Insert(const std::string& head, const Texts& values) {
+  Statement s;
+  s.AppendText(head + " Values ( ");
+  for (size_t i = 0; i < values.size(); ++i) {
+    const sql::Literal literal =
+        sql::RenderLiteral(sql::Form::kInteger, values[i], "v", DateTime{});
+    s.AppendText(i == 0 ? "" : ",");
+    s.AppendValue(literal.text, literal.value);
+  }
+  s.AppendText(")");
+  return s;
+}
+
 constexpr const char* kSelection =
     "SELECT CUBS_DATA_FLG, CUBS_UNIQUE_KEY, CUBS_STORE_NO, CUBS_KANA_MEI, CUBS_NEWBST_COMING, "
     "CUBS_UPD_DATE FROM CBASE WHERE CUBS_DATA_FLG <> 2";
@@ -424,6 +438,43 @@ TEST_P(BackendConformance, PreparedShapesStoreWhatTheirTextsStore) {
   EXPECT_EQ(db_.Column(query), texts_db.Column(query));
   EXPECT_EQ(testing_support::Rows(*texts, prepared), Texts{"0"});
   EXPECT_NE(testing_support::Rows(*cn_, prepared), Texts{"0"});
+}
+
+// Statements run in order inside a transaction (on PostgreSQL, once their
+// shapes are prepared, in one pipeline): the first failure stops them and
+// is raised, and each statement that ran is traced. A value holding NUL is
+// refused as its text is.
+TEST_P(BackendConformance, ExecuteAllStopsAtTheFirstFailure) {
+  TempDir dir;
+  const auto trace = dir / "trace.jsonl";
+  const std::string head = "Insert Into CBASE(CUBS_UNIQUE_KEY)";
+  const Statement one = Insert(head, {"1"}), two = Insert(head, {"2"}), three = Insert(head, {"3"});
+  cn_->BeginTrans();
+  cn_->ExecuteAll({&one, &two});
+  cn_->CommitTrans();
+  cn_->BeginTrans();
+  {
+    ScopedEnv tracing("KVT710_TRACE_SQL", trace.string());
+    EXPECT_NE(Failure([&] { cn_->ExecuteAll({&three, &one, &two}); }).number(), 0);
+  }
+  EXPECT_EQ(ClassifyFailure(cn_->errors().list().back()), FailureKind::kUniqueViolation);
+  EXPECT_EQ(cn_->errors().list().size(), 1u);
+  cn_->RollbackTrans();
+  EXPECT_EQ(Lines(trace),
+            (Texts{R"x({"sql":"Insert Into CBASE(CUBS_UNIQUE_KEY) Values ( 3)","ok":true})x",
+                   R"x({"sql":"Insert Into CBASE(CUBS_UNIQUE_KEY) Values ( 1)","ok":false})x"}));
+  cn_->ExecuteAll({&three});
+  EXPECT_EQ(db_.Column("Select CUBS_UNIQUE_KEY From CBASE Order By 1"), (Texts{"1", "2", "3"}));
+  Value text;
+  text.kind = Value::Kind::kText;
+  text.at = 1;
+  text.size = 3;
+  Statement nul;
+  nul.AppendText("Insert Into CSYOKN(CMNT_UNIQUE_KEY,CMNT_COMMENT_1) Values ( 902,");
+  nul.AppendValue(std::string("'a\0b'", 5), text);
+  nul.AppendText(")");
+  EXPECT_NE(Failure([&] { cn_->Execute(nul); }).number(), 0);
+  EXPECT_EQ(db_.Scalar("Select Count(*) From CSYOKN Where CMNT_UNIQUE_KEY = 902"), "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, BackendConformance,
