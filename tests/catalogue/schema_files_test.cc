@@ -1,10 +1,6 @@
 // The schema files hold exactly the catalogue's tables: after a file's own
 // opening comment, its text is the DDL made from the catalogue, byte for byte.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "support/test_support.h"

@@ -3,24 +3,18 @@
 // failures are classified for retrying.
 #include "platform/db/connection_string.h"
 
-#include <gtest/gtest.h>
-
-#include "platform/automation/error.h"
 #include "platform/db/connection.h"
 #include "platform/db/providers.h"
+#include "support/test_support.h"
 
 namespace kvt710::db {
 namespace {
 
 // The message of the failure that opening `text` ends in.
 std::string OpenFailure(const std::string& text) {
-  try {
-    Connection::Create()->Open(text);
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kBadConnectionString) << text;
-    return e.description();
-  }
-  return "opened";
+  const Error e = testing_support::Failure([&] { Connection::Create()->Open(text); });
+  EXPECT_EQ(e.number(), err::kBadConnectionString) << text;
+  return e.description();
 }
 
 TEST(ConnectionStringTest, ReadsKeysQuotesAndUris) {

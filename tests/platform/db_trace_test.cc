@@ -2,13 +2,10 @@
 // never a connection string or password.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
-#include <vector>
 
-#include "platform/automation/error.h"
 #include "platform/db/connection.h"
 #include "support/test_support.h"
 

@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "batch/KVT710C3.h"
-#include "platform/automation/error.h"
 #include "platform/sibling/prw520.h"
 #include "tests/support/test_support.h"
 
@@ -60,9 +59,7 @@ TEST(SettingsTest, ReadsValuesAsStoredAndRewritesOneInPlace) {
       "\xEF\xBB\xBF; comment\r\nkey=outside\r\n[QTMS\\Common]\r\narea= new=value \r\n"
       "lead= 1\r\n  DBparmC  =Provider=SQLite;Data Source=a=b.db \r\n# hidden=1\r\nempty=\r\n"
       "area=2\r\nadded=3\r\n[qtms\\common]\r\nother=lower\r\n\r\n[PRW520\\SysParm]\r\n7050=12\r\n");
-  struct stat st {};
-  ASSERT_EQ(::stat(file.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   for (const auto& entry : fs::directory_iterator(dir.path()))  // no temporary file is left
     EXPECT_TRUE(entry.path().filename() == "settings.ini" || entry.path().extension() == ".lock");
   EXPECT_THROW(s.Set("A", "bad=key", "1"), Error);

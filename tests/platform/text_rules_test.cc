@@ -2,10 +2,7 @@
 // scanner, the number tests and roundings, the date readers and formats.
 #include <gtest/gtest.h>
 
-#include <cfenv>
 #include <cmath>
-#include <random>
-#include <string>
 
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/text/ascii.h"
@@ -147,27 +144,6 @@ TEST(TextRules, NumberTestsAndRoundings) {
   }
   for (double key : {0.0, -0.0, -999999999999999.0}) EXPECT_TRUE(IsWholeKey(key)) << key;
   for (double no : {0.5, 1e15, -1e15, std::nan(""), HUGE_VAL}) EXPECT_FALSE(IsWholeKey(no)) << no;
-}
-
-// Short random texts: the value is the library's reading of the plain digits,
-// and each rounding agrees with the library's wherever a double settles it.
-TEST(TextRules, RoundingAgreesWithDoublesOnShortTexts) {
-  const std::string alphabet = "0123456789.,-+eE ";
-  std::mt19937 random(42);
-  std::fesetround(FE_TONEAREST);
-  for (int round = 0; round < 50000; ++round) {
-    std::string text(1 + random() % 7, ' ');
-    for (char& c : text) c = alphabet[random() % alphabet.size()];
-    if (!IsNumeric(text)) continue;
-    std::string plain;
-    AppendWithoutSeparators(plain, Trim(text));
-    const double value = std::strtod(plain.c_str(), nullptr);
-    EXPECT_EQ(NumericValue(text), value) << text;
-    if (std::fabs(value) >= 2e9) continue;
-    const double away = std::round(value);
-    EXPECT_EQ(WholeNumber(text), away == 0 ? "0" : std::to_string(static_cast<int64_t>(away)));
-    EXPECT_EQ(ToLongHalfEven(text), static_cast<int32_t>(std::nearbyint(value))) << text;
-  }
 }
 
 TEST(TextRules, LiteralShapes) {

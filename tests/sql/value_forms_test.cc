@@ -1,14 +1,7 @@
-// How values become SQL literals, form by form, and the INSERT/UPDATE
-// builder over a table description.
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-
-#include "platform/automation/error.h"
-#include "platform/automation/safe_array.h"
+// How values become SQL literals, form by form (the INSERT/UPDATE builder
+// is shown by the writers' whole statement texts).
 #include "sql/KVT710H1.h"
-#include "sql/table.h"
+#include "support/test_support.h"
 
 namespace kvt710::sql {
 namespace {
@@ -70,56 +63,6 @@ TEST(ValueForms, EachFormRendersItsLiteralOrRefuses) {
       {Variant::Missing(), ""},
       {Variant::Double(1.0 / 3), "0.333333333333333"}};
   for (const auto& [value, text] : strings) EXPECT_EQ(funcVarToStr(value), text);
-}
-
-struct P {
-  std::string a, b, c;
-  int32_t n = 0;
-  std::shared_ptr<SafeArray> flags;
-};
-
-const Table<P> kTable = [] {
-  Table<P> table{"T",
-                 {{"a", Form::kQuotedUnchanged, Source<P>::Text(&P::a)},
-                  {"b", Form::kNumber, Source<P>::Text(&P::b)},
-                  {"c", Form::kText, Source<P>::Text(&P::c), true},
-                  {"n", Form::kInteger, Source<P>::Number(&P::n)}}};
-  AddElementColumns(table.columns, "F", "_X", 2, Form::kPlainText, &P::flags);
-  table.columns.push_back({"u", Form::kTimestamp, Source<P>::None()});
-  return table;
-}();
-
-TEST(StatementBuilder, InsertAndUpdateText) {
-  P params{"x", "1", "", -5, SafeArray::OfStrings(1, {"1", " "})};
-  Row rendered;
-  RenderRow(kTable, params, kNow, rendered);
-  const std::vector<Value>& row = rendered.values;
-  EXPECT_EQ(BuildInsert(kTable.name, row),
-            "Insert Into T(a,b,c,n,F1_X,F2_X,u) Values ( 'x',1,Null,-5,'1',Null,"
-            "'2024/02/09 07:05:03')");
-  // Column c renders Null and is left out of the UPDATE; the rest keep table order.
-  EXPECT_EQ(BuildUpdate(kTable.name, row, {row[ColumnIndex(kTable, "b")], row[0]}),
-            "Update T Set a='x',b=1,n=-5,F1_X='1',F2_X=Null,u='2024/02/09 07:05:03'"
-            " Where b=1 And a='x'");
-  const db::Statement update = BuildUpdate(kTable.name, row, {row[1]}, {3, 0, 2, 1});
-  EXPECT_EQ(update, "Update T Set n=-5,a='x',b=1 Where b=1");
-  std::string bound;  // each value travels with its literal: what a prepared shape binds
-  for (size_t i = 0; i < update.value_count(); ++i)
-    bound += "[" + std::string(update.chars(i)) + "]";
-  EXPECT_EQ(bound, "[-5][x][1][1]");
-  // The array elements were rendered in place, so the caller sees the literals.
-  EXPECT_EQ(params.flags->At(1).ToString() + params.flags->At(2).ToString(), "'1'Null");
-
-  P missing{"x", "1", "c", 0, SafeArray::OfStrings(0, {"a", "b"})};  // index 2 is missing
-  try {
-    RenderRow(kTable, missing, kNow, rendered);
-    ADD_FAILURE() << "an array without index 2 was accepted";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kSubscript);
-  }
-  P no_array{"x", "1", "c", 0, nullptr};
-  EXPECT_THROW(RenderRow(kTable, no_array, kNow, rendered), Error);
-  EXPECT_THROW(ColumnIndex(kTable, "zz"), Error);
 }
 
 }  // namespace

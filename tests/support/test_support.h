@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/automation/error.h"
+
 namespace kvt710 {
 namespace db {
 class Connection;
@@ -92,6 +94,17 @@ std::vector<std::string> Rows(db::Connection& connection, const std::string& que
 
 // The text of a file of the source tree (schema scripts, examples).
 std::string ReadSourceFile(const std::string& relative_path);
+
+// The error that `body` raises; number 0 when it raises none.
+template <class F>
+Error Failure(F&& body) {
+  try {
+    body();
+  } catch (const Error& e) {
+    return e;
+  }
+  return Error(0, "no error");
+}
 
 }  // namespace testing_support
 }  // namespace kvt710
