@@ -10,47 +10,41 @@ using testing_support::Backend;
 using testing_support::ScopedSettings;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
+using writer_testing::Raised;
 using writer_testing::ReportLog;
 using writer_testing::Sent;
 
-TEST(BatchCreation, ChoosesTheConnectionStringByArea) {
+// The connection string by area; a mistyped database file is refused, not
+// created empty, and reported once with 11002.
+TEST(BatchCreation, ChoosesTheConnectionStringByAreaAndReportsARefusalOnce) {
   TestDatabase database(Backend::kSQLite);
-  const std::string good = database.connection_string();
+  TempDir dir;
+  const std::string good = database.connection_string(), mistyped = (dir / "shpo.db").string();
+  const std::string refused = "Provider=SQLite;Data Source=" + mistyped;
   struct Case {
-    const char *area, *dbparmc, *dbparms;
+    const char *area, *dbparmc;
     int32_t status;
     std::string message;
   };
   const Case cases[] = {
-      {"2", "Provider=Nowhere", good.c_str(), emDbNomal, ""},
-      {" 1", good.c_str(), good.c_str(), emDbError, kAreaMessage},  // only "1" and "2"
-      {"1", "", good.c_str(), emDbError, kConnectionStringMessage},
+      {"2", "Provider=Nowhere", emDbNomal, ""},
+      {" 1", good.c_str(), emDbError, kAreaMessage},  // only "1" and "2"
+      {"1", "", emDbError, kConnectionStringMessage},
+      {"1", refused.c_str(), emDbError, ""},
   };
+  ReportLog log;  // the refused connection, last, is the only report
+  std::shared_ptr<KVT710C3> batch;
   for (const Case& c : cases) {
     ScopedSettings settings;
     settings.Set(kCommonSection, "area", c.area);
     if (*c.dbparmc) settings.Set(kCommonSection, "DBPARMC", c.dbparmc);
-    settings.Set(kCommonSection, "DBPARMS", c.dbparms);
-    ReportLog log;
-    auto batch = KVT710C3::Create();
+    settings.Set(kCommonSection, "DBPARMS", good);
+    batch = KVT710C3::Create();
     EXPECT_EQ(batch->DBStatus(), c.status) << c.area;
     EXPECT_EQ(batch->DBStatusString(), c.message) << c.area;
-    EXPECT_TRUE(log.reports.empty());
     EXPECT_EQ(batch->SyoriKBN(), 1);
     EXPECT_TRUE(batch->CreateMenteTRN());
   }
-}
-
-// A mistyped database file is refused, not created empty.
-TEST(BatchCreation, RefusedConnectionIsReportedOnceWith11002) {
-  TempDir dir;
-  ScopedSettings settings;
-  const std::string mistyped = (dir / "shpo.db").string();
-  settings.UseConnection("Provider=SQLite;Data Source=" + mistyped);
-  ReportLog log;
-  auto batch = KVT710C3::Create();
-  EXPECT_EQ(batch->DBStatus(), emDbError);
-  EXPECT_EQ(batch->DBStatusString(), "");
   ASSERT_EQ(log.reports.size(), 1u);
   EXPECT_EQ(log.reports[0].code, Variant::String("11002"));
   EXPECT_EQ(log.reports[0].source, "KVT710C3.Class_Initialize");
@@ -61,10 +55,7 @@ TEST(BatchCreation, RefusedConnectionIsReportedOnceWith11002) {
   EXPECT_EQ(batch->SetBaseData(writer_testing::MinimalCustomer()), -1);
   ASSERT_EQ(log.reports.size(), 2u);
   EXPECT_EQ(log.reports[1].code, Variant::String("11015"));
-}
-
-TEST(BatchCreation, FailsWhenTheReporterCannotBeCreated) {
-  ScopedSettings settings;
+  // Without its reporter it is not made at all.
   auto previous = ObjectRegistry::Default().Register("PRW520.PRW520C1",
                                                      [] { return std::shared_ptr<Dispatch>(); });
   EXPECT_THROW(KVT710C3::Create(), Error);
@@ -133,12 +124,7 @@ TEST_F(BatchRun, ExecuteAndDelExecuteRefuseKeysBeforeRunningAnything) {
     EXPECT_EQ(log.reports[0].source, "KVT710C3.DelExecute");
   }
   b_.SetDBCon(nullptr);
-  try {
-    b_.Execute("1203");
-    FAIL() << "Execute without a caller connection must raise";
-  } catch (const Error& e) {
-    EXPECT_NE(e.description().find("DBCon"), std::string::npos);
-  }
+  EXPECT_NE(Raised([&] { b_.Execute("1203"); }).description().find("DBCon"), std::string::npos);
   EXPECT_EQ(b_.DelExecute("1203"), -1);
 }
 
@@ -167,19 +153,16 @@ TEST_F(BatchRun, DelExecuteMarksThenRunsTheQueueAndReportsAFailure) {
   EXPECT_EQ(b_.Queue(), nullptr);
 }
 
-TEST(BatchLateBound, PropertiesThroughTheRegistry) {
-  TestDatabase database(Backend::kSQLite);
-  ScopedSettings settings;
-  settings.UseConnection(database.connection_string());
-  auto batch = CreateObject("KVT710.KVT710C3");
-  EXPECT_EQ(batch->Get("dbstatus"), Variant::Long(0));
+TEST_F(BatchRun, PropertiesThroughTheRegistry) {
+  Dispatch& batch = b_;
+  EXPECT_EQ(batch.Get("dbstatus"), Variant::Long(0));
   auto connection = CreateObject("ADODB.Connection");
-  batch->PutRef("DBCon", Variant::Object(connection));
-  EXPECT_EQ(batch->Get("DBCon").ToObject(), connection);
-  batch->Put("SyoriKBN", Variant::Long(0));
-  EXPECT_EQ(batch->Get("SyoriKBN"), Variant::Long(0));
-  EXPECT_THROW(batch->PutRef("DBCon", Variant::Object(batch)), Error) << "DBCon takes a connection";
-  EXPECT_THROW(batch->Call("NoSuchMember"), Error);
+  batch.PutRef("DBCon", Variant::Object(connection));
+  EXPECT_EQ(batch.Get("DBCon").ToObject(), connection);
+  batch.Put("SyoriKBN", Variant::Long(0));
+  EXPECT_EQ(batch.Get("SyoriKBN"), Variant::Long(0));
+  EXPECT_THROW(batch.PutRef("DBCon", Variant::Object(bench_.batch)), Error) << "a connection only";
+  EXPECT_THROW(batch.Call("NoSuchMember"), Error);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
 #include "platform/settings/settings.h"
-#include "test_support.h"
+#include "tests/batch/writer_fixture.h"
 
 namespace kvt710 {
 namespace {
@@ -16,6 +16,7 @@ using testing_support::Backend;
 using testing_support::ScopedSettings;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
+using writer_testing::Raised;
 
 TEST(DeletionService, RefusesKeysThatAreNotWholeAndFailsWithoutAConnection) {
   TempDir dir;
@@ -77,12 +78,11 @@ TEST(DeletionService, MembersThroughTheRegistry) {
             Variant::Long(1));
   EXPECT_EQ(database.Column("SELECT MTRN_HT_KBN FROM CMENTE_T ORDER BY MTRN_UNIQUE_KEY"),
             (std::vector<std::string>{"1", "1", "1", "1"}));
-  try {
-    service->Call("DeleteCBase", {Variant::Long(1), Variant::Long(70000)});
-    FAIL() << "a flag beyond 16 bits";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kOverflow);
-  }
+  EXPECT_EQ(Raised([&] {
+              service->Call("DeleteCBase", {Variant::Long(1), Variant::Long(70000)});
+            }).number(),
+            err::kOverflow)
+      << "a flag beyond 16 bits";
   EXPECT_THROW(service->Call("DeleteCBase"), Error) << "the key is required";
 }
 

@@ -15,6 +15,7 @@ namespace {
 
 using testing_support::Backend;
 using testing_support::TestDatabase;
+using writer_testing::Raised;
 using writer_testing::Sent;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
@@ -161,12 +162,7 @@ TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
   executor->propFields("CUBS_SEX");  // FldIndex 0 of a fresh instance is the first pair
   for (int32_t index : {0, 3, -2147483647 - 1}) {
     executor->FldIndex(index);
-    try {
-      executor->propValue("1");
-      FAIL() << index;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.number(), err::kSubscript);
-    }
+    EXPECT_EQ(Raised([&] { executor->propValue("1"); }).number(), err::kSubscript) << index;
   }
   executor->FldCount(KVT710C1::kMaxFields + 1);
   executor->subParaRedim();  // too many: the arrays stay at two pairs
@@ -175,12 +171,10 @@ TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
   executor->FldIndex(3);
   EXPECT_THROW(executor->propFields("CUBS_KANA_MEI"), Error);
   // Lists shorter than the count are a subscript error, not a short statement.
-  try {
-    fieldlist::funcCreateSql(fieldlist::kInsert, 1, 3, {"CUBS_SEX"}, {"1"});
-    FAIL();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), err::kSubscript);
-  }
+  EXPECT_EQ(Raised([] {
+              fieldlist::funcCreateSql(fieldlist::kInsert, 1, 3, {"CUBS_SEX"}, {"1"});
+            }).number(),
+            err::kSubscript);
 }
 
 }  // namespace

@@ -3,20 +3,15 @@
 // Every line that is not blank is imported or rejected with one rejects entry
 // naming its line number and a reason; a rejected customer leaves no row.
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 
 #include "catalogue/catalogue.h"
 #include "cli/import.h"
-#include "component/server.h"
 #include "injection_harness.h"
-#include "platform/db/connection.h"
-#include "platform/db/product_schema.h"
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/text/number.h"
 
@@ -36,19 +31,9 @@ struct Setup {
   std::unique_ptr<cli::Importer> importer;
   std::string count = "Select 0";  // the rows of the ten tables that hold the key ?1
   Setup() {
-    RegisterServer();
-    std::string dir =
-        (std::filesystem::temp_directory_path() / "kvt710-fuzz-import-XXXXXX").string();
-    Check(mkdtemp(dir.data()) != nullptr, "set-up: no temporary folder");
-    static const fuzz::RemovedAtExit removed{dir};
-    std::ofstream(dir + "/settings.ini") << "[QTMS\\Common]\narea=1\n";
-    setenv("KVT710_SETTINGS", (dir + "/settings.ini").c_str(), 1);
-    const std::string database = "Provider=SQLite;Data Source=" + dir + "/shop.db";
-    auto connection = db::Connection::Create();
-    connection->Open(database + ";Mode=ReadWriteCreate");
-    db::CreateProductSchema(*connection);
-    importer = std::make_unique<cli::Importer>(database);
-    sqlite3_open((dir + "/shop.db").c_str(), &db);
+    const std::string shop = (fuzz::PrivateShop() / "shop.db").string();
+    importer = std::make_unique<cli::Importer>("Provider=SQLite;Data Source=" + shop);
+    sqlite3_open(shop.c_str(), &db);
     db::sqlite::RegisterDateCollation(db);
     for (const catalogue::TableInfo& t : catalogue::Tables())
       count += "+(Select Count(*) From " + t.name + " Where " + t.customer_key + " = ?1)";

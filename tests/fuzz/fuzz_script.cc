@@ -4,30 +4,16 @@
 #include <stdlib.h>
 
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli/script.h"
-#include "component/server.h"
 #include "injection_harness.h"
-#include "platform/db/connection.h"
-#include "platform/db/product_schema.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string db = [] {
-    std::string dir = (std::filesystem::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
-    if (mkdtemp(dir.data()) == nullptr) std::abort();
-    static const kvt710::fuzz::RemovedAtExit removed{dir};
-    std::ofstream(dir + "/settings.ini")
-        << "[QTMS\\Common]\narea=1\nDBPARMC=Provider=SQLite;Data Source=" << dir << "/shop.db\n";
-    setenv("KVT710_SETTINGS", (dir + "/settings.ini").c_str(), 1);
     setenv("PGCONNECT_TIMEOUT", "1", 1);
-    auto connection = kvt710::db::Connection::Create();
-    connection->Open("Provider=SQLite;Mode=ReadWriteCreate;Data Source=" + dir + "/shop.db");
-    kvt710::db::CreateProductSchema(*connection);
-    kvt710::RegisterServer();
-    return dir + "/shop.db";
+    return (kvt710::fuzz::PrivateShop() / "shop.db").string();
   }();
   std::string text(reinterpret_cast<const char*>(data), size);
   for (size_t at = text.find("@DB@"); at != std::string::npos; at = text.find("@DB@", at))

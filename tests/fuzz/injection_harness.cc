@@ -10,6 +10,7 @@
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
 #include "catalogue/catalogue.h"
+#include "component/server.h"
 #include "platform/automation/error.h"
 #include "platform/automation/registry.h"
 #include "platform/db/connection.h"
@@ -363,6 +364,27 @@ void SeedRows(db::Connection& connection) {
       "('001',1,1,'0')");
   connection.Execute(
       "Insert Into CMENTE_T(MTRN_STORE_NO,MTRN_HT_KBN,MTRN_UNIQUE_KEY) Values ('',1,1)");
+}
+
+std::filesystem::path PrivateShop() {
+  struct RemovedAtExit {
+    std::string dir;
+    ~RemovedAtExit() {
+      std::error_code ignored;
+      fs::remove_all(dir, ignored);
+    }
+  };
+  std::string dir = (fs::temp_directory_path() / "kvt710-fuzz-XXXXXX").string();
+  if (mkdtemp(dir.data()) == nullptr) Violation("set-up: no temporary folder");
+  static const RemovedAtExit removed{dir};
+  const std::string database = "Provider=SQLite;Data Source=" + dir + "/shop.db";
+  std::ofstream(dir + "/settings.ini") << "[QTMS\\Common]\narea=1\nDBPARMC=" << database << "\n";
+  setenv("KVT710_SETTINGS", (dir + "/settings.ini").c_str(), 1);
+  auto connection = db::Connection::Create();
+  connection->Open(database + ";Mode=ReadWriteCreate");
+  db::CreateProductSchema(*connection);
+  RegisterServer();
+  return dir;
 }
 
 }  // namespace kvt710::fuzz

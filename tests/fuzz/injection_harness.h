@@ -69,13 +69,9 @@ void SetViolationHandler(std::function<void(const std::string&)> handler);
 // The rows the writers' existence checks find (customer 1, maintenance row '', 1, 1).
 void SeedRows(db::Connection& connection);
 
-// A fuzz target's temporary folder, removed when the process ends.
-struct RemovedAtExit {
-  std::filesystem::path dir;
-  ~RemovedAtExit() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  }
-};
+// A private folder, removed when the process ends, with shop.db of the real
+// schema and settings.ini naming it (KVT710_SETTINGS points there); the
+// server's objects are registered.
+std::filesystem::path PrivateShop();
 
 }  // namespace kvt710::fuzz
