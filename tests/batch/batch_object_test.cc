@@ -7,10 +7,10 @@ namespace kvt710 {
 namespace {
 
 using testing_support::Backend;
+using testing_support::Failure;
 using testing_support::ScopedSettings;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
-using writer_testing::Raised;
 using writer_testing::ReportLog;
 using writer_testing::Sent;
 
@@ -124,7 +124,7 @@ TEST_F(BatchRun, ExecuteAndDelExecuteRefuseKeysBeforeRunningAnything) {
     EXPECT_EQ(log.reports[0].source, "KVT710C3.DelExecute");
   }
   b_.SetDBCon(nullptr);
-  EXPECT_NE(Raised([&] { b_.Execute("1203"); }).description().find("DBCon"), std::string::npos);
+  EXPECT_NE(Failure([&] { b_.Execute("1203"); }).description().find("DBCon"), std::string::npos);
   EXPECT_EQ(b_.DelExecute("1203"), -1);
 }
 

@@ -229,16 +229,7 @@ std::vector<std::string> Sent(F&& body) {
   return lines;
 }
 
-// The error `call` raises; number 0 when it raises none.
-template <class F>
-Error Raised(F&& call) {
-  try {
-    call();
-  } catch (const Error& e) {
-    return e;
-  }
-  return Error(0, "");
-}
+using testing_support::Failure;
 
 // Every report that reaches an error reporter while it lives.
 class ReportLog {

@@ -315,7 +315,7 @@ TEST_F(WriterRules, LateBoundParameterLists) {
     const std::string& last = b_.Queue()->Item(Count());
     EXPECT_EQ(last.substr(last.find(") Values ") + 9), c.all) << c.member;
     args.resize(c.required - 1);
-    EXPECT_EQ(Raised([&] { b_.Invoke(c.member, InvokeKind::kMethod, args); }).number(),
+    EXPECT_EQ(Failure([&] { b_.Invoke(c.member, InvokeKind::kMethod, args); }).number(),
               err::kNotOptional)
         << c.member << ": a required argument omitted";
   }

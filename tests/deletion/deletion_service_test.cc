@@ -13,10 +13,10 @@ namespace kvt710 {
 namespace {
 
 using testing_support::Backend;
+using testing_support::Failure;
 using testing_support::ScopedSettings;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
-using writer_testing::Raised;
 
 TEST(DeletionService, RefusesKeysThatAreNotWholeAndFailsWithoutAConnection) {
   TempDir dir;
@@ -78,7 +78,7 @@ TEST(DeletionService, MembersThroughTheRegistry) {
             Variant::Long(1));
   EXPECT_EQ(database.Column("SELECT MTRN_HT_KBN FROM CMENTE_T ORDER BY MTRN_UNIQUE_KEY"),
             (std::vector<std::string>{"1", "1", "1", "1"}));
-  EXPECT_EQ(Raised([&] {
+  EXPECT_EQ(Failure([&] {
               service->Call("DeleteCBase", {Variant::Long(1), Variant::Long(70000)});
             }).number(),
             err::kOverflow)

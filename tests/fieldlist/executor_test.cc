@@ -14,8 +14,8 @@ namespace kvt710 {
 namespace {
 
 using testing_support::Backend;
+using testing_support::Failure;
 using testing_support::TestDatabase;
-using writer_testing::Raised;
 using writer_testing::Sent;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
@@ -162,7 +162,7 @@ TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
   executor->propFields("CUBS_SEX");  // FldIndex 0 of a fresh instance is the first pair
   for (int32_t index : {0, 3, -2147483647 - 1}) {
     executor->FldIndex(index);
-    EXPECT_EQ(Raised([&] { executor->propValue("1"); }).number(), err::kSubscript) << index;
+    EXPECT_EQ(Failure([&] { executor->propValue("1"); }).number(), err::kSubscript) << index;
   }
   executor->FldCount(KVT710C1::kMaxFields + 1);
   executor->subParaRedim();  // too many: the arrays stay at two pairs
@@ -171,7 +171,7 @@ TEST_F(Executor, PairsNeedSizedArraysAndAnIndexInside) {
   executor->FldIndex(3);
   EXPECT_THROW(executor->propFields("CUBS_KANA_MEI"), Error);
   // Lists shorter than the count are a subscript error, not a short statement.
-  EXPECT_EQ(Raised([] {
+  EXPECT_EQ(Failure([] {
               fieldlist::funcCreateSql(fieldlist::kInsert, 1, 3, {"CUBS_SEX"}, {"1"});
             }).number(),
             err::kSubscript);
