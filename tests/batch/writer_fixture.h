@@ -2,7 +2,6 @@
 // table with a value in every parameter, and a batch object on a fresh database.
 #pragma once
 
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -223,10 +222,7 @@ std::vector<std::string> Sent(F&& body) {
   testing_support::TempDir dir;
   testing_support::ScopedEnv env("KVT710_TRACE_SQL", (dir / "trace.jsonl").string());
   body();
-  std::ifstream in(dir / "trace.jsonl");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+  return testing_support::ReadLines(dir / "trace.jsonl");
 }
 
 using testing_support::Failure;

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,11 +21,6 @@ struct CommandResult {
   int exit_code = -1;
   std::string out, err;
 };
-
-inline std::string ReadText(const std::string& file) {
-  std::ifstream in(file);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // `host` (kvt710, or a test host that runs its command line) with ARGS...,
 // started in the background with `env` added and `input_file` on standard

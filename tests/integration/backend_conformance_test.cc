@@ -2,7 +2,6 @@
 // file and on the PostgreSQL server, as the component and the host use them.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include "catalogue/catalogue.h"
@@ -19,6 +18,7 @@ namespace {
 
 using testing_support::Backend;
 using testing_support::Failure;
+using testing_support::ReadLines;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::TestDatabase;
@@ -32,13 +32,6 @@ Texts Split(const std::string& joined) {
     values.push_back(joined.substr(at, bar - at));
   }
   return values;
-}
-
-Texts Lines(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  Texts lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 // "`head` Values ( v, ...)" with each of `values` an Integer value.
@@ -257,7 +250,7 @@ TEST_P(BackendConformance, SweepMarksEveryRowOfManyPagesByDate) {
             "1502");
   // The rows came in pages of 500 by key, never all at once.
   int pages = 0, updates = 0;
-  for (const std::string& line : Lines(trace)) {
+  for (const std::string& line : ReadLines(trace)) {
     pages += line.find("ORDER BY CUBS_UNIQUE_KEY LIMIT 500") != std::string::npos;
     updates += line.rfind("{\"sql\":\"UPDATE CBASE SET", 0) == 0;
     EXPECT_NE(line.find("\"ok\":true"), std::string::npos) << line;
@@ -450,7 +443,7 @@ TEST_P(BackendConformance, ExecuteAllStopsAtTheFirstFailure) {
   EXPECT_EQ(ClassifyFailure(cn_->errors().list().back()), FailureKind::kUniqueViolation);
   EXPECT_EQ(cn_->errors().list().size(), 1u);
   cn_->RollbackTrans();
-  EXPECT_EQ(Lines(trace),
+  EXPECT_EQ(ReadLines(trace),
             (Texts{R"x({"sql":"Insert Into CBASE(CUBS_UNIQUE_KEY) Values ( 3)","ok":true})x",
                    R"x({"sql":"Insert Into CBASE(CUBS_UNIQUE_KEY) Values ( 1)","ok":false})x"}));
   cn_->ExecuteAll({&three});

@@ -2,7 +2,6 @@
 // never a connection string or password.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -17,9 +16,8 @@ using testing_support::TempDir;
 
 // Each line of `file`, parsed: its text and " ok" or " failed".
 std::vector<std::string> Lines(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
+  for (const std::string& line : testing_support::ReadLines(file)) {
     const nlohmann::json json = nlohmann::json::parse(line);
     lines.push_back(json["sql"].get<std::string>() + (json["ok"].get<bool>() ? " ok" : " failed"));
   }
@@ -59,8 +57,7 @@ TEST(DbTraceTest, OneJsonLinePerTextToTheFileOpenedUntilThePathChanges) {
   EXPECT_EQ(Lines(moved), (Texts{"INSERT INTO NOPE VALUES (1) failed", odd + " ok"}));
   EXPECT_EQ(Lines(second), Texts{"SELECT '\xEF\xBF\xBD' ok"});
   EXPECT_EQ(Lines(first), Texts{"SELECT 4 ok"});
-  std::ifstream in(moved, std::ios::binary);
-  const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string raw = testing_support::ReadText(moved);
   EXPECT_NE(raw.find("\\u0001"), std::string::npos);
   EXPECT_EQ(raw.find("hunter2"), std::string::npos);
   EXPECT_EQ(raw.find("Provider"), std::string::npos);

@@ -21,15 +21,12 @@ namespace kvt710 {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::ReadText;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
 void Write(const fs::path& file, const std::string& bytes) {
   std::ofstream(file, std::ios::binary) << bytes;
-}
-std::string Read(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(SettingsTest, ReadsValuesAsStoredAndRewritesOneInPlace) {
@@ -55,7 +52,7 @@ TEST(SettingsTest, ReadsValuesAsStoredAndRewritesOneInPlace) {
   s.Set(kCommonSection, "added", "3");
   s.Set(kSysParmSection, "7050", "12");
   EXPECT_EQ(
-      Read(file),
+      ReadText(file),
       "\xEF\xBB\xBF; comment\r\nkey=outside\r\n[QTMS\\Common]\r\narea= new=value \r\n"
       "lead= 1\r\n  DBparmC  =Provider=SQLite;Data Source=a=b.db \r\n# hidden=1\r\nempty=\r\n"
       "area=2\r\nadded=3\r\n[qtms\\common]\r\nother=lower\r\n\r\n[PRW520\\SysParm]\r\n7050=12\r\n");

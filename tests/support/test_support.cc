@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 
 #include "component/server.h"
 #include "platform/db/connection.h"
@@ -180,12 +180,22 @@ std::vector<std::string> Rows(db::Connection& connection, const std::string& que
   return rows;
 }
 
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> ReadLines(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 std::string ReadSourceFile(const std::string& relative_path) {
-  std::ifstream in(fs::path(KVT710_SOURCE_DIR) / relative_path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + relative_path);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+  const fs::path file = fs::path(KVT710_SOURCE_DIR) / relative_path;
+  if (!std::ifstream(file)) throw std::runtime_error("cannot read " + relative_path);
+  return ReadText(file);
 }
 
 }  // namespace kvt710::testing_support

@@ -92,6 +92,10 @@ class TestDatabase {
 // Every row of `query`, its fields joined by "|" ("NULL" for Null).
 std::vector<std::string> Rows(db::Connection& connection, const std::string& query);
 
+// The whole of `file`, byte for byte; "" when it cannot be read.
+std::string ReadText(const std::filesystem::path& file);
+// Each line of `file`, without its line end.
+std::vector<std::string> ReadLines(const std::filesystem::path& file);
 // The text of a file of the source tree (schema scripts, examples).
 std::string ReadSourceFile(const std::string& relative_path);
 
