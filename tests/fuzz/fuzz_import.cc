@@ -29,14 +29,16 @@ void Check(bool ok, const std::string& what) {
 struct Setup {
   sqlite3* db = nullptr;
   std::unique_ptr<cli::Importer> importer;
-  std::string count = "Select 0";  // the rows of the ten tables that hold the key ?1
+  sqlite3_stmt* count = nullptr;  // the rows of the ten tables that hold the key ?1
   Setup() {
     const std::string shop = (fuzz::PrivateShop() / "shop.db").string();
     importer = std::make_unique<cli::Importer>("Provider=SQLite;Data Source=" + shop);
     sqlite3_open(shop.c_str(), &db);
     db::sqlite::RegisterDateCollation(db);
+    std::string sql = "Select 0";
     for (const catalogue::TableInfo& t : catalogue::Tables())
-      count += "+(Select Count(*) From " + t.name + " Where " + t.customer_key + " = ?1)";
+      sql += "+(Select Count(*) From " + t.name + " Where " + t.customer_key + " = ?1)";
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &count, nullptr);
   }
 };
 
@@ -95,12 +97,11 @@ void CheckInput(const std::string& text) {
     KeysNamed(json::parse(lines[n - 1], nullptr, false), keys);
     for (double key : keys) {
       if (imported_keys.contains(key)) continue;
-      sqlite3_stmt* s = nullptr;
-      sqlite3_prepare_v2(setup.db, setup.count.c_str(), -1, &s, nullptr);
-      sqlite3_bind_double(s, 1, key);
-      Check(sqlite3_step(s) == SQLITE_ROW && sqlite3_column_int64(s, 0) == 0,
-            "rejected line " + std::to_string(n) + " left rows of a key it names");
-      sqlite3_finalize(s);
+      sqlite3_bind_double(setup.count, 1, key);
+      const bool none =
+          sqlite3_step(setup.count) == SQLITE_ROW && sqlite3_column_int64(setup.count, 0) == 0;
+      sqlite3_reset(setup.count);
+      Check(none, "rejected line " + std::to_string(n) + " left rows of a key it names");
     }
   }
 }
