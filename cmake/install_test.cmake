@@ -70,7 +70,7 @@ if(NOT run_output STREQUAL expected)
   message(FATAL_ERROR "the host built with CMake printed:\n${run_output}")
 endif()
 
-# The same host through pkg-config: plain --libs brings SQLite and libpq.
+# The same host through pkg-config: plain --libs brings SQLite, libpq and ODBC.
 find_program(PKG_CONFIG pkg-config REQUIRED)
 set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
 run(${PKG_CONFIG} --cflags kvt710)

@@ -88,7 +88,7 @@ install(FILES ${CMAKE_BINARY_DIR}/kvt710Config.cmake ${CMAKE_BINARY_DIR}/kvt710C
 
 # pkg-config: the prefix is taken from the .pc file's own place, so the tree
 # can be installed anywhere (cmake --install --prefix). The library is static,
-# so SQLite and libpq are the host's own link dependencies: Requires, not
+# so SQLite, libpq and ODBC are the host's own link dependencies: Requires, not
 # Requires.private, which pkg-config leaves out of --libs without --static.
 file(RELATIVE_PATH KVT710_PC_TO_PREFIX
      /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)

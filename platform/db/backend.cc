@@ -10,6 +10,10 @@ std::string Backend::NullSafeEquals(const std::string& column, const std::string
   return column + " IS " + value;
 }
 
+std::string Backend::FirstRows(const std::string& query, int rows) const {
+  return query + " LIMIT " + std::to_string(rows);
+}
+
 void BackendWrapper::CheckKeys(const ConnectionParameters& params) const {
   target_->CheckKeys(params);
 }
@@ -68,6 +72,12 @@ std::vector<std::string> BackendWrapper::IndexNames(const std::string& table) {
 }
 std::vector<std::string> BackendWrapper::CheckStorage() {
   return target_->CheckStorage();
+}
+std::string BackendWrapper::SchemaScript() const {
+  return target_->SchemaScript();
+}
+std::string BackendWrapper::FirstRows(const std::string& query, int rows) const {
+  return target_->FirstRows(query, rows);
 }
 std::string BackendWrapper::Placeholder(int n) const {
   return target_->Placeholder(n);

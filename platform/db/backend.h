@@ -91,12 +91,18 @@ class Backend {
   // What the database finds wrong in its own storage, one line a problem;
   // by default nothing (a server keeps its storage itself).
   virtual std::vector<std::string> CheckStorage() { return {}; }
+  // The name of the product schema's script for this database ("sqlite",
+  // "postgresql", "mariadb"); empty when there is none.
+  virtual std::string SchemaScript() const = 0;
 
   // Dialect. Placeholder for the n-th bound value (from 1): default "?".
   virtual std::string Placeholder(int n) const;
   // A comparison that is true when both sides are equal or both Null:
   // default "a IS b".
   virtual std::string NullSafeEquals(const std::string& column, const std::string& value) const;
+  // `query`, which ends in its ORDER BY, cut to its first `rows` rows:
+  // default "query LIMIT rows".
+  virtual std::string FirstRows(const std::string& query, int rows) const;
 };
 
 // A backend that forwards every call to the backend it wraps: a test derives
@@ -128,8 +134,10 @@ class BackendWrapper : public Backend {
   bool HasTable(const std::string& table) override;
   std::vector<std::string> IndexNames(const std::string& table) override;
   std::vector<std::string> CheckStorage() override;
+  std::string SchemaScript() const override;
   std::string Placeholder(int n) const override;
   std::string NullSafeEquals(const std::string& column, const std::string& value) const override;
+  std::string FirstRows(const std::string& query, int rows) const override;
 
  private:
   std::unique_ptr<Backend> target_;

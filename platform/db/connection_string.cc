@@ -86,7 +86,35 @@ std::vector<Segment> Split(const std::string& text) {
     seg.value_begin = eq + 1;
     size_t v = eq + 1;
     while (v < text.size() && text::IsAsciiSpace(text[v])) ++v;
-    if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
+    if (v < text.size() && text[v] == '{') {
+      // ODBC's quoting: the value with its braces, "}}" standing for "}".
+      size_t i = v + 1;
+      bool closed = false;
+      while (i < text.size()) {
+        if (text[i] == '}') {
+          if (i + 1 < text.size() && text[i + 1] == '}') {
+            i += 2;
+            continue;
+          }
+          closed = true;
+          ++i;
+          break;
+        }
+        ++i;
+      }
+      seg.value = text.substr(v, i - v);
+      if (!closed) {
+        seg.unterminated = true;
+        seg.end = text.size();
+        segments.push_back(seg);
+        break;
+      }
+      while (i < text.size() && text[i] != ';') {
+        if (!text::IsAsciiSpace(text[i])) seg.junk_after_quote = true;
+        ++i;
+      }
+      seg.end = i;
+    } else if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
       const char quote = text[v];
       size_t i = v + 1;
       bool closed = false;
@@ -206,7 +234,10 @@ ConnectionParameters ParseConnectionString(const std::string& text) {
     if (seg.key.empty()) throw Malformed("a value has no key");
     params.values.emplace_back(seg.key, seg.value);
   }
-  const std::optional<std::string> provider = params.Find("Provider");
+  std::optional<std::string> provider = params.Find("Provider");
+  // The ODBC form as other programs write it names a driver or data source.
+  if (!provider && (params.Find("Driver") || params.Find("DSN") || params.Find("FileDSN")))
+    provider = "ODBC";
   if (!provider || text::TrimAsciiSpace(*provider).empty())
     throw Error(err::kBadConnectionString, "Connection string names no provider",
                 "ADODB.Connection");

@@ -1,7 +1,10 @@
 // Connection strings: "Provider=SQLite;Data Source=PATH",
 // "Provider=PostgreSQL;Host=H;Port=P;Database=D;User ID=U;Password=W"
-// (ADO quoting: a value in double or single quotes may hold ";"; a doubled
-// quote inside stands for one), and "postgresql://" or "postgres://" URIs.
+// "Provider=ODBC;Driver={NAME};..." and the bare ODBC form "Driver={NAME};..."
+// or "DSN=NAME;..." (ADO quoting: a value in double or single quotes may hold
+// ";", a doubled quote inside standing for one; ODBC quoting: a value in
+// braces is kept with its braces, "}}" inside standing for "}"), and
+// "postgresql://" or "postgres://" URIs.
 #pragma once
 
 #include <optional>

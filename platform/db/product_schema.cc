@@ -4,9 +4,9 @@
 #include <cctype>
 #include <regex>
 
+#include "platform/automation/error.h"
 #include "platform/db/backend.h"
 #include "platform/db/connection.h"
-#include "platform/db/connection_string.h"
 #include "platform/db/schema.h"
 #include "platform/text/ascii.h"
 #include "schema_scripts.h"
@@ -15,9 +15,16 @@ namespace kvt710::db {
 
 namespace {
 
-const char* SchemaScript(const Connection& connection) {
-  ConnectionParameters params = ParseConnectionString(connection.connection_string());
-  return params.provider == "POSTGRESQL" ? kSchema_postgresql : kSchema_sqlite;
+// The product schema's script in the dialect of the database behind `connection`.
+const char* SchemaScript(Connection& connection) {
+  const std::string name = connection.backend().SchemaScript();
+  if (name == "sqlite") return kSchema_sqlite;
+  if (name == "postgresql") return kSchema_postgresql;
+  if (name == "mariadb") return kSchema_mariadb;
+  throw Error(err::kProvider,
+              "There is no schema script for this database; create the tables as schema/ "
+              "shows them for another database",
+              "kvt710");
 }
 
 }  // namespace

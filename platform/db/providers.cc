@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/automation/error.h"
+#include "platform/db/odbc/odbc_backend.h"
 #include "platform/db/postgres/postgres_backend.h"
 #include "platform/db/sqlite/sqlite_backend.h"
 #include "platform/text/ascii.h"
@@ -14,6 +15,7 @@ namespace {
 struct Registry {
   std::mutex mutex;
   std::map<std::string, BackendFactory> factories = {
+      {"ODBC", [] { return NewOdbcBackend(); }},
       {"POSTGRESQL", [] { return NewPostgresBackend(); }},
       {"SQLITE", [] { return NewSqliteBackend(); }},
       // Further backends: {"NAME", [] { return NewNameBackend(); }},
@@ -70,6 +72,7 @@ BackendWrap WrapBackends(BackendWrap wrap) {
 FailureKind ClassifyFailure(const ProviderError& error) {
   // Keyed by the source that each backend gives its failures.
   static const std::map<std::string, FailureKind (*)(const ProviderError&)> classifiers = {
+      {"ODBC", ClassifyOdbcFailure},
       {"PostgreSQL", ClassifyPostgresFailure},
       {"SQLite", ClassifySqliteFailure},
   };

@@ -348,7 +348,7 @@ class UpdatableRecordset : public RecordsetBase {
       sql += std::string(condition_ ? " AND " : " WHERE ") + key_ + " > " + backend.Placeholder(1);
       values.push_back(*after_key);
     }
-    sql += " ORDER BY " + key_ + " LIMIT " + std::to_string(kPageRows);
+    sql = backend.FirstRows(sql + " ORDER BY " + key_, kPageRows);
     std::vector<std::vector<Variant>> rows;
     Traced(*connection_, sql, [&] {
       std::unique_ptr<RowCursor> cursor = backend.QueryBound(sql, values);

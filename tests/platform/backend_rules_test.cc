@@ -10,7 +10,7 @@
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
 #include "platform/db/postgres/pg_conninfo.h"
-#include "platform/db/postgres/pg_values.h"
+#include "platform/db/text_values.h"
 #include "support/test_support.h"
 
 namespace kvt710::db {
@@ -84,26 +84,26 @@ TEST(PostgresConnInfo, ConnectionKeysMapToServerKeywords) {
   EXPECT_EQ(malformed.description().find("pass"), std::string::npos) << malformed.description();
 }
 
-TEST(PostgresValues, ResultTextsAndBoundValues) {
-  using namespace postgres;
-  const std::vector<std::tuple<uint32_t, const char*, Variant>> results = {
-      {oid::kInt8, "3", Variant::Long(3)},
-      {oid::kNumeric, "1000.00", Variant::Long(1000)},
-      {oid::kNumeric, "-2147483648", Variant::Long(INT32_MIN)},
-      {oid::kNumeric, "2147483648", Variant::Double(2147483648.0)},
-      {oid::kNumeric, "-1.25", Variant::Double(-1.25)},
-      {oid::kFloat8, "1e+20", Variant::Double(1e20)},
-      {oid::kBool, "t", Variant::Boolean(true)},
-      {oid::kBool, "f", Variant::Boolean(false)},
-      {oid::kDate, "2016-07-04", Variant::Date({2016, 7, 4, 0, 0, 0})},
-      {oid::kTimestamp, "2016-07-04 13:05:09.123456", Variant::Date({2016, 7, 4, 13, 5, 9})},
-      {oid::kTimestampTz, "2016-07-04 13:05:09+09", Variant::Date({2016, 7, 4, 13, 5, 9})},
-      {oid::kDate, "infinity", Variant::String("infinity")},  // no Date: stays text
-      {oid::kDate, "0044-03-15 BC", Variant::String("0044-03-15 BC")},
-      {25, "0305", Variant::String("0305")}};
+TEST(TextValues, ResultTextsAndBoundValues) {
+  using T = TextType;
+  const std::vector<std::tuple<TextType, const char*, Variant>> results = {
+      {T::kNumber, "3", Variant::Long(3)},
+      {T::kNumber, "1000.00", Variant::Long(1000)},
+      {T::kNumber, "-2147483648", Variant::Long(INT32_MIN)},
+      {T::kNumber, "2147483648", Variant::Double(2147483648.0)},
+      {T::kNumber, "-1.25", Variant::Double(-1.25)},
+      {T::kNumber, "1e+20", Variant::Double(1e20)},
+      {T::kBoolean, "t", Variant::Boolean(true)},
+      {T::kBoolean, "f", Variant::Boolean(false)},
+      {T::kDate, "2016-07-04", Variant::Date({2016, 7, 4, 0, 0, 0})},
+      {T::kTimestamp, "2016-07-04 13:05:09.123456", Variant::Date({2016, 7, 4, 13, 5, 9})},
+      {T::kTimestamp, "2016-07-04 13:05:09+09", Variant::Date({2016, 7, 4, 13, 5, 9})},
+      {T::kDate, "infinity", Variant::String("infinity")},  // no Date: stays text
+      {T::kDate, "0044-03-15 BC", Variant::String("0044-03-15 BC")},
+      {T::kText, "0305", Variant::String("0305")}};
   for (const auto& [type, text, expected] : results)
-    EXPECT_EQ(ValueFromText(type, text), expected) << type << " " << text;
-  EXPECT_TRUE(std::isnan(ValueFromText(oid::kNumeric, "NaN").ToDouble()));
+    EXPECT_EQ(ValueFromText(type, text), expected) << text;
+  EXPECT_TRUE(std::isnan(ValueFromText(TextType::kNumber, "NaN").ToDouble()));
 
   // Doubles in their shortest exact form, so that an optimistic check
   // compares the value that was read.

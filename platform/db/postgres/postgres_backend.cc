@@ -11,8 +11,8 @@
 
 #include "platform/automation/error.h"
 #include "platform/db/postgres/pg_conninfo.h"
-#include "platform/db/postgres/pg_values.h"
 #include "platform/db/statement.h"
+#include "platform/db/text_values.h"
 #include "platform/text/ascii.h"
 
 namespace kvt710::db {
@@ -27,6 +27,30 @@ constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
 // the text's numeric constant converts to them as their own input reads the
 // number. Whole-number types read only digits, so they take integers only.
 constexpr Oid kInt8 = 20, kInt2 = 21, kInt4 = 23, kFloat4 = 700, kFloat8 = 701, kNumeric = 1700;
+constexpr Oid kBool = 16, kOid = 26, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184;
+
+// How a result column of the type reads from its text.
+TextType TextTypeOf(Oid type) {
+  switch (type) {
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+    case kNumeric:
+    case kFloat4:
+    case kFloat8:
+      return TextType::kNumber;
+    case kBool:
+      return TextType::kBoolean;
+    case kDate:
+      return TextType::kDate;
+    case kTimestamp:
+    case kTimestampTz:
+      return TextType::kTimestamp;
+    default:
+      return TextType::kText;
+  }
+}
 
 bool TakesBareNumber(Oid type, const Value& number) {
   switch (type) {
@@ -129,7 +153,7 @@ class PostgresCursor final : public RowCursor {
     const int fields = PQnfields(result_.get());
     for (int i = 0; i < fields; ++i) {
       columns_.emplace_back(PQfname(result_.get(), i));
-      types_.push_back(PQftype(result_.get(), i));
+      types_.push_back(TextTypeOf(PQftype(result_.get(), i)));
     }
   }
 
@@ -145,7 +169,7 @@ class PostgresCursor final : public RowCursor {
       } else {
         const std::string_view text(PQgetvalue(result_.get(), next_, i),
                                     static_cast<size_t>(PQgetlength(result_.get(), next_, i)));
-        row.push_back(postgres::ValueFromText(types_[i], text));
+        row.push_back(ValueFromText(types_[i], text));
       }
     }
     ++next_;
@@ -155,7 +179,7 @@ class PostgresCursor final : public RowCursor {
  private:
   ResultPtr result_;
   std::vector<std::string> columns_;
-  std::vector<Oid> types_;
+  std::vector<TextType> types_;
   int rows_ = 0;
   int next_ = 0;
 };
@@ -342,6 +366,8 @@ class PostgresBackend final : public Backend {
     return columns;
   }
 
+  std::string SchemaScript() const override { return "postgresql"; }
+
   bool HasTable(const std::string& table) override {
     const ResultPtr result =
         Run("SELECT to_regclass($1) IS NOT NULL", {Variant::String(FoldedName(table))});
@@ -405,7 +431,7 @@ class PostgresBackend final : public Backend {
     std::vector<std::optional<std::string>> texts;
     texts.reserve(values.size());
     for (const Variant& value : values) {
-      texts.push_back(postgres::ParamText(value));
+      texts.push_back(ParamText(value));
       if (texts.back()) RefuseNul(*texts.back(), "value");
     }
     std::vector<const char*> pointers;

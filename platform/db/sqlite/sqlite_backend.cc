@@ -312,6 +312,8 @@ class SqliteBackend : public Backend {
   void Commit() override { RunKept(commit_, "COMMIT"); }
   void Rollback() override { RunKept(rollback_, "ROLLBACK"); }
 
+  std::string SchemaScript() const override { return "sqlite"; }
+
   bool HasTable(const std::string& table) override {
     std::vector<Variant> row;
     return QueryBound(

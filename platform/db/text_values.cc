@@ -1,4 +1,4 @@
-#include "platform/db/postgres/pg_values.h"
+#include "platform/db/text_values.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include "platform/automation/error.h"
 #include "platform/text/ascii.h"
 
-namespace kvt710::db::postgres {
+namespace kvt710::db {
 namespace {
 
 using text::IsDigit;
@@ -99,28 +99,20 @@ std::optional<DateTime> ParseIsoDateTime(std::string_view text, bool with_time) 
 
 }  // namespace
 
-Variant ValueFromText(uint32_t type_oid, std::string_view text) {
-  switch (type_oid) {
-    case oid::kInt2:
-    case oid::kInt4:
-    case oid::kInt8:
-    case oid::kOid:
-    case oid::kNumeric:
-    case oid::kFloat4:
-    case oid::kFloat8:
+Variant ValueFromText(TextType type, std::string_view text) {
+  switch (type) {
+    case TextType::kNumber:
       return NumberValue(text);
-    case oid::kBool:
-      if (text == "t") return Variant::Boolean(true);
-      if (text == "f") return Variant::Boolean(false);
+    case TextType::kBoolean:
+      if (text == "t" || text == "1") return Variant::Boolean(true);
+      if (text == "f" || text == "0") return Variant::Boolean(false);
       break;
-    case oid::kDate:
-      if (const auto dt = ParseIsoDateTime(text, false)) return Variant::Date(*dt);
+    case TextType::kDate:
+    case TextType::kTimestamp:
+      if (const auto dt = ParseIsoDateTime(text, type == TextType::kTimestamp))
+        return Variant::Date(*dt);
       break;
-    case oid::kTimestamp:
-    case oid::kTimestampTz:
-      if (const auto dt = ParseIsoDateTime(text, true)) return Variant::Date(*dt);
-      break;
-    default:
+    case TextType::kText:
       break;
   }
   return Variant::String(std::string(text));
@@ -164,4 +156,4 @@ std::optional<std::string> ParamText(const Variant& value) {
   throw Error(err::kTypeMismatch, "Type mismatch: a database value cannot be an object or array");
 }
 
-}  // namespace kvt710::db::postgres
+}  // namespace kvt710::db

@@ -1,0 +1,535 @@
+#include "platform/db/odbc/odbc_backend.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <optional>
+#include <string_view>
+
+#include "platform/automation/error.h"
+#include "platform/db/odbc/odbc_dialect.h"
+#include "platform/db/text_values.h"
+#include "platform/text/ascii.h"
+
+namespace kvt710::db {
+namespace {
+
+constexpr const char* kSource = "ODBC";
+constexpr const char* kModeKey = "Mode";
+// Keys that the connection reads itself and never hands to the driver.
+constexpr const char* kOwnKeys[] = {kProviderKey, kPreparedStatementsKey, kModeKey};
+constexpr const char* kDriverKeys[] = {"Driver", "DSN", "FileDSN"};
+
+ProviderFailure Failure(std::string description, std::string sqlstate, int32_t native = 0) {
+  return ProviderFailure(ProviderError{native != 0 ? native : err::kProvider,
+                                       std::move(description), std::move(sqlstate), kSource});
+}
+
+std::string WithoutSecret(std::string text, const std::string& secret) {
+  if (secret.empty()) return text;
+  for (size_t pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 3))
+    text.replace(pos, secret.size(), "***");
+  return text;
+}
+
+// The first diagnostic record of `handle` as a failure; `fallback` when the
+// driver left none. The message is the driver's, without a secret it repeats.
+ProviderFailure Diagnosed(SQLSMALLINT type, SQLHANDLE handle, const std::string& fallback,
+                          const std::string& secret = {}) {
+  SQLCHAR state[6] = {0};
+  SQLINTEGER native = 0;
+  std::string message(1024, '\0');
+  SQLSMALLINT length = 0;
+  SQLRETURN rc =
+      SQLGetDiagRec(type, handle, 1, state, &native, reinterpret_cast<SQLCHAR*>(message.data()),
+                    static_cast<SQLSMALLINT>(message.size()), &length);
+  if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(message.size())) {
+    message.assign(static_cast<size_t>(length) + 1, '\0');
+    rc = SQLGetDiagRec(type, handle, 1, state, &native, reinterpret_cast<SQLCHAR*>(message.data()),
+                       static_cast<SQLSMALLINT>(message.size()), &length);
+  }
+  if (!SQL_SUCCEEDED(rc)) return Failure(fallback, "HY000");
+  message.resize(std::min<size_t>(static_cast<size_t>(length), message.size()));
+  // Drivers end messages with line breaks or put the detail on a line of its own.
+  for (char& c : message)
+    if (c == '\n' || c == '\r') c = ' ';
+  message = std::string(text::TrimAsciiSpace(message));
+  if (message.empty()) message = fallback;
+  return Failure(WithoutSecret(std::move(message), secret), reinterpret_cast<const char*>(state),
+                 native);
+}
+
+struct Handle {
+  Handle() = default;
+  Handle(SQLSMALLINT type, SQLHANDLE parent) : type(type) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle))) {
+      handle = SQL_NULL_HANDLE;
+      throw parent != SQL_NULL_HANDLE
+          ? Diagnosed(type == SQL_HANDLE_STMT ? SQL_HANDLE_DBC : SQL_HANDLE_ENV, parent,
+                      "The ODBC driver manager cannot allocate a handle")
+          : Failure("The ODBC driver manager cannot allocate a handle", "HY001");
+    }
+  }
+  Handle(Handle&& other) noexcept : type(other.type), handle(other.handle) {
+    other.handle = SQL_NULL_HANDLE;
+  }
+  Handle& operator=(Handle&& other) noexcept {
+    std::swap(type, other.type);
+    std::swap(handle, other.handle);
+    return *this;
+  }
+  ~Handle() {
+    if (handle != SQL_NULL_HANDLE) SQLFreeHandle(type, handle);
+  }
+  SQLSMALLINT type = SQL_HANDLE_STMT;
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+};
+
+// A value of the form "{...}" as ODBC writes it: "}" inside doubled.
+std::string Braced(const std::string& value) {
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  return out + "}";
+}
+
+// The connection string for the driver: every key of `params` but ours, a
+// value that ODBC would split (";" or a brace or blank at an end) braced.
+std::string DriverConnectionString(const ConnectionParameters& params, std::string* password) {
+  std::string out;
+  for (const auto& [key, value] : params.values) {
+    bool own = false;
+    for (const char* k : kOwnKeys) own = own || KeysEqual(key, k, KeyRule::kIgnoreCase);
+    if (own) continue;
+    if (IsPasswordKey(key)) *password = value;
+    const bool braced = value.size() >= 2 && value.front() == '{' && value.back() == '}';
+    const bool needs_braces = !braced && (value.find_first_of(";{}") != std::string::npos ||
+                                          (!value.empty() && (text::IsAsciiSpace(value.front()) ||
+                                                              text::IsAsciiSpace(value.back()))));
+    out += key + "=" + (needs_braces ? Braced(value) : value) + ";";
+  }
+  return out;
+}
+
+// How a column of the SQL type reads from its character data.
+TextType TextTypeOf(SQLSMALLINT type) {
+  switch (type) {
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_TINYINT:
+    case SQL_BIGINT:
+      return TextType::kNumber;
+    case SQL_BIT:
+      return TextType::kBoolean;
+    case SQL_TYPE_DATE:
+      return TextType::kDate;
+    case SQL_TYPE_TIMESTAMP:
+      return TextType::kTimestamp;
+    default:
+      return TextType::kText;
+  }
+}
+
+class OdbcCursor final : public RowCursor {
+ public:
+  explicit OdbcCursor(Handle statement) : statement_(std::move(statement)) {
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(statement_.handle, &count);
+    for (SQLUSMALLINT i = 1; i <= count; ++i) {
+      SQLCHAR name[256] = {0};
+      SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      SQLDescribeCol(statement_.handle, i, name, sizeof name, &length, &type, &size, &digits,
+                     &nullable);
+      columns_.emplace_back(reinterpret_cast<const char*>(name));
+      types_.push_back(TextTypeOf(type));
+    }
+  }
+
+  const std::vector<std::string>& columns() const override { return columns_; }
+
+  bool Next(std::vector<Variant>& row) override {
+    if (columns_.empty()) return false;
+    const SQLRETURN rc = SQLFetch(statement_.handle);
+    if (rc == SQL_NO_DATA) return false;
+    if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_STMT, statement_.handle, "Fetch failed");
+    row.clear();
+    for (SQLUSMALLINT i = 1; i <= columns_.size(); ++i) {
+      const std::optional<std::string> text = Data(i);
+      row.push_back(text ? ValueFromText(types_[i - 1], *text) : Variant::Null());
+    }
+    return true;
+  }
+
+ private:
+  // The column's value as text, read in pieces as long as the driver has more.
+  std::optional<std::string> Data(SQLUSMALLINT column) {
+    std::string value;
+    char buffer[4096];
+    for (;;) {
+      SQLLEN indicator = 0;
+      const SQLRETURN rc =
+          SQLGetData(statement_.handle, column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+      if (rc == SQL_NO_DATA) break;
+      if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_STMT, statement_.handle, "Fetch failed");
+      if (indicator == SQL_NULL_DATA) return std::nullopt;
+      const size_t room = sizeof buffer - 1;  // the driver ends each piece with a NUL
+      const bool more = rc == SQL_SUCCESS_WITH_INFO &&
+                        (indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) > room);
+      value.append(buffer, more ? room : static_cast<size_t>(indicator));
+      if (!more) break;
+    }
+    return value;
+  }
+
+  Handle statement_;
+  std::vector<std::string> columns_;
+  std::vector<TextType> types_;
+};
+
+class OdbcBackend final : public Backend {
+ public:
+  void CheckKeys(const ConnectionParameters& params) const override {
+    if (!params.uri.empty())
+      throw Error(err::kBadConnectionString, "The ODBC provider takes no URI", "ADODB.Connection");
+    for (const char* key : kDriverKeys)
+      if (params.Find(key)) return;
+    throw Error(err::kBadConnectionString,
+                "The connection string names no ODBC driver or data source (Driver=, DSN= or "
+                "FileDSN=)",
+                "ADODB.Connection");
+  }
+
+  void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) override {
+    Close();
+    CheckKeys(params);
+    bool read_only = false;
+    if (const auto mode = params.Find(kModeKey)) {
+      read_only = KeysEqual(*mode, "ReadOnly", KeyRule::kIgnoreCase);
+      if (!read_only && !KeysEqual(*mode, "ReadWrite", KeyRule::kIgnoreCase) &&
+          !KeysEqual(*mode, "ReadWriteCreate", KeyRule::kIgnoreCase))
+        throw Error(err::kBadConnectionString,
+                    "The connection string names an unknown Mode (ReadOnly, ReadWrite or "
+                    "ReadWriteCreate)",
+                    "ADODB.Connection");
+    }
+    std::string password;
+    const std::string text = DriverConnectionString(params, &password);
+
+    Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    SQLSetEnvAttr(env.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    Handle dbc(SQL_HANDLE_DBC, env.handle);
+    SQLSetConnectAttr(dbc.handle, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+    const SQLRETURN rc = SQLDriverConnect(
+        dbc.handle, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
+        static_cast<SQLSMALLINT>(text.size()), nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(rc)) {
+      ProviderFailure refused =
+          Diagnosed(SQL_HANDLE_DBC, dbc.handle, "The ODBC driver refused the connection", password);
+      ProviderError detail = refused.detail();
+      detail.description = "Cannot connect through ODBC: " + detail.description;
+      if (detail.sqlstate.empty() || detail.sqlstate == "HY000") detail.sqlstate = "08001";
+      throw ProviderFailure(std::move(detail));
+    }
+    env_ = std::move(env);
+    dbc_ = std::move(dbc);
+    timeout_ = command_timeout_seconds;
+    try {
+      Prepare(read_only);
+    } catch (...) {
+      Close();
+      throw;
+    }
+  }
+
+  bool IsOpen() const override { return dbc_.handle != SQL_NULL_HANDLE; }
+
+  std::string ClientLibrary() const override {
+    if (!IsOpen()) return "ODBC";
+    return "ODBC driver " + Info(SQL_DRIVER_NAME) + " " + Info(SQL_DRIVER_VER) + " to " +
+           Info(SQL_DBMS_NAME) + " " + Info(SQL_DBMS_VER);
+  }
+
+  void Close() override {
+    if (dbc_.handle != SQL_NULL_HANDLE) {
+      if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_ROLLBACK);
+      SQLDisconnect(dbc_.handle);
+    }
+    in_transaction_ = false;
+    dialect_ = nullptr;
+    dbc_ = Handle();
+    env_ = Handle();
+  }
+
+  void Execute(const std::string& sql) override { RunOne(sql, {}, nullptr); }
+
+  int64_t ExecuteBound(const std::string& sql, const std::vector<Variant>& values) override {
+    int64_t count = 0;
+    RunOne(sql, values, &count);
+    return count;
+  }
+
+  std::unique_ptr<RowCursor> Query(const std::string& sql) override { return QueryBound(sql, {}); }
+
+  std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
+                                        const std::vector<Variant>& values) override {
+    Handle statement = Run(sql, values);
+    return std::make_unique<OdbcCursor>(std::move(statement));
+  }
+
+  void Begin() override {
+    Connected();
+    if (in_transaction_) throw Failure("A transaction is already open", "25000");
+    Autocommit(false);
+    in_transaction_ = true;
+  }
+  void Commit() override { End(SQL_COMMIT); }
+  void Rollback() override { End(SQL_ROLLBACK); }
+
+  std::vector<std::string> PrimaryKey(const std::string& table) override {
+    return Names(Connected().primary_key, table);
+  }
+  bool HasTable(const std::string& table) override {
+    return !Names(Connected().has_table, table).empty();
+  }
+  std::vector<std::string> IndexNames(const std::string& table) override {
+    return Names(Connected().index_names, table);
+  }
+
+  std::string SchemaScript() const override {
+    return dialect_ != nullptr && dialect_->schema != nullptr ? dialect_->schema : "";
+  }
+
+  std::string NullSafeEquals(const std::string& column, const std::string& value) const override {
+    if (dialect_ == nullptr) return Backend::NullSafeEquals(column, value);
+    return odbc::NullSafeEquals(*dialect_, column, value);
+  }
+
+  std::string FirstRows(const std::string& query, int rows) const override {
+    if (dialect_ == nullptr || !dialect_->first_rows_by_fetch)
+      return Backend::FirstRows(query, rows);
+    return query + " OFFSET 0 ROWS FETCH NEXT " + std::to_string(rows) + " ROWS ONLY";
+  }
+
+ private:
+  std::string Info(SQLUSMALLINT what) const {
+    char value[256] = {0};
+    SQLSMALLINT length = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc_.handle, what, value, sizeof value, &length))) return "?";
+    return value;
+  }
+
+  // Finds the database's dialect and sets the session up in it.
+  void Prepare(bool read_only) {
+    const std::string dbms = Info(SQL_DBMS_NAME);
+    dialect_ = odbc::FindDialect(dbms);
+    if (dialect_ == nullptr)
+      throw Failure("The ODBC data source is a " + dbms +
+                        " database, which this provider does not know (it knows " +
+                        odbc::KnownSystems() + ")",
+                    "IM001");
+    if (read_only && dialect_->read_only.empty())
+      throw Failure("Mode=ReadOnly is not available on " + dbms + " through ODBC", "IM001");
+    for (const char* sql : dialect_->session) RunOne(sql, {}, nullptr);
+    if (read_only)
+      for (const char* sql : dialect_->read_only) RunOne(sql, {}, nullptr);
+    if (*dialect_->session_check != '\0') {
+      std::vector<Variant> row;
+      if (!Query(dialect_->session_check)->Next(row) || row.empty() || row[0].ToDouble() == 0)
+        throw Failure("The " + dbms + " server did not take the session settings this provider " +
+                          "needs (" + dialect_->session.front() + ")",
+                      "0A000");
+    }
+  }
+
+  const odbc::Dialect& Connected() const {
+    if (dbc_.handle == SQL_NULL_HANDLE || dialect_ == nullptr)
+      throw Error(err::kConnectionClosed, "Operation is not allowed when the object is closed.");
+    return *dialect_;
+  }
+
+  void Autocommit(bool on) {
+    const SQLRETURN rc = SQLSetConnectAttr(
+        dbc_.handle, SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
+    if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "Cannot set autocommit");
+  }
+
+  void End(SQLSMALLINT completion) {
+    Connected();
+    if (!in_transaction_) throw Failure("No transaction is open", "25000");
+    const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, completion);
+    std::optional<ProviderFailure> failure;
+    if (!SQL_SUCCEEDED(rc))
+      failure = Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "The transaction did not end");
+    in_transaction_ = false;
+    Autocommit(true);
+    if (failure) throw *failure;
+  }
+
+  // Runs one statement and drains it; `count` receives the rows it changed.
+  // Where the driver would run every statement of a text, the text runs
+  // where its effects can be undone, and a second statement undoes them.
+  void RunOne(const std::string& sql, const std::vector<Variant>& values, int64_t* count) {
+    const odbc::Dialect& dialect = Connected();
+    if (!dialect.runs_several_statements) {
+      Handle statement = Run(sql, values);
+      Finish(statement, count);
+      return;
+    }
+    const bool own_transaction = !in_transaction_;
+    if (own_transaction) {
+      Autocommit(false);
+    } else {
+      Direct("SAVEPOINT kvt710_one_statement");
+    }
+    try {
+      Handle statement = Run(sql, values);
+      Finish(statement, count);
+      if (own_transaction) {
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_COMMIT)))
+          throw Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "The statement's commit failed");
+        Autocommit(true);
+      } else {
+        Direct("RELEASE SAVEPOINT kvt710_one_statement");
+      }
+    } catch (...) {
+      if (own_transaction) {
+        SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_ROLLBACK);
+        SQLSetConnectAttr(dbc_.handle, SQL_ATTR_AUTOCOMMIT,
+                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+      } else {
+        // Undoes the text's statements, a failed one's too; the transaction
+        // goes on, as it does on SQLite after a failed statement.
+        Handle undo(SQL_HANDLE_STMT, dbc_.handle);
+        SQLExecDirect(undo.handle,
+                      reinterpret_cast<SQLCHAR*>(
+                          const_cast<char*>("ROLLBACK TO SAVEPOINT kvt710_one_statement")),
+                      SQL_NTS);
+      }
+      throw;
+    }
+  }
+
+  void Direct(const char* sql) {
+    Handle statement = Run(sql, {});
+    Finish(statement, nullptr);
+  }
+
+  // Reads the rows changed and refuses a second result: a second statement.
+  void Finish(Handle& statement, int64_t* count) {
+    if (count != nullptr) {
+      SQLLEN rows = 0;
+      SQLRowCount(statement.handle, &rows);
+      *count = rows < 0 ? 0 : rows;
+    }
+    SQLCloseCursor(statement.handle);
+    const SQLRETURN more = SQLMoreResults(statement.handle);
+    if (more == SQL_SUCCESS || more == SQL_SUCCESS_WITH_INFO)
+      throw Failure("The command text holds more than one statement", "42000");
+  }
+
+  // Executes `sql` with `values` bound as text, each as the database reads
+  // a text of that form; the statement's handle, its results unread.
+  Handle Run(const std::string& sql, const std::vector<Variant>& values) {
+    Connected();
+    if (sql.find('\0') != std::string::npos)
+      throw Failure("The command text contains a NUL character", "22021");
+    Handle statement(SQL_HANDLE_STMT, dbc_.handle);
+    if (timeout_ > 0)
+      SQLSetStmtAttr(statement.handle, SQL_ATTR_QUERY_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+    std::vector<std::optional<std::string>> texts;
+    std::vector<SQLLEN> lengths(values.size());
+    texts.reserve(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      texts.push_back(ParamText(values[i]));
+      const std::optional<std::string>& text = texts.back();
+      if (text && text->find('\0') != std::string::npos)
+        throw Failure("The value contains a NUL character", "22021");
+      lengths[i] = text ? static_cast<SQLLEN>(text->size()) : SQL_NULL_DATA;
+      const SQLSMALLINT type = SqlTypeOf(values[i]);
+      const SQLRETURN rc =
+          SQLBindParameter(statement.handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                           SQL_C_CHAR, type, text ? std::max<SQLULEN>(text->size(), 1) : 1, 0,
+                           text ? const_cast<char*>(text->data()) : nullptr, 0, &lengths[i]);
+      if (!SQL_SUCCEEDED(rc))
+        throw Diagnosed(SQL_HANDLE_STMT, statement.handle, "A value could not be bound");
+    }
+    const SQLRETURN rc =
+        SQLExecDirect(statement.handle, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                      static_cast<SQLINTEGER>(sql.size()));
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA)
+      throw Diagnosed(SQL_HANDLE_STMT, statement.handle, "The statement failed");
+    SQLFreeStmt(statement.handle, SQL_RESET_PARAMS);  // the texts bound end here
+    return statement;
+  }
+
+  static SQLSMALLINT SqlTypeOf(const Variant& value) {
+    switch (value.type()) {
+      case Variant::Type::kInteger:
+      case Variant::Type::kLong:
+        return SQL_INTEGER;
+      case Variant::Type::kDouble:
+        return SQL_DOUBLE;
+      case Variant::Type::kDate:
+        return SQL_TYPE_TIMESTAMP;
+      default:
+        return SQL_VARCHAR;
+    }
+  }
+
+  // The first column of every row of a catalogue query about `table`.
+  std::vector<std::string> Names(const char* query, const std::string& table) {
+    std::vector<std::string> names;
+    std::unique_ptr<RowCursor> cursor = QueryBound(query, {Variant::String(table)});
+    std::vector<Variant> row;
+    while (cursor->Next(row)) names.push_back(text::ToUpperAscii(row.at(0).ToString()));
+    return names;
+  }
+
+  Handle env_;
+  Handle dbc_;
+  const odbc::Dialect* dialect_ = nullptr;
+  int32_t timeout_ = 0;
+  bool in_transaction_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> NewOdbcBackend() {
+  return std::make_unique<OdbcBackend>();
+}
+
+FailureKind ClassifyOdbcFailure(const ProviderError& error) {
+  const std::string& state = error.sqlstate;
+  const int32_t native = error.number;
+  // Serialization failure, deadlock, lock not available, a lock wait that ran out.
+  if (state == "40001" || state == "40P01" || state == "55P03" || state == "HYT00" ||
+      native == 1205 || native == 1213)
+    return FailureKind::kTransient;
+  // 23505: PostgreSQL; 23000 is every integrity violation, so its native code
+  // tells a duplicate key (MariaDB/MySQL 1062, SQL Server 2601 and 2627).
+  if (state == "23505" ||
+      (state == "23000" && (native == 1062 || native == 2601 || native == 2627)))
+    return FailureKind::kUniqueViolation;
+  // Disk or table full: PostgreSQL 53100; MariaDB 1021 and 1114; SQL Server 1105 and 9002.
+  if (state == "53100" || native == 1021 || native == 1114 || native == 1105 || native == 9002)
+    return FailureKind::kStorageFull;
+  // A read-only transaction, server (MariaDB 1290, 1836) or database (SQL Server 3906).
+  if (state == "25006" || native == 1290 || native == 1836 || native == 3906)
+    return FailureKind::kReadOnly;
+  // Class 08 and the server shutting down (57P01-57P03).
+  if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03")
+    return FailureKind::kUnavailable;
+  return FailureKind::kOther;
+}
+
+}  // namespace kvt710::db

@@ -1,0 +1,108 @@
+#include "platform/db/odbc/odbc_dialect.h"
+
+#include "platform/text/ascii.h"
+
+namespace kvt710::db::odbc {
+namespace {
+
+// MariaDB and MySQL share their dialect; the catalogue is the connection's database.
+constexpr const char* kMySqlSession =
+    "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_BACKSLASH_ESCAPES,NO_ENGINE_SUBSTITUTION,"
+    "ERROR_FOR_DIVISION_BY_ZERO,NO_ZERO_DATE,NO_ZERO_IN_DATE'";
+constexpr const char* kMySqlCheck =
+    "SELECT CASE WHEN @@SESSION.sql_mode LIKE '%NO_BACKSLASH_ESCAPES%' THEN 1 ELSE 0 END";
+constexpr const char* kMySqlHasTable =
+    "SELECT 1 FROM information_schema.tables WHERE table_schema = DATABASE() AND table_name = ?";
+constexpr const char* kMySqlPrimaryKey =
+    "SELECT UPPER(column_name) FROM information_schema.key_column_usage WHERE table_schema = "
+    "DATABASE() AND table_name = ? AND constraint_name = 'PRIMARY' ORDER BY ordinal_position";
+constexpr const char* kMySqlIndexNames =
+    "SELECT DISTINCT UPPER(index_name) FROM information_schema.statistics WHERE table_schema = "
+    "DATABASE() AND table_name = ?";
+
+const Dialect kDialects[] = {
+    {"MariaDB",
+     {kMySqlSession},
+     {"SET SESSION TRANSACTION READ ONLY"},
+     kMySqlCheck,
+     "mariadb",
+     false,
+     "%c <=> %v",
+     false,
+     kMySqlHasTable,
+     kMySqlPrimaryKey,
+     kMySqlIndexNames},
+    {"MySQL",
+     {kMySqlSession},
+     {"SET SESSION TRANSACTION READ ONLY"},
+     kMySqlCheck,
+     "mariadb",
+     false,
+     "%c <=> %v",
+     false,
+     kMySqlHasTable,
+     kMySqlPrimaryKey,
+     kMySqlIndexNames},
+    // Unquoted names fold to lower case, as the statements that name them do.
+    {"PostgreSQL",
+     {"SET standard_conforming_strings = on", "SET DateStyle = 'ISO, YMD'"},
+     {"SET default_transaction_read_only = on"},
+     "SELECT CASE WHEN current_setting('standard_conforming_strings') = 'on' THEN 1 ELSE 0 END",
+     "postgresql",
+     false,
+     "%c IS NOT DISTINCT FROM %v",
+     true,
+     "SELECT 1 WHERE to_regclass(lower(?)) IS NOT NULL",
+     "SELECT upper(a.attname) FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND "
+     "a.attnum = ANY (i.indkey) WHERE i.indrelid = to_regclass(lower(?)) AND i.indisprimary "
+     "ORDER BY array_position(i.indkey::int2[], a.attnum)",
+     "SELECT upper(c.relname) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE "
+     "i.indrelid = to_regclass(lower(?))"},
+    // No schema script and no read-only session; IS NOT DISTINCT FROM needs 2022 or later.
+    {"Microsoft SQL Server",
+     {"SET DATEFORMAT ymd"},
+     {},
+     "",
+     nullptr,
+     true,
+     "%c IS NOT DISTINCT FROM %v",
+     false,
+     "SELECT 1 FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = SCHEMA_NAME() AND TABLE_NAME = "
+     "?",
+     "SELECT UPPER(k.COLUMN_NAME) FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS c JOIN "
+     "INFORMATION_SCHEMA.KEY_COLUMN_USAGE k ON k.CONSTRAINT_NAME = c.CONSTRAINT_NAME AND "
+     "k.TABLE_SCHEMA = c.TABLE_SCHEMA WHERE c.CONSTRAINT_TYPE = 'PRIMARY KEY' AND c.TABLE_SCHEMA = "
+     "SCHEMA_NAME() AND c.TABLE_NAME = ? ORDER BY k.ORDINAL_POSITION",
+     "SELECT UPPER(name) FROM sys.indexes WHERE object_id = OBJECT_ID(?) AND name IS NOT NULL"},
+};
+
+}  // namespace
+
+const Dialect* FindDialect(std::string_view dbms_name) {
+  for (const Dialect& dialect : kDialects) {
+    if (text::EqualsIgnoreCase(text::TrimAsciiSpace(dbms_name), dialect.name)) return &dialect;
+  }
+  return nullptr;
+}
+
+std::string KnownSystems() {
+  std::string names;
+  for (const Dialect& dialect : kDialects)
+    names += (names.empty() ? "" : ", ") + std::string(dialect.name);
+  return names;
+}
+
+std::string NullSafeEquals(const Dialect& dialect, const std::string& column,
+                           const std::string& value) {
+  std::string out;
+  for (const char* p = dialect.null_safe_equals; *p != '\0'; ++p) {
+    if (p[0] == '%' && (p[1] == 'c' || p[1] == 'v')) {
+      out += *++p == 'c' ? column : value;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
+}  // namespace kvt710::db::odbc
