@@ -11,6 +11,7 @@
 #include "component/server.h"
 #include "platform/db/connection.h"
 #include "platform/db/connection_string.h"
+#include "platform/db/product_schema.h"
 #include "platform/db/schema.h"
 #include "platform/settings/settings.h"
 
@@ -69,21 +70,46 @@ void ScopedSettings::Set(const std::string& section, const std::string& key,
   Settings(file_).Set(section, key, value);
 }
 
+namespace {
+
+// The server's connection string for `backend`, nullptr for SQLite.
+const char* ServerVariable(Backend backend) {
+  switch (backend) {
+    case Backend::kPostgreSQL:
+      return "KVT710_TEST_PG";
+    case Backend::kMariaDB:
+      return "KVT710_TEST_MARIADB";
+    case Backend::kPostgresOdbc:
+      return "KVT710_TEST_PG_ODBC";
+    case Backend::kSQLite:
+      break;
+  }
+  return nullptr;
+}
+
+bool IsSet(const char* name, const char* value = nullptr) {
+  const char* set = std::getenv(name);
+  return set != nullptr && *set != '\0' && (value == nullptr || std::string(set) == value);
+}
+
+}  // namespace
+
 std::vector<Backend> TestBackends() {
   std::vector<Backend> backends = {Backend::kSQLite};
-  const char* pg = std::getenv("KVT710_TEST_PG");
-  if (pg != nullptr && *pg != '\0') {
-    backends.push_back(Backend::kPostgreSQL);
-  } else if (const char* require = std::getenv("KVT710_REQUIRE_PG");
-             require != nullptr && std::string(require) == "1") {
-    // Cases on PostgreSQL must not silently vanish in CI.
-    backends.push_back(Backend::kPostgreSQL);
+  // Cases on a server must not silently vanish in CI: required, a missing
+  // server fails them.
+  const bool pg = IsSet("KVT710_REQUIRE_PG", "1"), odbc = IsSet("KVT710_REQUIRE_ODBC", "1");
+  for (const auto& [backend, required] : {std::pair{Backend::kPostgreSQL, pg},
+                                          {Backend::kMariaDB, odbc},
+                                          {Backend::kPostgresOdbc, odbc}}) {
+    if (required || IsSet(ServerVariable(backend))) backends.push_back(backend);
   }
   return backends;
 }
 
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info) {
-  return info.param == Backend::kSQLite ? "SQLite" : "PostgreSQL";
+  constexpr const char* kNames[] = {"SQLite", "PostgreSQL", "MariaDB_ODBC", "PostgreSQL_ODBC"};
+  return kNames[static_cast<int>(info.param)];
 }
 
 namespace {
@@ -114,35 +140,50 @@ TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
     connection_string_ = "Provider=SQLite;Data Source=" + (dir_ / "shop.db").string();
     auto connection = db::Connection::Create();
     connection->Open(db::WithKey(connection_string_, "Mode", "ReadWriteCreate"));
-    db::ApplySchema(*connection, ReadSourceFile("schema/sqlite.sql"));
+    db::CreateProductSchema(*connection);
     return;
   }
-  const char* admin = std::getenv("KVT710_TEST_PG");
-  if (admin == nullptr || *admin == '\0')
-    throw std::runtime_error("KVT710_TEST_PG is not set: no PostgreSQL server for this test");
+  const char* variable = ServerVariable(backend);
+  if (!IsSet(variable))
+    throw std::runtime_error(std::string(variable) + " is not set: no server for this test");
+  const std::string admin = std::getenv(variable);
   db::ConnectionParameters params = db::ParseConnectionString(admin);
   static std::atomic<int> counter{0};
   std::random_device random;
-  pg_schema_ = "t" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" +
-               std::to_string(random() % 100000);
+  server_namespace_ = "t" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" +
+                      std::to_string(random() % 100000);
   auto value = [&](const char* key) { return params.Find(key).value_or(""); };
-  connection_string_ = "postgresql://" + PercentEncode(value("User ID")) + ":" +
-                       PercentEncode(value("Password")) + "@" + value("Host") + ":" +
-                       value("Port") + "/" + value("Database") + "?options=-csearch_path%3D" +
-                       pg_schema_;
   auto setup = db::Connection::Create();
   setup->Open(admin);
-  setup->Execute("CREATE SCHEMA " + pg_schema_);
-  auto connection = Connect();
-  db::ApplySchema(*connection, ReadSourceFile("schema/postgresql.sql"));
+  if (backend == Backend::kPostgreSQL) {
+    setup->Execute("CREATE SCHEMA " + server_namespace_);
+    connection_string_ = "postgresql://" + PercentEncode(value("User ID")) + ":" +
+                         PercentEncode(value("Password")) + "@" + value("Host") + ":" +
+                         value("Port") + "/" + value("Database") + "?options=-csearch_path%3D" +
+                         server_namespace_;
+  } else if (backend == Backend::kPostgresOdbc) {
+    setup->Execute("CREATE SCHEMA " + server_namespace_);
+    connection_string_ = admin + ";ConnSettings=SET search_path TO " + server_namespace_;
+  } else {
+    setup->Execute("CREATE DATABASE " + server_namespace_ +
+                   " CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin");
+    for (const auto& [key, text] : params.values) {
+      connection_string_ += key + "=";
+      connection_string_ +=
+          db::KeysEqual(key, "Database", db::KeyRule::kIgnoreCase) ? server_namespace_ : text;
+      connection_string_ += ";";
+    }
+  }
+  db::CreateProductSchema(*Connect());
 }
 
 TestDatabase::~TestDatabase() {
-  if (pg_schema_.empty()) return;
+  if (server_namespace_.empty()) return;
   try {
     auto setup = db::Connection::Create();
-    setup->Open(std::getenv("KVT710_TEST_PG"));
-    setup->Execute("DROP SCHEMA " + pg_schema_ + " CASCADE");
+    setup->Open(std::getenv(ServerVariable(backend_)));
+    setup->Execute(backend_ == Backend::kMariaDB ? "DROP DATABASE " + server_namespace_
+                                                 : "DROP SCHEMA " + server_namespace_ + " CASCADE");
   } catch (...) {
     // A server that went away takes its schemas with it.
   }

@@ -59,16 +59,29 @@ class ScopedSettings {
   ScopedEnv env_;
 };
 
-enum class Backend { kSQLite, kPostgreSQL };
+// The databases the integration cases run on: the native providers, and
+// MariaDB and PostgreSQL through the ODBC provider.
+enum class Backend { kSQLite, kPostgreSQL, kMariaDB, kPostgresOdbc };
 
 // The backends to run integration cases on: SQLite always, PostgreSQL when
-// KVT710_TEST_PG holds a connection string to a server. With
-// KVT710_REQUIRE_PG=1 (set by the test command) a missing server fails.
+// KVT710_TEST_PG holds a connection string to a server, MariaDB when
+// KVT710_TEST_MARIADB does, PostgreSQL through ODBC when KVT710_TEST_PG_ODBC
+// does. With KVT710_REQUIRE_PG=1 and KVT710_REQUIRE_ODBC=1 (set by the test
+// command) a missing server fails.
 std::vector<Backend> TestBackends();
 std::string BackendName(const ::testing::TestParamInfo<Backend>& info);
+// True for the backends that reach their database through the ODBC provider.
+inline bool ThroughOdbc(Backend backend) {
+  return backend == Backend::kMariaDB || backend == Backend::kPostgresOdbc;
+}
+// True for the backends whose database is a PostgreSQL server.
+inline bool OnPostgres(Backend backend) {
+  return backend == Backend::kPostgreSQL || backend == Backend::kPostgresOdbc;
+}
 
-// A fresh, empty database with the real schema: an SQLite file, or a
-// PostgreSQL schema of its own on the test server. Dropped when destroyed.
+// A fresh, empty database with the real schema: an SQLite file, a
+// PostgreSQL schema of its own on the test server, or a MariaDB database of
+// its own. Dropped when destroyed.
 class TestDatabase {
  public:
   explicit TestDatabase(Backend backend);
@@ -86,7 +99,7 @@ class TestDatabase {
   Backend backend_;
   TempDir dir_;
   std::string connection_string_;
-  std::string pg_schema_;
+  std::string server_namespace_;  // the schema or database made for this test
 };
 
 // Every row of `query`, its fields joined by "|" ("NULL" for Null).
