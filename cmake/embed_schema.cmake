@@ -2,7 +2,7 @@
 # library can create the tables without the source tree at hand.
 function(kvt710_embed_schemas out_header)
   set(content "// Generated from schema/*.sql by CMake; do not edit.\n#pragma once\n")
-  foreach(name sqlite postgresql)
+  foreach(name sqlite postgresql mariadb)
     set(file ${CMAKE_SOURCE_DIR}/schema/${name}.sql)
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${file})
     if(EXISTS ${file})
