@@ -10,8 +10,10 @@ namespace {
 
 struct Dialect {
   const char* file;
-  const char* types[4];  // by ColumnType: number, text, date, timestamp
-  bool key_on_column;    // PRIMARY KEY on the column rather than a line of its own
+  const char* types[4];              // by ColumnType: number, text, date, timestamp
+  bool key_on_column;                // PRIMARY KEY on the column rather than a line of its own
+  const char* table_options = "";    // after a table's closing parenthesis
+  const char* text_key_length = "";  // after a text column in an index
 };
 
 std::string Join(const std::vector<std::string>& items, const char* between) {
@@ -36,13 +38,18 @@ std::string Ddl(const Dialect& d) {
     if (table.customer_key_is_primary && !d.key_on_column)
       lines.push_back("  PRIMARY KEY (" + table.customer_key + ")");
     out += "\n-- " + table.description + "\nCREATE TABLE IF NOT EXISTS " + table.name + " (\n" +
-           Join(lines, ",\n") + "\n);\n";
+           Join(lines, ",\n") + "\n)" + d.table_options + ";\n";
   }
   out += "\n-- Lookups by customer, family and newest visit.\n";
   for (const TableInfo& table : Tables())
-    for (const IndexInfo& index : table.indexes)
+    for (const IndexInfo& index : table.indexes) {
+      std::vector<std::string> columns = index.columns;
+      for (std::string& name : columns)
+        for (const ColumnInfo& c : table.columns)
+          if (c.name == name && c.type == ColumnType::kText) name += d.text_key_length;
       out += "CREATE INDEX IF NOT EXISTS " + index.name + " ON " + table.name + " (" +
-             Join(index.columns, ", ") + ");\n";
+             Join(columns, ", ") + ");\n";
+    }
   return out;
 }
 
@@ -52,6 +59,11 @@ TEST(SchemaFilesTest, AreTheCatalogueByteForByte) {
        {"NUMERIC", "TEXT", "TEXT COLLATE KVTDATE", "TEXT COLLATE KVTDATE"},
        false},
       {"schema/postgresql.sql", {"numeric", "text", "date", "timestamp"}, true},
+      {"schema/mariadb.sql",
+       {"DOUBLE", "LONGTEXT", "DATE", "DATETIME"},
+       false,
+       " DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_nopad_bin",
+       "(64)"},
   };
   for (const Dialect& d : dialects) {
     const std::string file = testing_support::ReadSourceFile(d.file);
