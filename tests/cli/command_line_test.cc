@@ -35,7 +35,8 @@ TEST(CommandLine, MistakesGetTheirExitCodeAndAMessageNamingThem) {
       {{"show", "1", "--db", "Provider=SQLite;Data Source=x.db;Prepared Statement=yes"},
        4,
        "did you mean 'Prepared Statements'?"},
-      {{"--version"}, 0, "kvt710 0.1.0 (libpq "},
+      {{"--version"}, 0, "kvt710 0.1.0 (ODBC driver manager 03."},
+      {{"--version"}, 0, ", libpq "},
       {{"--version"}, 0, ", SQLite 3."},
       // The import methods, one method's parameters from its writer's own lists.
       {{"methods"}, 0, "FamilyCnt_Update  (family grouping)  1 parameter, 1 required"},

@@ -73,18 +73,21 @@ TEST_P(DeletionService, SweepByNewestVisit) {
   EXPECT_EQ(Marked(), "4");
   // A sweep refused its second new maintenance row part way marks nobody, and
   // the service stays usable.
-  const bool sqlite = GetParam() == Backend::kSQLite;
-  if (!sqlite)
+  const bool sqlite = GetParam() == Backend::kSQLite, maria = GetParam() == Backend::kMariaDB;
+  if (testing_support::OnPostgres(GetParam()))
     connection_->Execute(
         "CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF (SELECT "
         "count(*) FROM CMENTE_T) >= 4 THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$");
-  connection_->Execute(sqlite ? "CREATE TRIGGER refuse BEFORE INSERT ON CMENTE_T WHEN (SELECT "
-                                "COUNT(*) FROM CMENTE_T) >= 4 BEGIN SELECT RAISE(ABORT, 'x'); END"
-                              : "CREATE TRIGGER refuse BEFORE INSERT ON CMENTE_T FOR EACH ROW "
-                                "EXECUTE FUNCTION refuse()");
+  connection_->Execute(
+      sqlite  ? "CREATE TRIGGER refuse BEFORE INSERT ON CMENTE_T WHEN (SELECT COUNT(*) FROM "
+                "CMENTE_T) >= 4 BEGIN SELECT RAISE(ABORT, 'x'); END"
+      : maria ? "CREATE TRIGGER refuse BEFORE INSERT ON CMENTE_T FOR EACH ROW BEGIN IF (SELECT "
+                "COUNT(*) FROM CMENTE_T) >= 4 THEN SIGNAL SQLSTATE '45000'; END IF; END"
+              : "CREATE TRIGGER refuse BEFORE INSERT ON CMENTE_T FOR EACH ROW EXECUTE FUNCTION "
+                "refuse()");
   EXPECT_EQ(service->DeleteCBaseYMD(20100101), -1);
   EXPECT_EQ(Marked(), "4");
-  connection_->Execute(sqlite ? "DROP TRIGGER refuse" : "DROP TRIGGER refuse ON CMENTE_T");
+  connection_->Execute(sqlite || maria ? "DROP TRIGGER refuse" : "DROP TRIGGER refuse ON CMENTE_T");
 
   // Cut-off, store (Null: the empty store; none: every store), marks, marked then.
   const std::vector<std::tuple<int32_t, std::optional<Variant>, int32_t, std::string>> sweeps = {
@@ -161,7 +164,8 @@ TEST_P(DeletionService, TheCommandsCheckSweepAndDeleteByKey) {
             std::vector<std::string>{"2|1|3"});
 
   connection_->Execute("DROP TABLE CSYOKN");
-  connection_->Execute("DROP INDEX CBASE_NEWBST_COMING_IX");
+  connection_->Execute(std::string("DROP INDEX CBASE_NEWBST_COMING_IX") +
+                       (GetParam() == Backend::kMariaDB ? " ON CBASE" : ""));
   const auto broken = testing_support::RunKvt710({"check"});
   EXPECT_EQ(broken.exit_code, 4);
   for (const char* problem : {"table CSYOKN is missing", "index CBASE_NEWBST_COMING_IX on CBASE"})
@@ -180,9 +184,11 @@ class DeletionConcurrency : public DeletionService {
  protected:
   DeletionConcurrency() {
     const bool sqlite = GetParam() == Backend::kSQLite;
-    const std::string keys = sqlite ? " FROM (WITH RECURSIVE s(k) AS (SELECT 1 UNION ALL SELECT "
-                                      "k + 1 FROM s WHERE k < 1500) SELECT k FROM s) keys"
-                                    : " FROM generate_series(1, 1500) AS k";
+    const std::string keys =
+        sqlite ? " FROM (WITH RECURSIVE s(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM s WHERE k < "
+                 "1500) SELECT k FROM s) numbers"
+        : GetParam() == Backend::kMariaDB ? " FROM (SELECT seq AS k FROM seq_1_to_1500) numbers"
+                                          : " FROM generate_series(1, 1500) AS k";
     connection_->Execute(
         "INSERT INTO CBASE (CUBS_UNIQUE_KEY, CUBS_STORE_NO, CUBS_DATA_FLG, CUBS_NEWBST_COMING) "
         "SELECT k, CASE WHEN k % 3 = 0 THEN '013' ELSE '012' END, CASE WHEN k % 17 = 0 THEN 2 "

@@ -24,8 +24,8 @@ TEST_P(PasswordNeverShown, InAnyOutputOfTheCommandsOrInReports) {
   ScopedSettings settings;
   TestDatabase database(GetParam());
   TempDir dir;
-  // SQLite takes no password: a string that gives one is refused. PostgreSQL
-  // checks the working one (a URI with the server's password) and refuses a wrong one.
+  // SQLite takes no password: a string that gives one is refused. A server
+  // checks the working one (with the server's password) and refuses a wrong one.
   const std::string wrong = "\"Wr0ng;pass'wo\"\"rd-Q7\"", working = database.connection_string();
   std::vector<std::string> secrets = {"Wr0ng", "pass'wo", "rd-Q7", "Wr0ng%3B"};
   std::string refused = "Provider=SQLite;Password=" + wrong +
@@ -37,6 +37,13 @@ TEST_P(PasswordNeverShown, InAnyOutputOfTheCommandsOrInReports) {
       refused += std::string(";") + key + "=" + admin.Find(key).value_or("");
     secrets.push_back(admin.Find("Password").value_or(""));
     ASSERT_FALSE(secrets.back().empty());
+  } else if (testing_support::ThroughOdbc(GetParam())) {
+    // The server's own string with the wrong password in place of its own.
+    refused.clear();
+    for (const auto& [key, value] : db::ParseConnectionString(working).values) {
+      refused += key + "=" + (db::IsPasswordKey(key) ? wrong : value) + ";";
+      if (db::IsPasswordKey(key)) secrets.push_back(value);
+    }
   }
   const std::string input = (dir / "in.jsonl").string(), rejects = (dir / "rj.jsonl").string(),
                     trace = (dir / "trace.jsonl").string();

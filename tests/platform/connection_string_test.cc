@@ -101,9 +101,9 @@ TEST(ProvidersTest, AFactoryCanBeRegisteredAndRemoved) {
   EXPECT_FALSE(RegisterProvider("Test", [&] { return ++made, CreateBackend("sqlite"); }));
   Connection::Create()->Open("Provider=test;Data Source=:memory:");
   EXPECT_EQ(made, 1);
-  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"POSTGRESQL", "SQLITE", "TEST"}));
+  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"ODBC", "POSTGRESQL", "SQLITE", "TEST"}));
   EXPECT_TRUE(RegisterProvider("TEST", nullptr));
-  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"POSTGRESQL", "SQLITE"}));
+  EXPECT_EQ(ProviderNames(), (std::vector<std::string>{"ODBC", "POSTGRESQL", "SQLITE"}));
   EXPECT_EQ(OpenFailure("Provider=Test"), "Provider cannot be found: TEST");
 }
 

@@ -163,7 +163,7 @@ TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
                          server_namespace_;
   } else if (backend == Backend::kPostgresOdbc) {
     setup->Execute("CREATE SCHEMA " + server_namespace_);
-    connection_string_ = admin + ";ConnSettings=SET search_path TO " + server_namespace_;
+    connection_string_ = admin + ";ConnSettings={SET search_path TO " + server_namespace_ + "}";
   } else {
     setup->Execute("CREATE DATABASE " + server_namespace_ +
                    " CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin");

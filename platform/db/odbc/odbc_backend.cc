@@ -3,11 +3,14 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <list>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/automation/error.h"
 #include "platform/db/odbc/odbc_dialect.h"
+#include "platform/db/statement.h"
 #include "platform/db/text_values.h"
 #include "platform/text/ascii.h"
 
@@ -19,6 +22,7 @@ constexpr const char* kModeKey = "Mode";
 // Keys that the connection reads itself and never hands to the driver.
 constexpr const char* kOwnKeys[] = {kProviderKey, kPreparedStatementsKey, kModeKey};
 constexpr const char* kDriverKeys[] = {"Driver", "DSN", "FileDSN"};
+constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
 
 ProviderFailure Failure(std::string description, std::string sqlstate, int32_t native = 0) {
   return ProviderFailure(ProviderError{native != 0 ? native : err::kProvider,
@@ -50,10 +54,15 @@ ProviderFailure Diagnosed(SQLSMALLINT type, SQLHANDLE handle, const std::string&
   }
   if (!SQL_SUCCEEDED(rc)) return Failure(fallback, "HY000");
   message.resize(std::min<size_t>(static_cast<size_t>(length), message.size()));
-  // Drivers end messages with line breaks or put the detail on a line of its own.
+  // Drivers end messages with line breaks or put the detail on a line of its
+  // own, and put their own and the server's names first: "[driver][server]".
   for (char& c : message)
     if (c == '\n' || c == '\r') c = ' ';
-  message = std::string(text::TrimAsciiSpace(message));
+  size_t start = 0;
+  while (start < message.size() && message[start] == '[' &&
+         message.find(']', start) != std::string::npos)
+    start = message.find(']', start) + 1;
+  message = std::string(text::TrimAsciiSpace(std::string_view(message).substr(start)));
   if (message.empty()) message = fallback;
   return Failure(WithoutSecret(std::move(message), secret), reinterpret_cast<const char*>(state),
                  native);
@@ -95,14 +104,18 @@ std::string Braced(const std::string& value) {
   return out + "}";
 }
 
-// The connection string for the driver: every key of `params` but ours, a
-// value that ODBC would split (";" or a brace or blank at an end) braced.
+// The connection string for the driver: every key of `params` but ours, the
+// last value of a key given twice (as the other providers take it), a value
+// that ODBC would split (";", a brace, a blank at an end) braced.
 std::string DriverConnectionString(const ConnectionParameters& params, std::string* password) {
   std::string out;
-  for (const auto& [key, value] : params.values) {
-    bool own = false;
-    for (const char* k : kOwnKeys) own = own || KeysEqual(key, k, KeyRule::kIgnoreCase);
-    if (own) continue;
+  for (size_t i = 0; i < params.values.size(); ++i) {
+    const auto& [key, value] = params.values[i];
+    bool skip = false;  // the connection's own key, or one given again later
+    for (const char* k : kOwnKeys) skip = skip || KeysEqual(key, k, KeyRule::kIgnoreCase);
+    for (size_t j = i + 1; j < params.values.size(); ++j)
+      skip = skip || KeysEqual(key, params.values[j].first, KeyRule::kIgnoreCase);
+    if (skip) continue;
     if (IsPasswordKey(key)) *password = value;
     const bool braced = value.size() >= 2 && value.front() == '{' && value.back() == '}';
     const bool needs_braces = !braced && (value.find_first_of(";{}") != std::string::npos ||
@@ -137,6 +150,26 @@ TextType TextTypeOf(SQLSMALLINT type) {
   }
 }
 
+// Whether a parameter of the SQL type reads a bare number as the text's
+// number would convert to it: whole-number types read whole numbers only.
+bool TakesBareNumber(SQLSMALLINT type, const Value& number) {
+  switch (type) {
+    case SQL_DECIMAL:
+    case SQL_NUMERIC:
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+      return true;
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_TINYINT:
+    case SQL_BIGINT:
+      return number.whole;
+    default:
+      return false;
+  }
+}
+
 class OdbcCursor final : public RowCursor {
  public:
   explicit OdbcCursor(Handle statement) : statement_(std::move(statement)) {
@@ -154,8 +187,24 @@ class OdbcCursor final : public RowCursor {
   }
 
   const std::vector<std::string>& columns() const override { return columns_; }
+  SQLHANDLE handle() const { return statement_.handle; }
+
+  // Reads every row now, so that the statement's further results can be asked for.
+  void ReadAll() {
+    std::vector<Variant> row;
+    while (Fetch(row)) buffered_.push_back(std::move(row));
+    buffering_ = true;
+  }
 
   bool Next(std::vector<Variant>& row) override {
+    if (!buffering_) return Fetch(row);
+    if (next_ == buffered_.size()) return false;
+    row = std::move(buffered_[next_++]);
+    return true;
+  }
+
+ private:
+  bool Fetch(std::vector<Variant>& row) {
     if (columns_.empty()) return false;
     const SQLRETURN rc = SQLFetch(statement_.handle);
     if (rc == SQL_NO_DATA) return false;
@@ -168,7 +217,6 @@ class OdbcCursor final : public RowCursor {
     return true;
   }
 
- private:
   // The column's value as text, read in pieces as long as the driver has more.
   std::optional<std::string> Data(SQLUSMALLINT column) {
     std::string value;
@@ -192,6 +240,9 @@ class OdbcCursor final : public RowCursor {
   Handle statement_;
   std::vector<std::string> columns_;
   std::vector<TextType> types_;
+  bool buffering_ = false;
+  std::vector<std::vector<Variant>> buffered_;
+  size_t next_ = 0;
 };
 
 class OdbcBackend final : public Backend {
@@ -252,12 +303,23 @@ class OdbcBackend final : public Backend {
   bool IsOpen() const override { return dbc_.handle != SQL_NULL_HANDLE; }
 
   std::string ClientLibrary() const override {
-    if (!IsOpen()) return "ODBC";
+    if (!IsOpen()) {
+      // The driver manager answers this without a connection.
+      Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+      SQLSetEnvAttr(env.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
+                    0);
+      Handle dbc(SQL_HANDLE_DBC, env.handle);
+      char version[64] = {0};
+      SQLGetInfo(dbc.handle, SQL_DM_VER, version, sizeof version, nullptr);
+      return std::string("ODBC driver manager ") + version;
+    }
     return "ODBC driver " + Info(SQL_DRIVER_NAME) + " " + Info(SQL_DRIVER_VER) + " to " +
            Info(SQL_DBMS_NAME) + " " + Info(SQL_DBMS_VER);
   }
 
   void Close() override {
+    shape_index_.clear();
+    shapes_.clear();
     if (dbc_.handle != SQL_NULL_HANDLE) {
       if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_ROLLBACK);
       SQLDisconnect(dbc_.handle);
@@ -276,12 +338,48 @@ class OdbcBackend final : public Backend {
     return count;
   }
 
+  // A statement whose shape is prepared runs with its values bound: texts,
+  // dates and Null always, a number where the parameter's type reads it as
+  // the text would. Otherwise its text runs.
+  void ExecuteShaped(const Statement& statement) override {
+    PreparedShape* shape = Connected().describes_parameters ? Prepared(statement) : nullptr;
+    if (shape == nullptr || !TakesValues(*shape, statement)) return Execute(statement.text());
+    const size_t count = statement.value_count();
+    texts_.resize(std::max(texts_.size(), count));
+    lengths_.assign(count, SQL_NULL_DATA);
+    SQLHANDLE handle = shape->statement.handle;
+    for (size_t i = 0; i < count; ++i) {
+      const Value& value = statement.value(i);
+      if (value.kind != Value::Kind::kNull) {
+        texts_[i].assign(statement.chars(i));
+        if (texts_[i].find('\0') != std::string::npos) return Execute(statement.text());
+        lengths_[i] = static_cast<SQLLEN>(texts_[i].size());
+      }
+      // A text goes as text: the server reads it as its literal, a date's too.
+      const SQLSMALLINT type = value.kind == Value::Kind::kNumber ? shape->types[i] : SQL_VARCHAR;
+      if (!SQL_SUCCEEDED(SQLBindParameter(handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                          SQL_C_CHAR, type, std::max<SQLULEN>(texts_[i].size(), 1),
+                                          0, texts_[i].data(), 0, &lengths_[i])))
+        throw Diagnosed(SQL_HANDLE_STMT, handle, "A value could not be bound");
+    }
+    const SQLRETURN rc = SQLExecute(handle);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA)
+      throw Diagnosed(SQL_HANDLE_STMT, handle, "The statement failed");
+    SQLFreeStmt(handle, SQL_CLOSE);
+  }
+
   std::unique_ptr<RowCursor> Query(const std::string& sql) override { return QueryBound(sql, {}); }
 
   std::unique_ptr<RowCursor> QueryBound(const std::string& sql,
                                         const std::vector<Variant>& values) override {
-    Handle statement = Run(sql, values);
-    return std::make_unique<OdbcCursor>(std::move(statement));
+    if (!Connected().runs_several_statements) return std::make_unique<OdbcCursor>(Run(sql, values));
+    std::unique_ptr<OdbcCursor> cursor;
+    OneStatement([&] {
+      cursor = std::make_unique<OdbcCursor>(Run(sql, values));
+      cursor->ReadAll();
+      RefuseMoreResults(cursor->handle());
+    });
+    return cursor;
   }
 
   void Begin() override {
@@ -340,6 +438,11 @@ class OdbcBackend final : public Backend {
     for (const char* sql : dialect_->session) RunOne(sql, {}, nullptr);
     if (read_only)
       for (const char* sql : dialect_->read_only) RunOne(sql, {}, nullptr);
+    if (timeout_ > 0 && dialect_->time_limit != nullptr) {
+      std::string sql = dialect_->time_limit;
+      sql.replace(sql.find("%s"), 2, std::to_string(timeout_));
+      RunOne(sql, {}, nullptr);
+    }
     if (*dialect_->session_check != '\0') {
       std::vector<Variant> row;
       if (!Query(dialect_->session_check)->Next(row) || row.empty() || row[0].ToDouble() == 0)
@@ -374,16 +477,32 @@ class OdbcBackend final : public Backend {
     if (failure) throw *failure;
   }
 
-  // Runs one statement and drains it; `count` receives the rows it changed.
-  // Where the driver would run every statement of a text, the text runs
-  // where its effects can be undone, and a second statement undoes them.
+  // Runs one statement; `count` receives the rows it changed. Where the
+  // server refuses a second statement itself, its results are not asked for
+  // (one driver fails at that after a compound statement, BEGIN ... END).
   void RunOne(const std::string& sql, const std::vector<Variant>& values, int64_t* count) {
-    const odbc::Dialect& dialect = Connected();
-    if (!dialect.runs_several_statements) {
+    const bool several = Connected().runs_several_statements;
+    auto run = [&] {
       Handle statement = Run(sql, values);
-      Finish(statement, count);
-      return;
+      if (count != nullptr) {
+        SQLLEN rows = 0;
+        SQLRowCount(statement.handle, &rows);
+        *count = rows < 0 ? 0 : rows;
+      }
+      if (several) RefuseMoreResults(statement.handle);
+    };
+    if (several) {
+      OneStatement(run);
+    } else {
+      run();
     }
+  }
+
+  // Where the driver runs every statement of a text, `body` runs where its
+  // effects can be undone: in a transaction of its own, or inside a savepoint
+  // of the caller's. A failure, a second statement among them, undoes them.
+  template <class F>
+  void OneStatement(F&& body) {
     const bool own_transaction = !in_transaction_;
     if (own_transaction) {
       Autocommit(false);
@@ -391,8 +510,7 @@ class OdbcBackend final : public Backend {
       Direct("SAVEPOINT kvt710_one_statement");
     }
     try {
-      Handle statement = Run(sql, values);
-      Finish(statement, count);
+      body();
       if (own_transaction) {
         if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_COMMIT)))
           throw Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "The statement's commit failed");
@@ -420,18 +538,12 @@ class OdbcBackend final : public Backend {
 
   void Direct(const char* sql) {
     Handle statement = Run(sql, {});
-    Finish(statement, nullptr);
+    RefuseMoreResults(statement.handle);
   }
 
-  // Reads the rows changed and refuses a second result: a second statement.
-  void Finish(Handle& statement, int64_t* count) {
-    if (count != nullptr) {
-      SQLLEN rows = 0;
-      SQLRowCount(statement.handle, &rows);
-      *count = rows < 0 ? 0 : rows;
-    }
-    SQLCloseCursor(statement.handle);
-    const SQLRETURN more = SQLMoreResults(statement.handle);
+  // A second result is a second statement's: the text is refused.
+  static void RefuseMoreResults(SQLHANDLE statement) {
+    const SQLRETURN more = SQLMoreResults(statement);
     if (more == SQL_SUCCESS || more == SQL_SUCCESS_WITH_INFO)
       throw Failure("The command text holds more than one statement", "42000");
   }
@@ -495,8 +607,65 @@ class OdbcBackend final : public Backend {
     return names;
   }
 
+  struct PreparedShape {
+    std::string shape;               // with "?" as placeholders
+    Handle statement;                // null when the shape does not prepare: its texts run
+    std::vector<SQLSMALLINT> types;  // as the driver describes them
+  };
+
+  static bool TakesValues(const PreparedShape& shape, const Statement& statement) {
+    if (shape.statement.handle == SQL_NULL_HANDLE || shape.types.size() != statement.value_count())
+      return false;
+    for (size_t i = 0; i < shape.types.size(); ++i) {
+      const Value& value = statement.value(i);
+      if (value.kind == Value::Kind::kNumber && !TakesBareNumber(shape.types[i], value))
+        return false;
+    }
+    return true;
+  }
+
+  // The statement's shape, prepared and described on first use.
+  PreparedShape* Prepared(const Statement& statement) {
+    statement.ShapeInto(shape_key_);
+    if (auto found = shape_index_.find(shape_key_); found != shape_index_.end()) {
+      shapes_.splice(shapes_.begin(), shapes_, found->second);
+      return &*found->second;
+    }
+    PreparedShape shape{shape_key_, Handle(SQL_HANDLE_STMT, dbc_.handle), {}};
+    SQLHANDLE handle = shape.statement.handle;
+    SQLSMALLINT count = 0;
+    bool described =
+        SQL_SUCCEEDED(SQLPrepare(handle, reinterpret_cast<SQLCHAR*>(shape.shape.data()),
+                                 static_cast<SQLINTEGER>(shape.shape.size()))) &&
+        SQL_SUCCEEDED(SQLNumParams(handle, &count));
+    for (SQLUSMALLINT i = 1; described && i <= count; ++i) {
+      SQLSMALLINT type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      described = SQL_SUCCEEDED(SQLDescribeParam(handle, i, &type, &size, &digits, &nullable));
+      shape.types.push_back(type);
+    }
+    if (!described) {
+      // Inside a transaction a server may have aborted it already: then the
+      // shape's failure is the text's own (the same analysis of the same text).
+      if (in_transaction_) throw Diagnosed(SQL_HANDLE_STMT, handle, "The statement failed");
+      shape.statement = Handle();
+    }
+    if (shapes_.size() >= kShapeCacheSize) {
+      shape_index_.erase(shapes_.back().shape);
+      shapes_.pop_back();
+    }
+    shapes_.push_front(std::move(shape));
+    shape_index_.emplace(shapes_.front().shape, shapes_.begin());
+    return &shapes_.front();
+  }
+
   Handle env_;
   Handle dbc_;
+  std::list<PreparedShape> shapes_;  // most recently used first
+  std::unordered_map<std::string_view, std::list<PreparedShape>::iterator> shape_index_;
+  std::string shape_key_;
+  std::vector<std::string> texts_;
+  std::vector<SQLLEN> lengths_;
   const odbc::Dialect* dialect_ = nullptr;
   int32_t timeout_ = 0;
   bool in_transaction_ = false;
@@ -526,8 +695,10 @@ FailureKind ClassifyOdbcFailure(const ProviderError& error) {
   // A read-only transaction, server (MariaDB 1290, 1836) or database (SQL Server 3906).
   if (state == "25006" || native == 1290 || native == 1836 || native == 3906)
     return FailureKind::kReadOnly;
-  // Class 08 and the server shutting down (57P01-57P03).
-  if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03")
+  // Class 08 and the server shutting down (57P01-57P03); MariaDB's server
+  // gone or lost (2006, 2013), shutting down (1053), the session killed (1927).
+  if (state.starts_with("08") || state == "57P01" || state == "57P02" || state == "57P03" ||
+      native == 2006 || native == 2013 || native == 1053 || native == 1927)
     return FailureKind::kUnavailable;
   return FailureKind::kOther;
 }

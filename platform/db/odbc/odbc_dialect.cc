@@ -5,10 +5,11 @@
 namespace kvt710::db::odbc {
 namespace {
 
-// MariaDB and MySQL share their dialect; the catalogue is the connection's database.
+// MariaDB and MySQL share their dialect; the catalogue is the connection's
+// database. "||" joins texts, as it does on the other databases.
 constexpr const char* kMySqlSession =
-    "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_BACKSLASH_ESCAPES,NO_ENGINE_SUBSTITUTION,"
-    "ERROR_FOR_DIVISION_BY_ZERO,NO_ZERO_DATE,NO_ZERO_IN_DATE'";
+    "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_BACKSLASH_ESCAPES,PIPES_AS_CONCAT,"
+    "NO_ENGINE_SUBSTITUTION,ERROR_FOR_DIVISION_BY_ZERO,NO_ZERO_DATE,NO_ZERO_IN_DATE'";
 constexpr const char* kMySqlCheck =
     "SELECT CASE WHEN @@SESSION.sql_mode LIKE '%NO_BACKSLASH_ESCAPES%' THEN 1 ELSE 0 END";
 constexpr const char* kMySqlHasTable =
@@ -20,60 +21,62 @@ constexpr const char* kMySqlIndexNames =
     "SELECT DISTINCT UPPER(index_name) FROM information_schema.statistics WHERE table_schema = "
     "DATABASE() AND table_name = ?";
 
+constexpr const char* kMySqlReadOnly = "SET SESSION TRANSACTION READ ONLY";
+constexpr const char* kMySqlTimeLimit = "SET SESSION max_statement_time = %s";
+
 const Dialect kDialects[] = {
-    {"MariaDB",
-     {kMySqlSession},
-     {"SET SESSION TRANSACTION READ ONLY"},
-     kMySqlCheck,
-     "mariadb",
-     false,
-     "%c <=> %v",
-     false,
-     kMySqlHasTable,
-     kMySqlPrimaryKey,
-     kMySqlIndexNames},
-    {"MySQL",
-     {kMySqlSession},
-     {"SET SESSION TRANSACTION READ ONLY"},
-     kMySqlCheck,
-     "mariadb",
-     false,
-     "%c <=> %v",
-     false,
-     kMySqlHasTable,
-     kMySqlPrimaryKey,
-     kMySqlIndexNames},
+    {.name = "MariaDB",
+     .session = {kMySqlSession},
+     .read_only = {kMySqlReadOnly},
+     .time_limit = kMySqlTimeLimit,
+     .session_check = kMySqlCheck,
+     .schema = "mariadb",
+     .null_safe_equals = "%c <=> %v",
+     .has_table = kMySqlHasTable,
+     .primary_key = kMySqlPrimaryKey,
+     .index_names = kMySqlIndexNames},
+    {.name = "MySQL",
+     .session = {kMySqlSession},
+     .read_only = {kMySqlReadOnly},
+     .time_limit = kMySqlTimeLimit,
+     .session_check = kMySqlCheck,
+     .schema = "mariadb",
+     .null_safe_equals = "%c <=> %v",
+     .has_table = kMySqlHasTable,
+     .primary_key = kMySqlPrimaryKey,
+     .index_names = kMySqlIndexNames},
     // Unquoted names fold to lower case, as the statements that name them do.
-    {"PostgreSQL",
-     {"SET standard_conforming_strings = on", "SET DateStyle = 'ISO, YMD'"},
-     {"SET default_transaction_read_only = on"},
-     "SELECT CASE WHEN current_setting('standard_conforming_strings') = 'on' THEN 1 ELSE 0 END",
-     "postgresql",
-     false,
-     "%c IS NOT DISTINCT FROM %v",
-     true,
-     "SELECT 1 WHERE to_regclass(lower(?)) IS NOT NULL",
-     "SELECT upper(a.attname) FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid AND "
-     "a.attnum = ANY (i.indkey) WHERE i.indrelid = to_regclass(lower(?)) AND i.indisprimary "
-     "ORDER BY array_position(i.indkey::int2[], a.attnum)",
-     "SELECT upper(c.relname) FROM pg_index i JOIN pg_class c ON c.oid = i.indexrelid WHERE "
-     "i.indrelid = to_regclass(lower(?))"},
+    {.name = "PostgreSQL",
+     .session = {"SET standard_conforming_strings = on", "SET DateStyle = 'ISO, YMD'"},
+     .read_only = {"SET default_transaction_read_only = on"},
+     .time_limit = "SET statement_timeout = '%ss'",
+     .session_check = "SELECT CASE WHEN current_setting('standard_conforming_strings') = 'on' "
+                      "THEN 1 ELSE 0 END",
+     .schema = "postgresql",
+     .null_safe_equals = "%c IS NOT DISTINCT FROM %v",
+     .runs_several_statements = true,
+     .describes_parameters = true,
+     .has_table = "SELECT 1 WHERE to_regclass(lower(?)) IS NOT NULL",
+     .primary_key = "SELECT upper(a.attname) FROM pg_index i JOIN pg_attribute a ON a.attrelid = "
+                    "i.indrelid AND a.attnum = ANY (i.indkey) WHERE i.indrelid = "
+                    "to_regclass(lower(?)) AND i.indisprimary ORDER BY "
+                    "array_position(i.indkey::int2[], a.attnum)",
+     .index_names = "SELECT upper(c.relname) FROM pg_index i JOIN pg_class c ON c.oid = "
+                    "i.indexrelid WHERE i.indrelid = to_regclass(lower(?))"},
     // No schema script and no read-only session; IS NOT DISTINCT FROM needs 2022 or later.
-    {"Microsoft SQL Server",
-     {"SET DATEFORMAT ymd"},
-     {},
-     "",
-     nullptr,
-     true,
-     "%c IS NOT DISTINCT FROM %v",
-     false,
-     "SELECT 1 FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = SCHEMA_NAME() AND TABLE_NAME = "
-     "?",
-     "SELECT UPPER(k.COLUMN_NAME) FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS c JOIN "
-     "INFORMATION_SCHEMA.KEY_COLUMN_USAGE k ON k.CONSTRAINT_NAME = c.CONSTRAINT_NAME AND "
-     "k.TABLE_SCHEMA = c.TABLE_SCHEMA WHERE c.CONSTRAINT_TYPE = 'PRIMARY KEY' AND c.TABLE_SCHEMA = "
-     "SCHEMA_NAME() AND c.TABLE_NAME = ? ORDER BY k.ORDINAL_POSITION",
-     "SELECT UPPER(name) FROM sys.indexes WHERE object_id = OBJECT_ID(?) AND name IS NOT NULL"},
+    {.name = "Microsoft SQL Server",
+     .session = {"SET DATEFORMAT ymd"},
+     .first_rows_by_fetch = true,
+     .null_safe_equals = "%c IS NOT DISTINCT FROM %v",
+     .has_table = "SELECT 1 FROM INFORMATION_SCHEMA.TABLES WHERE TABLE_SCHEMA = SCHEMA_NAME() AND "
+                  "TABLE_NAME = ?",
+     .primary_key = "SELECT UPPER(k.COLUMN_NAME) FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS c JOIN "
+                    "INFORMATION_SCHEMA.KEY_COLUMN_USAGE k ON k.CONSTRAINT_NAME = "
+                    "c.CONSTRAINT_NAME AND k.TABLE_SCHEMA = c.TABLE_SCHEMA WHERE "
+                    "c.CONSTRAINT_TYPE = 'PRIMARY KEY' AND c.TABLE_SCHEMA = SCHEMA_NAME() AND "
+                    "c.TABLE_NAME = ? ORDER BY k.ORDINAL_POSITION",
+     .index_names = "SELECT UPPER(name) FROM sys.indexes WHERE object_id = OBJECT_ID(?) AND name "
+                    "IS NOT NULL"},
 };
 
 }  // namespace
