@@ -500,6 +500,21 @@ TEST_P(BackendConformance, ExecuteAllStopsAtTheFirstFailure) {
   EXPECT_EQ(db_.Scalar("Select Count(*) From CSYOKN Where CMNT_UNIQUE_KEY = 902"), "0");
 }
 
+// A database behind a driver whose dialect the ODBC provider does not know
+// (SQLite's own ODBC driver) is refused at Open, naming it and the known ones.
+TEST(OdbcProvider, RefusesADatabaseWhoseDialectItDoesNotKnow) {
+  TempDir dir;
+  auto cn = Connection::Create();
+  const Error e =
+      Failure([&] { cn->Open("Driver={SQLite3};Database=" + (dir / "shop.db").string()); });
+  if (cn->errors().list().at(0).sqlstate == "IM002" && !std::getenv("KVT710_REQUIRE_ODBC"))
+    GTEST_SKIP() << "the SQLite ODBC driver is not installed";
+  EXPECT_EQ(e.description(),
+            "The ODBC data source is a SQLite database, which this provider does not know (it "
+            "knows MariaDB, MySQL, PostgreSQL, Microsoft SQL Server)");
+  EXPECT_EQ(cn->State(), kStateClosed);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, BackendConformance,
                          ::testing::ValuesIn(testing_support::TestBackends()),
                          testing_support::BackendName);

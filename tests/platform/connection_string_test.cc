@@ -29,6 +29,12 @@ TEST(ConnectionStringTest, ReadsKeysQuotesAndUris) {
   EXPECT_EQ(p.Find("Host"), " b ");  // the last of a repeated key, inner blanks kept
   EXPECT_EQ(p.Find("Port"), std::nullopt);
   EXPECT_TRUE(p.uri.empty());
+  // ODBC's braces keep ";" and "}}" whole; a driver or data source without a provider is ODBC.
+  p = ParseConnectionString("Driver={Maria DB; Unicode};PWD={a;b}}c} ;Server=h");
+  EXPECT_EQ(p.provider, "ODBC");
+  EXPECT_EQ(p.Find("Driver"), "{Maria DB; Unicode}");
+  EXPECT_EQ(p.Find("pwd"), "{a;b}}c}");
+  EXPECT_EQ(ParseConnectionString(" dsn = shop").provider, "ODBC");
   for (const char* uri : {"postgresql://u:pw@h:5432/db", "  postgres://h/db?sslmode=disable"}) {
     p = ParseConnectionString(uri);
     EXPECT_EQ(p.provider, "POSTGRESQL") << uri;
@@ -47,6 +53,9 @@ TEST(ConnectionStringTest, RefusesMalformedStringsWithoutRepeatingThem) {
       {"sqlite://u:hunter2@h/x.db", "\"sqlite://\""},
       {"sqlite://u:hunter2@h/x.db", "postgresql://, postgres://"},
       {"Provider=Nowhere;Password=hunter2", "Provider cannot be found: NOWHERE"},
+      {"Driver={x};Pwd={hunter2", "malformed"},
+      {"DSN=x;Pwd={hunter2}hunter3", "malformed"},
+      {"Provider=ODBC;Server=h;Pwd=hunter2", "names no ODBC driver or data source"},
   };
   for (const auto& [text, message] : cases) {
     const std::string failure = OpenFailure(text);
@@ -89,6 +98,8 @@ TEST(ConnectionStringTest, RedactsEveryPassword) {
       {"postgresql://u:hunter2@h:5432/db?sslmode=disable&password=x2",
        "postgresql://u:***@h:5432/db?sslmode=disable&password=***"},
       {"postgres://u@h/db?pw=x", "postgres://u@h/db?pw=x"},
+      {"Driver={D};PWD={hun;ter}}2};UID=u", "Driver={D};PWD=***;UID=u"},
+      {"DSN=d;Pwd={hunter2", "DSN=d;Pwd=***"},
       {"sqlite://u:hunter2@h/x.db", "sqlite://u:***@h/x.db"},
       {"postgresql://h/d?%50assword=x&Pass_Word=x&pwd=x",
        "postgresql://h/d?%50assword=***&Pass_Word=***&pwd=***"},
@@ -123,6 +134,22 @@ TEST(FailureKind, EachProvidersOwnCodes) {
       {{0, "", "23505", "PostgreSQL"}, FailureKind::kUniqueViolation},
       {{0, "", "23502", "PostgreSQL"}, FailureKind::kOther},
       {{0, "", "25006", "PostgreSQL"}, FailureKind::kReadOnly},
+      // ODBC: the SQLSTATE, and the native code where the SQLSTATE is a general one.
+      {{1062, "", "23000", "ODBC"}, FailureKind::kUniqueViolation},
+      {{1048, "", "23000", "ODBC"}, FailureKind::kOther},  // a Null where none may be
+      {{1, "", "23505", "ODBC"}, FailureKind::kUniqueViolation},
+      {{1213, "", "40001", "ODBC"}, FailureKind::kTransient},
+      {{0, "", "HYT00", "ODBC"}, FailureKind::kTransient},
+      {{1205, "", "HY000", "ODBC"}, FailureKind::kTransient},
+      {{1021, "", "HY000", "ODBC"}, FailureKind::kStorageFull},
+      {{1114, "", "HY000", "ODBC"}, FailureKind::kStorageFull},
+      {{1, "", "53100", "ODBC"}, FailureKind::kStorageFull},
+      {{1792, "", "25006", "ODBC"}, FailureKind::kReadOnly},
+      {{1290, "", "HY000", "ODBC"}, FailureKind::kReadOnly},
+      {{0, "", "08S01", "ODBC"}, FailureKind::kUnavailable},
+      {{2013, "", "HY000", "ODBC"}, FailureKind::kUnavailable},
+      {{1927, "", "70100", "ODBC"}, FailureKind::kUnavailable},
+      {{1064, "", "42000", "ODBC"}, FailureKind::kOther},
   };
   for (const auto& [error, kind] : codes) EXPECT_EQ(ClassifyFailure(error), kind) << error.number;
 }
