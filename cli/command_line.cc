@@ -88,7 +88,7 @@ void CheckCommandWord(const CLI::App& app, const std::string& what, const std::s
 int kvt710::cli::RunCommandLine(int argc, char** argv) {
   CLI::App app{
       "kvt710: writes a shop's customer records (customer master, maintenance, glasses, contact "
-      "lenses, hearing aids, sales, comments) into its SQLite or PostgreSQL database",
+      "lenses, hearing aids, sales, comments) into its SQLite, PostgreSQL or ODBC database",
       "kvt710"};
   app.require_subcommand(1);
   app.footer(kFooter);

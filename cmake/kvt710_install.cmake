@@ -68,7 +68,7 @@ if(HELP2MAN)
   add_custom_command(TARGET kvt710 POST_BUILD
     COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/man_commands.sh $<TARGET_FILE:kvt710> ${commands_include}
     COMMAND ${HELP2MAN} --no-info
-            "--name=writes a shop's customer records into SQLite or PostgreSQL"
+            "--name=writes a shop's customer records into SQLite, PostgreSQL or an ODBC database"
             --include=${commands_include} --output=${KVT710_MAN_PAGE} $<TARGET_FILE:kvt710>
     BYPRODUCTS ${commands_include} ${KVT710_MAN_PAGE} VERBATIM)
   install(FILES ${KVT710_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
