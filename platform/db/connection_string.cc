@@ -86,36 +86,11 @@ std::vector<Segment> Split(const std::string& text) {
     seg.value_begin = eq + 1;
     size_t v = eq + 1;
     while (v < text.size() && text::IsAsciiSpace(text[v])) ++v;
-    if (v < text.size() && text[v] == '{') {
-      // ODBC's quoting: the value with its braces, "}}" standing for "}".
-      size_t i = v + 1;
-      bool closed = false;
-      while (i < text.size()) {
-        if (text[i] == '}') {
-          if (i + 1 < text.size() && text[i + 1] == '}') {
-            i += 2;
-            continue;
-          }
-          closed = true;
-          ++i;
-          break;
-        }
-        ++i;
-      }
-      seg.value = text.substr(v, i - v);
-      if (!closed) {
-        seg.unterminated = true;
-        seg.end = text.size();
-        segments.push_back(seg);
-        break;
-      }
-      while (i < text.size() && text[i] != ';') {
-        if (!text::IsAsciiSpace(text[i])) seg.junk_after_quote = true;
-        ++i;
-      }
-      seg.end = i;
-    } else if (v < text.size() && (text[v] == '"' || text[v] == '\'')) {
-      const char quote = text[v];
+    if (v < text.size() && (text[v] == '"' || text[v] == '\'' || text[v] == '{')) {
+      // ADO's quotes, a doubled quote inside standing for one; or ODBC's
+      // braces, kept with the value for the driver ("}}" inside for "}").
+      const bool braced = text[v] == '{';
+      const char quote = braced ? '}' : text[v];
       size_t i = v + 1;
       bool closed = false;
       while (i < text.size()) {
@@ -131,6 +106,7 @@ std::vector<Segment> Split(const std::string& text) {
         }
         seg.value.push_back(text[i++]);
       }
+      if (braced) seg.value = text.substr(v, i - v);
       if (!closed) {
         seg.unterminated = true;
         seg.end = text.size();

@@ -247,6 +247,8 @@ class OdbcCursor final : public RowCursor {
 
 class OdbcBackend final : public Backend {
  public:
+  ~OdbcBackend() override { Close(); }  // a connected handle is freed only after a disconnect
+
   void CheckKeys(const ConnectionParameters& params) const override {
     if (!params.uri.empty())
       throw Error(err::kBadConnectionString, "The ODBC provider takes no URI", "ADODB.Connection");

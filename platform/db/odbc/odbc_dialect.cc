@@ -5,8 +5,8 @@
 namespace kvt710::db::odbc {
 namespace {
 
-// MariaDB and MySQL share their dialect; the catalogue is the connection's
-// database. "||" joins texts, as it does on the other databases.
+// The catalogue of MariaDB and MySQL is the connection's database; "||"
+// joins texts, as it does on the other databases.
 constexpr const char* kMySqlSession =
     "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_BACKSLASH_ESCAPES,PIPES_AS_CONCAT,"
     "NO_ENGINE_SUBSTITUTION,ERROR_FOR_DIVISION_BY_ZERO,NO_ZERO_DATE,NO_ZERO_IN_DATE'";
@@ -21,30 +21,23 @@ constexpr const char* kMySqlIndexNames =
     "SELECT DISTINCT UPPER(index_name) FROM information_schema.statistics WHERE table_schema = "
     "DATABASE() AND table_name = ?";
 
-constexpr const char* kMySqlReadOnly = "SET SESSION TRANSACTION READ ONLY";
-constexpr const char* kMySqlTimeLimit = "SET SESSION max_statement_time = %s";
+// MariaDB and MySQL share their dialect.
+Dialect MySqlDialect(const char* name) {
+  return {.name = name,
+          .session = {kMySqlSession},
+          .read_only = {"SET SESSION TRANSACTION READ ONLY"},
+          .time_limit = "SET SESSION max_statement_time = %s",
+          .session_check = kMySqlCheck,
+          .schema = "mariadb",
+          .null_safe_equals = "%c <=> %v",
+          .has_table = kMySqlHasTable,
+          .primary_key = kMySqlPrimaryKey,
+          .index_names = kMySqlIndexNames};
+}
 
 const Dialect kDialects[] = {
-    {.name = "MariaDB",
-     .session = {kMySqlSession},
-     .read_only = {kMySqlReadOnly},
-     .time_limit = kMySqlTimeLimit,
-     .session_check = kMySqlCheck,
-     .schema = "mariadb",
-     .null_safe_equals = "%c <=> %v",
-     .has_table = kMySqlHasTable,
-     .primary_key = kMySqlPrimaryKey,
-     .index_names = kMySqlIndexNames},
-    {.name = "MySQL",
-     .session = {kMySqlSession},
-     .read_only = {kMySqlReadOnly},
-     .time_limit = kMySqlTimeLimit,
-     .session_check = kMySqlCheck,
-     .schema = "mariadb",
-     .null_safe_equals = "%c <=> %v",
-     .has_table = kMySqlHasTable,
-     .primary_key = kMySqlPrimaryKey,
-     .index_names = kMySqlIndexNames},
+    MySqlDialect("MariaDB"),
+    MySqlDialect("MySQL"),
     // Unquoted names fold to lower case, as the statements that name them do.
     {.name = "PostgreSQL",
      .session = {"SET standard_conforming_strings = on", "SET DateStyle = 'ISO, YMD'"},
