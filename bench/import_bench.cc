@@ -56,6 +56,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
+#include "bench/bench_servers.h"
 #include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
@@ -95,6 +97,7 @@ using kvt710::Error;
 using kvt710::KVT710C3;
 using kvt710::NamedArg;
 using kvt710::Variant;
+using kvt710::bench::Engine;
 using kvt710::db::Connection;
 using Clock = std::chrono::steady_clock;
 using json = nlohmann::json;
@@ -107,13 +110,6 @@ using json = nlohmann::json;
 // ---------------------------------------------------------------------------
 // The databases
 
-enum class Engine {
-  kSQLite,
-  kPostgreSQL,    // native, through libpq
-  kMariaDB,       // through ODBC
-  kPostgresOdbc,  // through ODBC
-};
-
 struct Target {
   Engine engine = Engine::kSQLite;
   const char* name = "SQLite";  // in the output
@@ -123,19 +119,8 @@ struct Target {
   bool raw() const { return engine == Engine::kSQLite || engine == Engine::kPostgreSQL; }
 };
 
-// `text` with the value of its Database key replaced by `database`.
-std::string WithDatabase(const std::string& text, const std::string& database) {
-  std::string out;
-  for (const auto& [key, value] : kvt710::db::ParseConnectionString(text).values) {
-    out += (out.empty() ? "" : ";") + key + "=";
-    out +=
-        kvt710::db::KeysEqual(key, "Database", kvt710::db::KeyRule::kIgnoreCase) ? database : value;
-  }
-  return out;
-}
-
-// A fresh, empty database with the product's schema: an SQLite file, a
-// PostgreSQL schema or a MariaDB database of its own.
+// A fresh, empty database with the product's schema: an SQLite file, or a
+// schema or database of its own on a server.
 class Database {
  public:
   Database(const Target& target, const std::string& name) : target_(target) {
@@ -147,47 +132,22 @@ class Database {
       connection_string_ = "Provider=SQLite;Data Source=" + path_.string();
       create_ = ";Mode=ReadWriteCreate";
     } else {
-      namespace_ = "bench_" + name + "_" + std::to_string(getpid());
-      Admin(DropText());
-      if (target.engine == Engine::kMariaDB) {
-        Admin("CREATE DATABASE " + namespace_ + " CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin");
-        connection_string_ = WithDatabase(target.admin, namespace_);
-      } else {
-        Admin("CREATE SCHEMA " + namespace_);
-        connection_string_ =
-            target.admin + (target.engine == Engine::kPostgreSQL
-                                ? ";Search Path=" + namespace_
-                                : ";ConnSettings={SET search_path TO " + namespace_ + "}");
-      }
+      server_.emplace(target.engine, target.admin,
+                      "bench_" + name + "_" + std::to_string(getpid()));
+      connection_string_ = server_->connection_string();
     }
     auto connection = Connection::Create();
     connection->Open(connection_string_ + create_);
     kvt710::db::CreateProductSchema(*connection);
-  }
-  ~Database() {
-    try {
-      if (!namespace_.empty()) Admin(DropText());
-    } catch (const Error&) {
-    }
   }
   const std::string& connection_string() const { return connection_string_; }
   const fs::path& path() const { return path_; }
   bool postgres() const { return target_.engine == Engine::kPostgreSQL; }
 
  private:
-  std::string DropText() const {
-    return target_.engine == Engine::kMariaDB ? "DROP DATABASE IF EXISTS " + namespace_
-                                              : "DROP SCHEMA IF EXISTS " + namespace_ + " CASCADE";
-  }
-  void Admin(const std::string& sql) {
-    auto admin = Connection::Create();
-    admin->Open(target_.admin);
-    admin->Execute(sql);
-  }
-
   Target target_;
   fs::path path_;
-  std::string namespace_;  // a server's schema or database of this run
+  std::optional<kvt710::bench::ServerNamespace> server_;
   std::string connection_string_;
   std::string create_;  // what the schema's connection adds to create a missing file
 };
@@ -686,10 +646,8 @@ struct Options {
   int rounds = 2;
   uint64_t seed = 1;
   bool sqlite = true;
-  bool postgres = true;
-  bool mariadb = true;
-  bool pg_odbc = true;
-  std::string only;  // run only this kind (for profiling): a-text, b-raw or a-shapes
+  std::vector<Engine> skipped;  // servers left out by their options
+  std::string only;             // run only this kind (for profiling): a-text, b-raw or a-shapes
   bool raw_one_connection = false;
   bool raw_prepared = false;
   bool pipeline = false;
@@ -712,12 +670,6 @@ Options Parse(int argc, char** argv) {
       o.seed = std::stoull(next());
     } else if (arg == "--no-sqlite") {
       o.sqlite = false;
-    } else if (arg == "--no-pg") {
-      o.postgres = false;
-    } else if (arg == "--no-mariadb") {
-      o.mariadb = false;
-    } else if (arg == "--no-pg-odbc") {
-      o.pg_odbc = false;
     } else if (arg == "--raw-one-connection") {
       o.raw_one_connection = true;
     } else if (arg == "--raw-prepared") {
@@ -729,6 +681,8 @@ Options Parse(int argc, char** argv) {
     } else if (arg == "--scale") {
       std::stringstream list(next());
       for (std::string k; std::getline(list, k, ',');) o.scale.push_back(std::stoll(k));
+    } else if (const auto* server = kvt710::bench::ServerLeftOutBy(arg)) {
+      o.skipped.push_back(server->engine);
     } else {
       Die("unknown argument " + arg + " (see the comment at the top of bench/import_bench.cc)");
     }
@@ -918,18 +872,6 @@ void ScaleRuns(const Target& target, const Options& o) {
 int main(int argc, char** argv) {
   kvt710::RegisterServer();
   const Options o = Parse(argc, argv);
-  // The servers, in the order they run: each when its option allows and its
-  // variable holds a connection string.
-  const struct {
-    Engine engine;
-    const char* name;
-    const char* variable;
-    bool Options::*wanted;
-  } kServers[] = {
-      {Engine::kPostgreSQL, "PostgreSQL", "KVT710_TEST_PG", &Options::postgres},
-      {Engine::kMariaDB, "MariaDB/ODBC", "KVT710_TEST_MARIADB", &Options::mariadb},
-      {Engine::kPostgresOdbc, "PostgreSQL/ODBC", "KVT710_TEST_PG_ODBC", &Options::pg_odbc},
-  };
   try {
     Target sqlite_target;
     sqlite_target.dir =
@@ -937,9 +879,9 @@ int main(int argc, char** argv) {
     fs::create_directories(sqlite_target.dir);
     std::vector<Target> targets;
     if (o.sqlite) targets.push_back(sqlite_target);
-    for (const auto& server : kServers) {
-      const char* admin = std::getenv(server.variable);
-      if (!(o.*server.wanted) || admin == nullptr || *admin == '\0') continue;
+    for (const kvt710::bench::Server& server : kvt710::bench::kServers) {
+      const std::string admin = kvt710::bench::ServerConnectionString(server);
+      if (admin.empty() || std::ranges::count(o.skipped, server.engine) > 0) continue;
       Target t = sqlite_target;
       t.engine = server.engine;
       t.name = server.name;
