@@ -3,6 +3,7 @@
 // straight through the database's own client library, in the same process.
 //
 //   import_bench [--customers N] [--rounds R] [--seed S] [--no-sqlite] [--no-pg]
+//                [--no-mariadb] [--no-pg-odbc]
 //                [--raw-one-connection] [--pipeline] [--raw-prepared]
 //   import_bench --scale 1000,10000,100000 [--customers N] [--no-pg]
 //   import_bench --only a-text|b-raw|a-shapes ...   (one kind of run, for profiling)
@@ -41,11 +42,21 @@
 // SQLite files go to a fresh folder under $TMPDIR (WAL, synchronous NORMAL);
 // PostgreSQL runs when KVT710_TEST_PG holds a connection string, each run in
 // a schema of its own, dropped afterwards.
+//
+// Through ODBC: MariaDB when KVT710_TEST_MARIADB holds an ODBC connection
+// string (each run in a database of its own, utf8mb4 with a binary no-pad
+// collation), PostgreSQL when KVT710_TEST_PG_ODBC does (each run in a schema
+// of its own, set as the search path when the driver connects); both
+// dropped afterwards. There is no raw ODBC baseline, so these targets run A
+// only (A-text and A-shapes), compared with the native PostgreSQL A-shapes
+// of the same process when that ran; --scale skips them (the bulk fill is
+// written through the raw clients).
 #include <fcntl.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +74,7 @@
 
 #include "batch/KVT710C3.h"
 #include "batch/statement_queue.h"
+#include "bench/bench_servers.h"
 #include "bench/settle_heap.h"
 #include "cli/demo_data.h"
 #include "cli/json_values.h"
@@ -85,6 +97,7 @@ using kvt710::Error;
 using kvt710::KVT710C3;
 using kvt710::NamedArg;
 using kvt710::Variant;
+using kvt710::bench::Engine;
 using kvt710::db::Connection;
 using Clock = std::chrono::steady_clock;
 using json = nlohmann::json;
@@ -98,16 +111,20 @@ using json = nlohmann::json;
 // The databases
 
 struct Target {
-  bool postgres = false;
-  std::string admin;  // PostgreSQL: the server's connection string
-  fs::path dir;       // SQLite: the folder of the files
+  Engine engine = Engine::kSQLite;
+  const char* name = "SQLite";  // in the output
+  std::string admin;            // a server's connection string, from the environment
+  fs::path dir;                 // SQLite: the folder of the files; B: the scratch folder
+  // Whether the raw client can reach it (the B runs, the bulk fill): not through ODBC.
+  bool raw() const { return engine == Engine::kSQLite || engine == Engine::kPostgreSQL; }
 };
 
-// A fresh, empty database with the product's schema.
+// A fresh, empty database with the product's schema: an SQLite file, or a
+// schema or database of its own on a server.
 class Database {
  public:
   Database(const Target& target, const std::string& name) : target_(target) {
-    if (!target.postgres) {
+    if (target.engine == Engine::kSQLite) {
       path_ = target.dir / (name + ".db");
       fs::remove(path_);
       fs::remove(path_.string() + "-wal");
@@ -115,36 +132,22 @@ class Database {
       connection_string_ = "Provider=SQLite;Data Source=" + path_.string();
       create_ = ";Mode=ReadWriteCreate";
     } else {
-      schema_ = "bench_" + name + "_" + std::to_string(getpid());
-      Admin("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-      Admin("CREATE SCHEMA " + schema_);
-      connection_string_ = target.admin + ";Search Path=" + schema_;
+      server_.emplace(target.engine, target.admin,
+                      "bench_" + name + "_" + std::to_string(getpid()));
+      connection_string_ = server_->connection_string();
     }
     auto connection = Connection::Create();
     connection->Open(connection_string_ + create_);
     kvt710::db::CreateProductSchema(*connection);
   }
-  ~Database() {
-    try {
-      if (!schema_.empty()) Admin("DROP SCHEMA IF EXISTS " + schema_ + " CASCADE");
-    } catch (const Error&) {
-    }
-  }
   const std::string& connection_string() const { return connection_string_; }
   const fs::path& path() const { return path_; }
-  const std::string& schema() const { return schema_; }
-  bool postgres() const { return target_.postgres; }
+  bool postgres() const { return target_.engine == Engine::kPostgreSQL; }
 
  private:
-  void Admin(const std::string& sql) {
-    auto admin = Connection::Create();
-    admin->Open(target_.admin);
-    admin->Execute(sql);
-  }
-
   Target target_;
   fs::path path_;
-  std::string schema_;
+  std::optional<kvt710::bench::ServerNamespace> server_;
   std::string connection_string_;
   std::string create_;  // what the schema's connection adds to create a missing file
 };
@@ -643,8 +646,8 @@ struct Options {
   int rounds = 2;
   uint64_t seed = 1;
   bool sqlite = true;
-  bool postgres = true;
-  std::string only;  // run only this kind (for profiling): a-text, b-raw or a-shapes
+  std::vector<Engine> skipped;  // servers left out by their options
+  std::string only;             // run only this kind (for profiling): a-text, b-raw or a-shapes
   bool raw_one_connection = false;
   bool raw_prepared = false;
   bool pipeline = false;
@@ -667,8 +670,6 @@ Options Parse(int argc, char** argv) {
       o.seed = std::stoull(next());
     } else if (arg == "--no-sqlite") {
       o.sqlite = false;
-    } else if (arg == "--no-pg") {
-      o.postgres = false;
     } else if (arg == "--raw-one-connection") {
       o.raw_one_connection = true;
     } else if (arg == "--raw-prepared") {
@@ -680,6 +681,8 @@ Options Parse(int argc, char** argv) {
     } else if (arg == "--scale") {
       std::stringstream list(next());
       for (std::string k; std::getline(list, k, ',');) o.scale.push_back(std::stoll(k));
+    } else if (const auto* server = kvt710::bench::ServerLeftOutBy(arg)) {
+      o.skipped.push_back(server->engine);
     } else {
       Die("unknown argument " + arg + " (see the comment at the top of bench/import_bench.cc)");
     }
@@ -689,7 +692,7 @@ Options Parse(int argc, char** argv) {
 
 void PrintRun(const char* db, const char* kind, int round, const Result& r) {
   std::printf(
-      "%-10s %-9s round %d: %6lld customers in %7.3f s  %8.1f customers/s  %9.0f "
+      "%-15s %-9s round %d: %6lld customers in %7.3f s  %8.1f customers/s  %9.0f "
       "statements/s  (cpu %7.3f s, %8.1f customers/cpu-s)\n",
       db, kind, round, static_cast<long long>(r.customers), r.seconds, r.CustomersPerSecond(),
       r.StatementsPerSecond(), r.cpu_seconds, r.CustomersPerCpuSecond());
@@ -710,8 +713,38 @@ void Add(Total& total, const Result& r) {
   total.best = std::max(total.best, r.CustomersPerSecond());
 }
 
-void ImportRuns(const Target& target, const Options& o) {
-  const char* db = target.postgres ? "PostgreSQL" : "SQLite";
+// The summary of a target that no raw client reaches (ODBC): A alone, and
+// against `reference`, the native PostgreSQL A-shapes of this process, when
+// that ran.
+void PrintWithoutBaseline(const char* db, const Total& text, const Total& shapes,
+                          const Total* reference) {
+  std::printf(
+      "%-15s summary: no raw ODBC baseline; A-text %.1f customers/s (%.0f statements/s), "
+      "A-shapes %.1f/s (%.0f statements/s); A-shapes/A-text %.3f\n",
+      db, text.CustomersPerSecond(), text.StatementsPerSecond(), shapes.CustomersPerSecond(),
+      shapes.StatementsPerSecond(), shapes.CustomersPerSecond() / text.CustomersPerSecond());
+  std::printf("%-15s best rounds: A-text %.1f customers/s, A-shapes %.1f\n", db, text.best,
+              shapes.best);
+  std::printf("%-15s by CPU time: A-text %.1f customers/cpu-s, A-shapes %.1f\n", db,
+              text.CustomersPerCpuSecond(), shapes.CustomersPerCpuSecond());
+  if (reference != nullptr && reference->customers > 0) {
+    std::printf(
+        "%-15s against native PostgreSQL A-shapes %.1f customers/s: A-text %.3f, A-shapes "
+        "%.3f (best rounds %.3f, %.3f)\n",
+        db, reference->CustomersPerSecond(),
+        text.CustomersPerSecond() / reference->CustomersPerSecond(),
+        shapes.CustomersPerSecond() / reference->CustomersPerSecond(), text.best / reference->best,
+        shapes.best / reference->best);
+  }
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+// The import runs on one target; returns its A-shapes total. `reference`:
+// the native PostgreSQL A-shapes total that targets without a raw baseline
+// are compared with, or nullptr.
+Total ImportRuns(const Target& target, const Options& o, const Total* reference) {
+  const char* db = target.name;
   const int64_t n = o.customers > 0 ? o.customers : 2000;
   Total text_total, raw_total, shapes_total, pipe_totals[3];
   auto wanted = [&](const char* kind) { return o.only.empty() || o.only == kind; };
@@ -722,7 +755,7 @@ void ImportRuns(const Target& target, const Options& o) {
       PrintRun(db, "A-text", round, r);
       Add(text_total, r);
     }
-    if (wanted("b-raw")) {
+    if (wanted("b-raw") && target.raw()) {
       Database database(target, "b_raw");
       const Result r =
           RunRaw(database, target.dir, o.seed, n,
@@ -730,13 +763,13 @@ void ImportRuns(const Target& target, const Options& o) {
       PrintRun(db, "B-raw", round, r);
       Add(raw_total, r);
     }
-    if (o.raw_prepared && !target.postgres) {
+    if (o.raw_prepared && target.engine == Engine::kSQLite) {
       Database database(target, "b_prep");
       const Result r = RunRaw(database, target.dir, o.seed, n, RawMode::kPrepared);
       PrintRun(db, "B-prep", round, r);
       Add(pipe_totals[1], r);
     }
-    if (o.pipeline && target.postgres) {
+    if (o.pipeline && target.engine == Engine::kPostgreSQL) {
       const std::pair<RawMode, const char*> kinds[] = {{RawMode::kPipeline, "B-pipe"},
                                                        {RawMode::kPrepared, "B-prep"},
                                                        {RawMode::kPreparedPipeline, "B-prep-pipe"}};
@@ -754,9 +787,9 @@ void ImportRuns(const Target& target, const Options& o) {
       Add(shapes_total, r);
     }
   }
-  if (pipe_totals[1].customers > 0 && !target.postgres) {
+  if (pipe_totals[1].customers > 0 && target.engine == Engine::kSQLite) {
     std::printf(
-        "%-10s prepared: B-prep %.1f customers/s = %.3f x B-raw (best rounds %.3f); "
+        "%-15s prepared: B-prep %.1f customers/s = %.3f x B-raw (best rounds %.3f); "
         "A-shapes/B-prep %.3f (best rounds %.3f)\n",
         db, pipe_totals[1].CustomersPerSecond(),
         pipe_totals[1].CustomersPerSecond() / raw_total.CustomersPerSecond(),
@@ -766,43 +799,52 @@ void ImportRuns(const Target& target, const Options& o) {
   }
   if (pipe_totals[0].customers > 0) {
     std::printf(
-        "%-10s pipeline: B-pipe %.1f customers/s = %.3f x B-raw; B-prep %.1f/s, B-prep-pipe "
+        "%-15s pipeline: B-pipe %.1f customers/s = %.3f x B-raw; B-prep %.1f/s, B-prep-pipe "
         "%.1f/s = %.3f x B-prep\n",
         db, pipe_totals[0].CustomersPerSecond(),
         pipe_totals[0].CustomersPerSecond() / raw_total.CustomersPerSecond(),
         pipe_totals[1].CustomersPerSecond(), pipe_totals[2].CustomersPerSecond(),
         pipe_totals[2].CustomersPerSecond() / pipe_totals[1].CustomersPerSecond());
     std::printf(
-        "%-10s pipeline, best rounds: B-raw %.1f, B-pipe %.1f, B-prep %.1f, B-prep-pipe %.1f "
+        "%-15s pipeline, best rounds: B-raw %.1f, B-pipe %.1f, B-prep %.1f, B-prep-pipe %.1f "
         "customers/s; B-prep-pipe/B-prep %.3f\n",
         db, raw_total.best, pipe_totals[0].best, pipe_totals[1].best, pipe_totals[2].best,
         pipe_totals[2].best / pipe_totals[1].best);
   }
-  if (!o.only.empty()) return;
+  if (!o.only.empty()) return shapes_total;
+  if (!target.raw()) {
+    PrintWithoutBaseline(db, text_total, shapes_total, reference);
+    return shapes_total;
+  }
   std::printf(
-      "%-10s summary: B-raw %.1f customers/s (%.0f statements/s), A-text %.1f/s, A-shapes "
+      "%-15s summary: B-raw %.1f customers/s (%.0f statements/s), A-text %.1f/s, A-shapes "
       "%.1f/s; A-text/B-raw %.3f, A-shapes/B-raw %.3f\n",
       db, raw_total.CustomersPerSecond(), raw_total.StatementsPerSecond(),
       text_total.CustomersPerSecond(), shapes_total.CustomersPerSecond(),
       text_total.CustomersPerSecond() / raw_total.CustomersPerSecond(),
       shapes_total.CustomersPerSecond() / raw_total.CustomersPerSecond());
   std::printf(
-      "%-10s best rounds: B-raw %.1f customers/s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
+      "%-15s best rounds: B-raw %.1f customers/s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
       "%.3f, A-shapes/B-raw %.3f\n",
       db, raw_total.best, text_total.best, shapes_total.best, text_total.best / raw_total.best,
       shapes_total.best / raw_total.best);
   std::printf(
-      "%-10s by CPU time: B-raw %.1f customers/cpu-s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
+      "%-15s by CPU time: B-raw %.1f customers/cpu-s, A-text %.1f, A-shapes %.1f; A-text/B-raw "
       "%.3f, A-shapes/B-raw %.3f\n\n",
       db, raw_total.CustomersPerCpuSecond(), text_total.CustomersPerCpuSecond(),
       shapes_total.CustomersPerCpuSecond(),
       text_total.CustomersPerCpuSecond() / raw_total.CustomersPerCpuSecond(),
       shapes_total.CustomersPerCpuSecond() / raw_total.CustomersPerCpuSecond());
   std::fflush(stdout);
+  return shapes_total;
 }
 
 void ScaleRuns(const Target& target, const Options& o) {
-  const char* db = target.postgres ? "PostgreSQL" : "SQLite";
+  const char* db = target.name;
+  if (!target.raw()) {
+    std::printf("%-15s no --scale runs: the bulk fill is written through a raw client\n", db);
+    return;
+  }
   const int64_t n = o.customers > 0 ? o.customers : 1000;
   double first = 0, first_cpu = 0;
   for (const int64_t stored : o.scale) {
@@ -816,7 +858,7 @@ void ScaleRuns(const Target& target, const Options& o) {
     if (first == 0) first = per_customer;
     if (first_cpu == 0) first_cpu = cpu_per_customer;
     std::printf(
-        "%-10s %8lld stored (filled in %6.1f s): %6lld customers, %7.1f us/customer "
+        "%-15s %8lld stored (filled in %6.1f s): %6lld customers, %7.1f us/customer "
         "(%6.1f customers/s), %.2f x the first; cpu %7.1f us/customer, %.2f x the first\n",
         db, static_cast<long long>(stored), fill, static_cast<long long>(r.customers), per_customer,
         r.CustomersPerSecond(), per_customer / first, cpu_per_customer,
@@ -837,19 +879,23 @@ int main(int argc, char** argv) {
     fs::create_directories(sqlite_target.dir);
     std::vector<Target> targets;
     if (o.sqlite) targets.push_back(sqlite_target);
-    const char* pg = std::getenv("KVT710_TEST_PG");
-    if (o.postgres && pg != nullptr && *pg != '\0') {
+    for (const kvt710::bench::Server& server : kvt710::bench::kServers) {
+      const std::string admin = kvt710::bench::ServerConnectionString(server);
+      if (admin.empty() || std::ranges::count(o.skipped, server.engine) > 0) continue;
       Target t = sqlite_target;
-      t.postgres = true;
-      t.admin = pg;
+      t.engine = server.engine;
+      t.name = server.name;
+      t.admin = admin;
       targets.push_back(t);
     }
+    std::optional<Total> native_pg;  // A-shapes, what the ODBC targets are compared with
     for (const Target& target : targets) {
-      if (o.scale.empty()) {
-        ImportRuns(target, o);
-      } else {
+      if (!o.scale.empty()) {
         ScaleRuns(target, o);
+        continue;
       }
+      const Total shapes = ImportRuns(target, o, native_pg ? &*native_pg : nullptr);
+      if (target.engine == Engine::kPostgreSQL) native_pg = shapes;
     }
     fs::remove_all(sqlite_target.dir);
   } catch (const Error& e) {
