@@ -172,22 +172,15 @@ bool TakesBareNumber(SQLSMALLINT type, const Value& number) {
 
 class OdbcCursor final : public RowCursor {
  public:
-  explicit OdbcCursor(Handle statement) : statement_(std::move(statement)) {
-    SQLSMALLINT count = 0;
-    SQLNumResultCols(statement_.handle, &count);
-    for (SQLUSMALLINT i = 1; i <= count; ++i) {
-      SQLCHAR name[256] = {0};
-      SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
-      SQLULEN size = 0;
-      SQLDescribeCol(statement_.handle, i, name, sizeof name, &length, &type, &size, &digits,
-                     &nullable);
-      columns_.emplace_back(reinterpret_cast<const char*>(name));
-      types_.push_back(TextTypeOf(type));
-    }
+  explicit OdbcCursor(Handle statement) : owned_(std::move(statement)) { Describe(); }
+  // The results of a kept prepared statement, closed again when the cursor ends.
+  explicit OdbcCursor(SQLHANDLE prepared) : borrowed_(prepared) { Describe(); }
+  ~OdbcCursor() override {
+    if (borrowed_ != SQL_NULL_HANDLE) SQLFreeStmt(borrowed_, SQL_CLOSE);
   }
 
   const std::vector<std::string>& columns() const override { return columns_; }
-  SQLHANDLE handle() const { return statement_.handle; }
+  SQLHANDLE handle() const { return owned_.handle != SQL_NULL_HANDLE ? owned_.handle : borrowed_; }
 
   // Reads every row now, so that the statement's further results can be asked for.
   void ReadAll() {
@@ -204,11 +197,24 @@ class OdbcCursor final : public RowCursor {
   }
 
  private:
+  void Describe() {
+    SQLSMALLINT count = 0;
+    SQLNumResultCols(handle(), &count);
+    for (SQLUSMALLINT i = 1; i <= count; ++i) {
+      SQLCHAR name[256] = {0};
+      SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+      SQLULEN size = 0;
+      SQLDescribeCol(handle(), i, name, sizeof name, &length, &type, &size, &digits, &nullable);
+      columns_.emplace_back(reinterpret_cast<const char*>(name));
+      types_.push_back(TextTypeOf(type));
+    }
+  }
+
   bool Fetch(std::vector<Variant>& row) {
     if (columns_.empty()) return false;
-    const SQLRETURN rc = SQLFetch(statement_.handle);
+    const SQLRETURN rc = SQLFetch(handle());
     if (rc == SQL_NO_DATA) return false;
-    if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_STMT, statement_.handle, "Fetch failed");
+    if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_STMT, handle(), "Fetch failed");
     row.clear();
     for (SQLUSMALLINT i = 1; i <= columns_.size(); ++i) {
       const std::optional<std::string> text = Data(i);
@@ -224,9 +230,9 @@ class OdbcCursor final : public RowCursor {
     for (;;) {
       SQLLEN indicator = 0;
       const SQLRETURN rc =
-          SQLGetData(statement_.handle, column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+          SQLGetData(handle(), column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
       if (rc == SQL_NO_DATA) break;
-      if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_STMT, statement_.handle, "Fetch failed");
+      if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_STMT, handle(), "Fetch failed");
       if (indicator == SQL_NULL_DATA) return std::nullopt;
       const size_t room = sizeof buffer - 1;  // the driver ends each piece with a NUL
       const bool more = rc == SQL_SUCCESS_WITH_INFO &&
@@ -237,7 +243,8 @@ class OdbcCursor final : public RowCursor {
     return value;
   }
 
-  Handle statement_;
+  Handle owned_;
+  SQLHANDLE borrowed_ = SQL_NULL_HANDLE;
   std::vector<std::string> columns_;
   std::vector<TextType> types_;
   bool buffering_ = false;
@@ -344,30 +351,16 @@ class OdbcBackend final : public Backend {
   // dates and Null always, a number where the parameter's type reads it as
   // the text would. Otherwise its text runs.
   void ExecuteShaped(const Statement& statement) override {
-    PreparedShape* shape = Connected().describes_parameters ? Prepared(statement) : nullptr;
-    if (shape == nullptr || !TakesValues(*shape, statement)) return Execute(statement.text());
-    const size_t count = statement.value_count();
-    texts_.resize(std::max(texts_.size(), count));
-    lengths_.assign(count, SQL_NULL_DATA);
-    SQLHANDLE handle = shape->statement.handle;
-    for (size_t i = 0; i < count; ++i) {
-      const Value& value = statement.value(i);
-      if (value.kind != Value::Kind::kNull) {
-        texts_[i].assign(statement.chars(i));
-        if (texts_[i].find('\0') != std::string::npos) return Execute(statement.text());
-        lengths_[i] = static_cast<SQLLEN>(texts_[i].size());
-      }
-      // A text goes as text: the server reads it as its literal, a date's too.
-      const SQLSMALLINT type = value.kind == Value::Kind::kNumber ? shape->types[i] : SQL_VARCHAR;
-      if (!SQL_SUCCEEDED(SQLBindParameter(handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
-                                          SQL_C_CHAR, type, std::max<SQLULEN>(texts_[i].size(), 1),
-                                          0, texts_[i].data(), 0, &lengths_[i])))
-        throw Diagnosed(SQL_HANDLE_STMT, handle, "A value could not be bound");
+    if (SQLHANDLE prepared = RunShaped(statement)) {
+      SQLFreeStmt(prepared, SQL_CLOSE);
+    } else {
+      Execute(statement.text());
     }
-    const SQLRETURN rc = SQLExecute(handle);
-    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA)
-      throw Diagnosed(SQL_HANDLE_STMT, handle, "The statement failed");
-    SQLFreeStmt(handle, SQL_CLOSE);
+  }
+
+  std::unique_ptr<RowCursor> QueryShaped(const Statement& statement) override {
+    if (SQLHANDLE prepared = RunShaped(statement)) return std::make_unique<OdbcCursor>(prepared);
+    return Query(statement.text());
   }
 
   std::unique_ptr<RowCursor> Query(const std::string& sql) override { return QueryBound(sql, {}); }
@@ -607,6 +600,36 @@ class OdbcBackend final : public Backend {
     std::vector<Variant> row;
     while (cursor->Next(row)) names.push_back(text::ToUpperAscii(row.at(0).ToString()));
     return names;
+  }
+
+  // Runs the statement through its prepared shape and returns the kept
+  // statement's handle, its results unread; null, with nothing run, when
+  // the statement must run as its text.
+  SQLHANDLE RunShaped(const Statement& statement) {
+    PreparedShape* shape = Connected().describes_parameters ? Prepared(statement) : nullptr;
+    if (shape == nullptr || !TakesValues(*shape, statement)) return SQL_NULL_HANDLE;
+    const size_t count = statement.value_count();
+    texts_.resize(std::max(texts_.size(), count));
+    lengths_.assign(count, SQL_NULL_DATA);
+    SQLHANDLE handle = shape->statement.handle;
+    for (size_t i = 0; i < count; ++i) {
+      const Value& value = statement.value(i);
+      if (value.kind != Value::Kind::kNull) {
+        texts_[i].assign(statement.chars(i));
+        if (texts_[i].find('\0') != std::string::npos) return SQL_NULL_HANDLE;
+        lengths_[i] = static_cast<SQLLEN>(texts_[i].size());
+      }
+      // A text goes as text: the server reads it as its literal, a date's too.
+      const SQLSMALLINT type = value.kind == Value::Kind::kNumber ? shape->types[i] : SQL_VARCHAR;
+      if (!SQL_SUCCEEDED(SQLBindParameter(handle, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                                          SQL_C_CHAR, type, std::max<SQLULEN>(texts_[i].size(), 1),
+                                          0, texts_[i].data(), 0, &lengths_[i])))
+        throw Diagnosed(SQL_HANDLE_STMT, handle, "A value could not be bound");
+    }
+    const SQLRETURN rc = SQLExecute(handle);
+    if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA)
+      throw Diagnosed(SQL_HANDLE_STMT, handle, "The statement failed");
+    return handle;
   }
 
   struct PreparedShape {

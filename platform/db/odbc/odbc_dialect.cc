@@ -24,7 +24,10 @@ constexpr const char* kMySqlIndexNames =
 // MariaDB and MySQL share their dialect.
 Dialect MySqlDialect(const char* name) {
   return {.name = name,
-          .session = {kMySqlSession},
+          // Read committed, as PostgreSQL's sessions run: a lock on a key
+          // that is not there yet takes no range with it, which deadlocks
+          // two importers that insert nearby keys at once.
+          .session = {kMySqlSession, "SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED"},
           .read_only = {"SET SESSION TRANSACTION READ ONLY"},
           .time_limit = "SET SESSION max_statement_time = %s",
           .session_check = kMySqlCheck,
