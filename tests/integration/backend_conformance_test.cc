@@ -221,6 +221,28 @@ TEST_P(BackendConformance, RowCountsAndCommandTimeout) {
   EXPECT_EQ(limited->State(), kStateOpen);
 }
 
+// Two writers of neighbouring customers, neither stored yet, each locking
+// its key first as the import does, do not wait for each other.
+TEST_P(BackendConformance, WritersOfNeighbouringNewKeysDoNotWaitForEachOther) {
+  if (GetParam() == Backend::kSQLite) GTEST_SKIP() << "SQLite takes one writer at a time";
+  std::shared_ptr<Connection> writers[2];
+  for (int i = 0; i < 2; ++i) {
+    writers[i] = Connection::Create();
+    writers[i]->set_command_timeout(3);  // a wait fails the statement
+    writers[i]->Open(db_.connection_string());
+    writers[i]->BeginTrans();
+    writers[i]->Execute(
+        "Update CBASE Set CUBS_UNIQUE_KEY = CUBS_UNIQUE_KEY Where "
+        "CUBS_UNIQUE_KEY = " +
+        std::to_string(100 + i));
+  }
+  for (int i = 0; i < 2; ++i)
+    writers[i]->Execute("Insert Into CBASE(CUBS_UNIQUE_KEY) Values (" + std::to_string(100 + i) +
+                        ")");
+  for (auto& writer : writers) writer->CommitTrans();
+  EXPECT_EQ(db_.Scalar("Select Count(*) From CBASE"), "2");
+}
+
 TEST_P(BackendConformance, StaticRecordsetReadsEveryRowReadOnly) {
   cn_->Execute(
       "Insert Into CBASE(CUBS_UNIQUE_KEY,CUBS_STORE_NO,CUBS_CYL_SUM,CUBS_BIRTH_MD,CUBS_DATA_FLG)"
