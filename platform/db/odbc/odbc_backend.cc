@@ -468,8 +468,13 @@ class OdbcBackend final : public Backend {
     if (!SQL_SUCCEEDED(rc))
       failure = Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "The transaction did not end");
     in_transaction_ = false;
+    if (failure) {
+      // The end's own failure is the one to report, not a lost connection's second.
+      SQLSetConnectAttr(dbc_.handle, SQL_ATTR_AUTOCOMMIT,
+                        reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+      throw *failure;
+    }
     Autocommit(true);
-    if (failure) throw *failure;
   }
 
   // Runs one statement; `count` receives the rows it changed. Where the
@@ -549,10 +554,7 @@ class OdbcBackend final : public Backend {
     Connected();
     if (sql.find('\0') != std::string::npos)
       throw Failure("The command text contains a NUL character", "22021");
-    Handle statement(SQL_HANDLE_STMT, dbc_.handle);
-    if (timeout_ > 0)
-      SQLSetStmtAttr(statement.handle, SQL_ATTR_QUERY_TIMEOUT,
-                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
+    Handle statement = NewStatement();
     std::vector<std::optional<std::string>> texts;
     std::vector<SQLLEN> lengths(values.size());
     texts.reserve(values.size());
@@ -576,6 +578,15 @@ class OdbcBackend final : public Backend {
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA)
       throw Diagnosed(SQL_HANDLE_STMT, statement.handle, "The statement failed");
     SQLFreeStmt(statement.handle, SQL_RESET_PARAMS);  // the texts bound end here
+    return statement;
+  }
+
+  // A statement handle with the command timeout as its query timeout.
+  Handle NewStatement() {
+    Handle statement(SQL_HANDLE_STMT, dbc_.handle);
+    if (timeout_ > 0)
+      SQLSetStmtAttr(statement.handle, SQL_ATTR_QUERY_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeout_)), 0);
     return statement;
   }
 
@@ -656,7 +667,7 @@ class OdbcBackend final : public Backend {
       shapes_.splice(shapes_.begin(), shapes_, found->second);
       return &*found->second;
     }
-    PreparedShape shape{shape_key_, Handle(SQL_HANDLE_STMT, dbc_.handle), {}};
+    PreparedShape shape{shape_key_, NewStatement(), {}};
     SQLHANDLE handle = shape.statement.handle;
     SQLSMALLINT count = 0;
     bool described =
