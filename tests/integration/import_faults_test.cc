@@ -249,7 +249,8 @@ TEST_P(ImportServerFaults, TheCustomerInFlightIsRejectedAndTheRerunCompletes) {
         waiting = database.Column(
             maria ? "Select id From information_schema.processlist Where state Like 'Waiting for "
                     "table%lock' And db = database()"
-                  : "Select pid From pg_stat_activity Where wait_event_type = 'Lock'");
+                  : "Select pid From pg_stat_activity Where wait_event_type = 'Lock' And "
+                    "backend_type = 'client backend'");
       }
       ASSERT_EQ(waiting.size(), 1u) << "the import never waited inside customer 11";
       if (fault == "terminate" && maria)
