@@ -42,6 +42,13 @@ Variant ItemAt(Errors& errors, Args& args) {
 
 }  // namespace
 
+std::string WithoutSecret(std::string text, const std::string& secret) {
+  if (secret.empty()) return text;
+  for (size_t pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 3))
+    text.replace(pos, secret.size(), "***");
+  return text;
+}
+
 Variant Errors::Invoke(std::string_view member, InvokeKind kind, std::vector<Variant>& args) {
   static const DispatchTable<Errors> table({
       {"Count", InvokeKind::kPropertyGet,

@@ -46,6 +46,10 @@ enum class FailureKind {
 // kOther for an entry of no provider.
 FailureKind ClassifyFailure(const ProviderError& error);
 
+// `text` with every occurrence of `secret` replaced by "***" (unchanged for
+// an empty secret): a client library's message may repeat the password.
+std::string WithoutSecret(std::string text, const std::string& secret);
+
 class ProviderFailure : public Error {
  public:
   explicit ProviderFailure(ProviderError detail)

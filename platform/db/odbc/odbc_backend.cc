@@ -29,13 +29,6 @@ ProviderFailure Failure(std::string description, std::string sqlstate, int32_t n
                                        std::move(description), std::move(sqlstate), kSource});
 }
 
-std::string WithoutSecret(std::string text, const std::string& secret) {
-  if (secret.empty()) return text;
-  for (size_t pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 3))
-    text.replace(pos, secret.size(), "***");
-  return text;
-}
-
 // The first diagnostic record of `handle` as a failure; `fallback` when the
 // driver left none. The message is the driver's, without a secret it repeats.
 ProviderFailure Diagnosed(SQLSMALLINT type, SQLHANDLE handle, const std::string& fallback,

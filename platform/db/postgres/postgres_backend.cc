@@ -101,14 +101,6 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
-std::string WithoutSecret(std::string text, const std::string& secret) {
-  if (secret.empty()) return text;
-  for (size_t pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 3)) {
-    text.replace(pos, secret.size(), "***");
-  }
-  return text;
-}
-
 ProviderFailure Failure(std::string description, std::string sqlstate) {
   return ProviderFailure(
       ProviderError{err::kProvider, std::move(description), std::move(sqlstate), kSource});
