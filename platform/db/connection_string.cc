@@ -250,6 +250,23 @@ bool KeysEqual(std::string_view a, std::string_view b, KeyRule rule) {
   return NormalizedKey(a, rule) == NormalizedKey(b, rule);
 }
 
+bool AsksReadOnly(const ConnectionParameters& params, KeyRule rule) {
+  bool read_only = false;
+  for (const auto& [key, value] : params.values) {
+    if (!KeysEqual(key, kModeKey, rule)) continue;
+    if (KeysEqual(value, "ReadOnly", KeyRule::kIgnoreCase)) {
+      read_only = true;
+    } else if (!KeysEqual(value, "ReadWrite", KeyRule::kIgnoreCase) &&
+               !KeysEqual(value, "ReadWriteCreate", KeyRule::kIgnoreCase)) {
+      throw Error(err::kBadConnectionString,
+                  "The connection string names an unknown Mode (ReadOnly, ReadWrite or "
+                  "ReadWriteCreate)",
+                  "ADODB.Connection");
+    }
+  }
+  return read_only;
+}
+
 bool IsPasswordKey(std::string_view key, bool uri_query) {
   const std::string normalized = NormalizedKey(uri_query ? PercentDecoded(key) : std::string(key),
                                                KeyRule::kIgnoreCaseBlanksAndUnderscores);

@@ -33,6 +33,8 @@ ConnectionParameters ParseConnectionString(const std::string& text);
 // that the connection itself reads.
 inline constexpr const char* kProviderKey = "Provider";
 inline constexpr const char* kPreparedStatementsKey = "Prepared Statements";
+// The connection's access, as the SQLite provider and the servers' take it.
+inline constexpr const char* kModeKey = "Mode";
 
 // How a provider compares the keys of a connection string. Blanks around a
 // key never count.
@@ -43,6 +45,12 @@ enum class KeyRule {
 
 // Whether two keys are the same by `rule`.
 bool KeysEqual(std::string_view a, std::string_view b, KeyRule rule);
+
+// For a server provider: true when `params` ask for a session that takes no
+// writes, a "Mode" key (compared by `rule`) of ReadOnly. ReadWrite and
+// ReadWriteCreate change nothing there (connecting never creates a server's
+// database). Throws kvt710::Error 3706 for any other Mode.
+bool AsksReadOnly(const ConnectionParameters& params, KeyRule rule);
 
 // Whether `key` names a password, as the most lenient provider takes one
 // (KeyRule::kIgnoreCaseBlanksAndUnderscores); `uri_query`: a key of a URI's

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/automation/error.h"
 #include "platform/db/odbc/odbc_dialect.h"
@@ -18,7 +19,6 @@ namespace kvt710::db {
 namespace {
 
 constexpr const char* kSource = "ODBC";
-constexpr const char* kModeKey = "Mode";
 // Keys that the connection reads itself and never hands to the driver.
 constexpr const char* kOwnKeys[] = {kProviderKey, kPreparedStatementsKey, kModeKey};
 constexpr const char* kDriverKeys[] = {"Driver", "DSN", "FileDSN"};
@@ -86,6 +86,14 @@ struct Handle {
   SQLSMALLINT type = SQL_HANDLE_STMT;
   SQLHANDLE handle = SQL_NULL_HANDLE;
 };
+
+// An environment of ODBC 3 behaviour and an unconnected connection handle in it.
+std::pair<Handle, Handle> NewConnectionHandles() {
+  Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+  SQLSetEnvAttr(env.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  Handle dbc(SQL_HANDLE_DBC, env.handle);
+  return {std::move(env), std::move(dbc)};
+}
 
 // A value of the form "{...}" as ODBC writes it: "}" inside doubled.
 std::string Braced(const std::string& value) {
@@ -263,22 +271,11 @@ class OdbcBackend final : public Backend {
   void Open(const ConnectionParameters& params, int32_t command_timeout_seconds) override {
     Close();
     CheckKeys(params);
-    bool read_only = false;
-    if (const auto mode = params.Find(kModeKey)) {
-      read_only = KeysEqual(*mode, "ReadOnly", KeyRule::kIgnoreCase);
-      if (!read_only && !KeysEqual(*mode, "ReadWrite", KeyRule::kIgnoreCase) &&
-          !KeysEqual(*mode, "ReadWriteCreate", KeyRule::kIgnoreCase))
-        throw Error(err::kBadConnectionString,
-                    "The connection string names an unknown Mode (ReadOnly, ReadWrite or "
-                    "ReadWriteCreate)",
-                    "ADODB.Connection");
-    }
+    const bool read_only = AsksReadOnly(params, KeyRule::kIgnoreCase);
     std::string password;
     const std::string text = DriverConnectionString(params, &password);
 
-    Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
-    SQLSetEnvAttr(env.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    Handle dbc(SQL_HANDLE_DBC, env.handle);
+    auto [env, dbc] = NewConnectionHandles();
     SQLSetConnectAttr(dbc.handle, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
     const SQLRETURN rc = SQLDriverConnect(
         dbc.handle, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(text.c_str())),
@@ -307,10 +304,7 @@ class OdbcBackend final : public Backend {
   std::string ClientLibrary() const override {
     if (!IsOpen()) {
       // The driver manager answers this without a connection.
-      Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
-      SQLSetEnvAttr(env.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3),
-                    0);
-      Handle dbc(SQL_HANDLE_DBC, env.handle);
+      const auto [env, dbc] = NewConnectionHandles();
       char version[64] = {0};
       SQLGetInfo(dbc.handle, SQL_DM_VER, version, sizeof version, nullptr);
       return std::string("ODBC driver manager ") + version;
@@ -453,6 +447,12 @@ class OdbcBackend final : public Backend {
     if (!SQL_SUCCEEDED(rc)) throw Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "Cannot set autocommit");
   }
 
+  // Autocommit on again after a failure, whose report this must not replace.
+  void RestoreAutocommit() noexcept {
+    SQLSetConnectAttr(dbc_.handle, SQL_ATTR_AUTOCOMMIT,
+                      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+  }
+
   void End(SQLSMALLINT completion) {
     Connected();
     if (!in_transaction_) throw Failure("No transaction is open", "25000");
@@ -462,9 +462,7 @@ class OdbcBackend final : public Backend {
       failure = Diagnosed(SQL_HANDLE_DBC, dbc_.handle, "The transaction did not end");
     in_transaction_ = false;
     if (failure) {
-      // The end's own failure is the one to report, not a lost connection's second.
-      SQLSetConnectAttr(dbc_.handle, SQL_ATTR_AUTOCOMMIT,
-                        reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+      RestoreAutocommit();  // the end's own failure is the one to report
       throw *failure;
     }
     Autocommit(true);
@@ -514,8 +512,7 @@ class OdbcBackend final : public Backend {
     } catch (...) {
       if (own_transaction) {
         SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_ROLLBACK);
-        SQLSetConnectAttr(dbc_.handle, SQL_ATTR_AUTOCOMMIT,
-                          reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), SQL_IS_UINTEGER);
+        RestoreAutocommit();
       } else {
         // Undoes the text's statements, a failed one's too; the transaction
         // goes on, as it does on SQLite after a failed statement.

@@ -17,8 +17,6 @@ struct KeyAlias {
   const char* key;
   const char* keyword;
 };
-// The connection's access, as the SQLite provider takes it too.
-constexpr const char* kModeKey = "Mode";
 
 constexpr KeyAlias kAliases[] = {
     {"Host", "host"},
@@ -98,22 +96,10 @@ void AddKeys(ConnInfo& info, const ConnectionParameters& params) {
     return keys;
   }();
   RefuseUnknownKeys(params, known, KeyRule::kIgnoreCaseBlanksAndUnderscores);
+  const bool read_only = AsksReadOnly(params, KeyRule::kIgnoreCaseBlanksAndUnderscores);
   std::string switches;  // the server settings of libpq's "options"
   for (const auto& [key, value] : params.values) {
-    if (KeysEqual(key, kModeKey, KeyRule::kIgnoreCaseBlanksAndUnderscores)) {
-      // A server database is never created by connecting: only ReadOnly changes anything.
-      if (KeysEqual(value, "ReadOnly", KeyRule::kIgnoreCase)) {
-        switches += " -c default_transaction_read_only=on";
-      } else if (!KeysEqual(value, "ReadWrite", KeyRule::kIgnoreCase) &&
-                 !KeysEqual(value, "ReadWriteCreate", KeyRule::kIgnoreCase)) {
-        throw Error(err::kBadConnectionString,
-                    "The connection string names an unknown Mode (ReadOnly, ReadWrite or "
-                    "ReadWriteCreate)",
-                    "ADODB.Connection");
-      }
-      continue;
-    }
-    const char* keyword = KeywordFor(key);
+    const char* keyword = KeywordFor(key);  // none for Mode
     if (keyword == nullptr) continue;
     if (std::string_view(keyword) == "options") {
       switches += " -c search_path=" + OptionValue(value);
@@ -122,6 +108,7 @@ void AddKeys(ConnInfo& info, const ConnectionParameters& params) {
     info.options.emplace_back(keyword, value);
     if (std::string_view(keyword) == "password") info.password = value;
   }
+  if (read_only) switches += " -c default_transaction_read_only=on";
   if (!switches.empty()) info.options.emplace_back("options", switches.substr(1));
 }
 
