@@ -49,16 +49,6 @@ inline std::string ServerConnectionString(const Server& server) {
   return value != nullptr ? value : "";
 }
 
-// `text` with the value of its Database key replaced by `database`.
-inline std::string WithDatabase(const std::string& text, const std::string& database) {
-  std::string out;
-  for (const auto& [key, value] : db::ParseConnectionString(text).values) {
-    out += (out.empty() ? "" : ";") + key + "=";
-    out += db::KeysEqual(key, "Database", db::KeyRule::kIgnoreCase) ? database : value;
-  }
-  return out;
-}
-
 // A schema (PostgreSQL) or database (MariaDB, utf8mb4 with a binary no-pad
 // collation) of its own, made afresh and dropped again at the end, reached
 // through connection_string(): PostgreSQL through ODBC has it set as the
@@ -72,13 +62,14 @@ class ServerNamespace {
     Admin(DropText());
     if (engine == Engine::kMariaDB) {
       Admin("CREATE DATABASE " + name_ + " CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin");
-      connection_string_ = WithDatabase(admin_, name_);
+      connection_string_ = db::WithKey(admin_, "Database", name_);  // the later value counts
       return;
     }
     Admin("CREATE SCHEMA " + name_);
-    connection_string_ = admin_ + (engine == Engine::kPostgreSQL
-                                       ? ";Search Path=" + name_
-                                       : ";ConnSettings={SET search_path TO " + name_ + "}");
+    connection_string_ =
+        engine == Engine::kPostgreSQL
+            ? db::WithKey(admin_, "Search Path", name_)
+            : db::WithKey(admin_, "ConnSettings", "{SET search_path TO " + name_ + "}");
   }
   ~ServerNamespace() {
     try {

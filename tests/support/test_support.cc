@@ -163,16 +163,12 @@ TestDatabase::TestDatabase(Backend backend) : backend_(backend) {
                          server_namespace_;
   } else if (backend == Backend::kPostgresOdbc) {
     setup->Execute("CREATE SCHEMA " + server_namespace_);
-    connection_string_ = admin + ";ConnSettings={SET search_path TO " + server_namespace_ + "}";
+    connection_string_ =
+        db::WithKey(admin, "ConnSettings", "{SET search_path TO " + server_namespace_ + "}");
   } else {
     setup->Execute("CREATE DATABASE " + server_namespace_ +
                    " CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin");
-    for (const auto& [key, text] : params.values) {
-      connection_string_ += key + "=";
-      connection_string_ +=
-          db::KeysEqual(key, "Database", db::KeyRule::kIgnoreCase) ? server_namespace_ : text;
-      connection_string_ += ";";
-    }
+    connection_string_ = db::WithKey(admin, "Database", server_namespace_);  // the later counts
   }
   db::CreateProductSchema(*Connect());
 }
