@@ -262,10 +262,14 @@ TEST_P(ImportServerFaults, TheCustomerInFlightIsRejectedAndTheRerunCompletes) {
         server("restart", fault);
     }
     locker.reset();  // its lock ends with its session
-    ExpectFault(database, import, 4, "the database cannot be used", 10, rejects,
-                fault == "between" ? ""
-                : maria            ? "onnection"
-                                   : "terminat");
+    // A fast shutdown ends the sessions one after another: when the lock
+    // holder's ends first, the waiting customer may commit before the import's does.
+    const int64_t whole = ExpectFault(database, import, 4, "the database cannot be used",
+                                      fault == "fast" ? -2 : 10, rejects,
+                                      fault == "between" ? ""
+                                      : maria            ? "onnection"
+                                                         : "terminat");
+    EXPECT_GE(whole, 10);
   }
   std::signal(SIGPIPE, previous);
 }
