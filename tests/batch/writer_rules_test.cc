@@ -192,41 +192,6 @@ TEST_F(WriterRules, CustomerArraysAreRenderedInPlaceWithinOneToSixteen) {
   EXPECT_EQ(Count(), 0);
 }
 
-// Kido(i, n) and Kodo(i, n) are rendered in turn, n inside i: an order
-// apart from the column order (all of Kido, then all of Kodo).
-TEST_F(WriterRules, HearingMeasurementsAreRenderedInTheCallersArrays) {
-  auto grid = [](const std::string& tag, int32_t lower, int points) {
-    std::vector<std::vector<std::string>> rows;
-    for (int32_t i = lower; i <= 2; ++i) {
-      rows.emplace_back();
-      for (int32_t n = lower; n <= points; ++n)
-        rows.back().push_back(tag + std::to_string(i) + "-" + std::to_string(n));
-    }
-    return SafeArray::OfStrings2(lower, lower, rows);
-  };
-  HearingDetailParams p = HearingDetail();
-  ASSERT_EQ(b_.SetH_DTLData(p), 0);
-  EXPECT_EQ(p.Kido->At(2, 5).ToString(), "'35'");
-  EXPECT_EQ(p.Kodo->At(2, 11).ToString(), "Null");
-  // Row 0 and column 0 are neither written nor touched.
-  p.Kido = grid("k", 0, 11), p.Kodo = grid("d", 0, 11);
-  ASSERT_EQ(b_.SetH_DTLData(p), 0);
-  EXPECT_EQ(LiteralsOf(b_.Queue()->Item(2))["HOCD_KODOL_11"], "'d2-11'");
-  EXPECT_EQ(p.Kido->At(0, 1).ToString(), "k0-1");
-  EXPECT_EQ(p.Kodo->At(2, 0).ToString(), "d2-0");
-  // Kodo without point 11: the call fails at Kodo(1, 11), row 2 of both untouched.
-  p.Kido = grid("k", 1, 11), p.Kodo = grid("d", 1, 10);
-  EXPECT_EQ(b_.SetH_DTLData(p), -1);
-  EXPECT_EQ(p.Kido->At(1, 11).ToString(), "'k1-11'");
-  EXPECT_EQ(p.Kodo->At(1, 10).ToString(), "'d1-10'");
-  EXPECT_EQ(p.Kido->At(2, 1).ToString(), "k2-1");
-  EXPECT_EQ(p.Kodo->At(2, 1).ToString(), "d2-1");
-  p.Kido = SafeArray::OfStrings(1, {"1", "2"});
-  p.Kodo = grid("d", 1, 11);
-  EXPECT_EQ(b_.SetH_DTLData(p), -1);
-  EXPECT_EQ(Count(), 2);
-}
-
 TEST_F(WriterRules, MaintenanceRowIsSkippedWhenItsStoreIsTheParameter) {
   const std::pair<const char*, const char*> skipped = {"12", "12"};
   const std::vector<std::pair<const char*, const char*>> written = {
