@@ -268,7 +268,8 @@ TEST(CliImportCommand, OnATerminalRejectsAreShortLinesAndAFile) {
   TempDir dir;
   TestDatabase database(Backend::kSQLite);
   const std::string input = (dir / "in.jsonl").string();
-  std::ofstream(input) << DemoLines(0, 2) << "not json\n";
+  // The last customer comes within the progress line's 200 ms: it is drawn all the same.
+  std::ofstream(input) << "not json\n" << DemoLines(0, 2);
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
@@ -285,7 +286,7 @@ TEST(CliImportCommand, OnATerminalRejectsAreShortLinesAndAFile) {
   waitpid(pid, &status, 0);
   close(terminal);
   EXPECT_EQ(WEXITSTATUS(status), 1) << screen;
-  EXPECT_THAT(screen, HasSubstr("line 3, key null: line: Not a JSON line"));
+  EXPECT_THAT(screen, HasSubstr("line 1, key null: line: Not a JSON line"));
   EXPECT_THAT(screen, HasSubstr("\r3/3 customers"));  // the progress reaches the file's total
   EXPECT_EQ(screen.find("\"input\""), std::string::npos) << screen;
   const size_t named = screen.find("written to kvt710-rejects-");
