@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Runs each ctest case of a coverage tree alone and prints, per test, the
-product lines that no other test reaches (fewest first), then the union.
+product lines that no other test reaches (fewest first), then the union; then
+the same per test function, its cases on every database taken together. Every
+case's reached lines are kept in TREE/by-test.json.
 
   coverage-by-test.py TREE SKIP_REGEX    (run from the source root; scripts/coverage --by-test)
 """
@@ -60,11 +62,23 @@ def main():
                              capture_output=True, text=True)
         per_test[name] = reached(tree, root)
         print(f"{n}/{len(names)} {name}{' FAILED' if run.returncode else ''}", file=sys.stderr)
-    count = collections.Counter(line for lines in per_test.values() for line in lines)
-    for name, lines in sorted(per_test.items(), key=lambda t: (sum(count[l] == 1 for l in t[1]), t[0])):
+    with open(os.path.join(tree, "by-test.json"), "w") as out:
+        json.dump({name: sorted(lines) for name, lines in per_test.items()}, out)
+    alone_per(per_test)
+    print(f"{len(set().union(*per_test.values()))} product lines reached by the suite")
+    # Backends/Suite.Name/SQLite, Servers/Suite.Name/MariaDB_ODBC ... -> Suite.Name
+    functions = collections.defaultdict(set)
+    for name, lines in per_test.items():
+        functions[re.sub(r"/\w+$", "", re.sub(r"^\w+/", "", name)) if "/" in name else name] |= lines
+    print("\nper test function, its cases on every database together:")
+    alone_per(functions)
+
+
+def alone_per(tests):
+    count = collections.Counter(line for lines in tests.values() for line in lines)
+    for name, lines in sorted(tests.items(), key=lambda t: (sum(count[l] == 1 for l in t[1]), t[0])):
         alone = {l for l in lines if count[l] == 1}
         print(f"{len(alone):5d} alone {len(lines):5d} reached  {name}  {ranges(alone)}")
-    print(f"{len(count)} product lines reached by the suite")
 
 
 if __name__ == "__main__":
