@@ -67,6 +67,18 @@ class Statement {
   bool has_shape() const { return !values_.empty(); }
   size_t value_count() const { return values_.size(); }
   const Value& value(size_t i) const { return values_[i].value; }
+  // True when prepared parameters of `types` take the values bound as the
+  // text has them: one type per value, and each bare number of a type that
+  // `takes_number(type, value)` reads alike.
+  template <class Type, class TakesNumber>
+  bool FitsParameters(const std::vector<Type>& types, TakesNumber takes_number) const {
+    if (types.size() != values_.size()) return false;
+    for (size_t i = 0; i < types.size(); ++i) {
+      const Value& v = values_[i].value;
+      if (v.kind == Value::Kind::kNumber && !takes_number(types[i], v)) return false;
+    }
+    return true;
+  }
   // The i-th value's characters: a number as written (sign and digits), a
   // text without its quotes; empty for Null.
   std::string_view chars(size_t i) const {

@@ -3,14 +3,13 @@
 #include <sql.h>
 #include <sqlext.h>
 
-#include <list>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/automation/error.h"
 #include "platform/db/odbc/odbc_dialect.h"
+#include "platform/db/shape_cache.h"
 #include "platform/db/statement.h"
 #include "platform/db/text_values.h"
 #include "platform/text/ascii.h"
@@ -22,7 +21,6 @@ constexpr const char* kSource = "ODBC";
 // Keys that the connection reads itself and never hands to the driver.
 constexpr const char* kOwnKeys[] = {kProviderKey, kPreparedStatementsKey, kModeKey};
 constexpr const char* kDriverKeys[] = {"Driver", "DSN", "FileDSN"};
-constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
 
 ProviderFailure Failure(std::string description, std::string sqlstate, int32_t native = 0) {
   return ProviderFailure(ProviderError{native != 0 ? native : err::kProvider,
@@ -314,8 +312,7 @@ class OdbcBackend final : public Backend {
   }
 
   void Close() override {
-    shape_index_.clear();
-    shapes_.clear();
+    shapes_.Clear();
     if (dbc_.handle != SQL_NULL_HANDLE) {
       if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, dbc_.handle, SQL_ROLLBACK);
       SQLDisconnect(dbc_.handle);
@@ -640,24 +637,14 @@ class OdbcBackend final : public Backend {
   };
 
   static bool TakesValues(const PreparedShape& shape, const Statement& statement) {
-    if (shape.statement.handle == SQL_NULL_HANDLE || shape.types.size() != statement.value_count())
-      return false;
-    for (size_t i = 0; i < shape.types.size(); ++i) {
-      const Value& value = statement.value(i);
-      if (value.kind == Value::Kind::kNumber && !TakesBareNumber(shape.types[i], value))
-        return false;
-    }
-    return true;
+    return shape.statement.handle != SQL_NULL_HANDLE &&
+           statement.FitsParameters(shape.types, TakesBareNumber);
   }
 
   // The statement's shape, prepared and described on first use.
   PreparedShape* Prepared(const Statement& statement) {
-    statement.ShapeInto(shape_key_);
-    if (auto found = shape_index_.find(shape_key_); found != shape_index_.end()) {
-      shapes_.splice(shapes_.begin(), shapes_, found->second);
-      return &*found->second;
-    }
-    PreparedShape shape{shape_key_, NewStatement(), {}};
+    if (PreparedShape* kept = shapes_.Find(statement)) return kept;
+    PreparedShape shape{shapes_.key(), NewStatement(), {}};
     SQLHANDLE handle = shape.statement.handle;
     SQLSMALLINT count = 0;
     bool described =
@@ -676,20 +663,12 @@ class OdbcBackend final : public Backend {
       if (in_transaction_) throw Diagnosed(SQL_HANDLE_STMT, handle, "The statement failed");
       shape.statement = Handle();
     }
-    if (shapes_.size() >= kShapeCacheSize) {
-      shape_index_.erase(shapes_.back().shape);
-      shapes_.pop_back();
-    }
-    shapes_.push_front(std::move(shape));
-    shape_index_.emplace(shapes_.front().shape, shapes_.begin());
-    return &shapes_.front();
+    return shapes_.Add(std::move(shape));
   }
 
   Handle env_;
   Handle dbc_;
-  std::list<PreparedShape> shapes_;  // most recently used first
-  std::unordered_map<std::string_view, std::list<PreparedShape>::iterator> shape_index_;
-  std::string shape_key_;
+  ShapeCache<PreparedShape> shapes_;
   std::vector<std::string> texts_;
   std::vector<SQLLEN> lengths_;
   const odbc::Dialect* dialect_ = nullptr;

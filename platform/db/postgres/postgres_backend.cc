@@ -4,13 +4,12 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <list>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 
 #include "platform/automation/error.h"
 #include "platform/db/postgres/pg_conninfo.h"
+#include "platform/db/shape_cache.h"
 #include "platform/db/statement.h"
 #include "platform/db/text_values.h"
 #include "platform/text/ascii.h"
@@ -21,7 +20,6 @@ namespace {
 constexpr const char* kSource = "PostgreSQL";
 constexpr const char* kSqlStateCannotConnect = "08001";
 constexpr const char* kSqlStateConnectionLost = "08006";
-constexpr size_t kShapeCacheSize = 128;  // prepared shapes kept per connection
 
 // Parameter types (pg_type OIDs) that take a bare number as the text would:
 // the text's numeric constant converts to them as their own input reads the
@@ -231,8 +229,7 @@ class PostgresBackend final : public Backend {
   }
 
   void Close() override {
-    shapes_.clear();
-    shape_index_.clear();
+    shapes_.Clear();
     conn_.reset();
   }
 
@@ -259,7 +256,7 @@ class PostgresBackend final : public Backend {
                   size_t* done) override {
     PGconn* conn = Connected();
     *done = 0;
-    if (statements.size() < 2 || statements.size() > kShapeCacheSize / 2 ||
+    if (statements.size() < 2 || statements.size() > Shapes::kCapacity / 2 ||
         PQtransactionStatus(conn) != PQTRANS_INTRANS)
       return Backend::ExecuteAll(statements, shaped, done);
     for (const Statement* s : statements) {
@@ -270,11 +267,8 @@ class PostgresBackend final : public Backend {
     std::vector<const PreparedShape*> shapes(statements.size(), nullptr);
     for (size_t i = 0; i < statements.size(); ++i) {
       if (!shaped || !statements[i]->has_shape()) continue;
-      statements[i]->ShapeInto(shape_key_, true);
-      const auto found = shape_index_.find(shape_key_);
-      if (found == shape_index_.end()) return Backend::ExecuteAll(statements, shaped, done);
-      shapes_.splice(shapes_.begin(), shapes_, found->second);
-      shapes[i] = &*found->second;
+      shapes[i] = shapes_.Find(*statements[i], true);
+      if (shapes[i] == nullptr) return Backend::ExecuteAll(statements, shaped, done);
     }
 
     if (PQenterPipelineMode(conn) != 1) return Backend::ExecuteAll(statements, shaped, done);
@@ -485,25 +479,15 @@ class PostgresBackend final : public Backend {
   // would: the right count, and each bare number where the server reads it
   // alike.
   static bool TakesValues(const PreparedShape& shape, const Statement& statement) {
-    if (shape.types.size() != statement.value_count()) return false;
-    for (size_t i = 0; i < shape.types.size(); ++i) {
-      const Value& value = statement.value(i);
-      if (value.kind == Value::Kind::kNumber && !TakesBareNumber(shape.types[i], value))
-        return false;
-    }
-    return true;
+    return statement.FitsParameters(shape.types, TakesBareNumber);
   }
 
   // The server-side prepared statement of the statement's shape, prepared
   // and described on first use; nullptr when the shape does not prepare
   // (the text then runs and reports whatever is wrong with it).
   const PreparedShape* Prepared(PGconn* conn, const Statement& statement) {
-    statement.ShapeInto(shape_key_, true);
-    if (auto found = shape_index_.find(shape_key_); found != shape_index_.end()) {
-      shapes_.splice(shapes_.begin(), shapes_, found->second);
-      return &*found->second;
-    }
-    PreparedShape shape{shape_key_, "kvt710_shape_" + std::to_string(++shapes_prepared_), {}};
+    if (const PreparedShape* kept = shapes_.Find(statement, true)) return kept;
+    PreparedShape shape{shapes_.key(), "kvt710_shape_" + std::to_string(++shapes_prepared_), {}};
     ResultPtr prepared(PQprepare(conn, shape.name.c_str(), shape.shape.c_str(), 0, nullptr));
     if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK) {
       // Inside a transaction the failure has aborted it, so the text cannot
@@ -518,23 +502,17 @@ class PostgresBackend final : public Backend {
       throw StatementFailure(described.get(), conn);
     for (int i = 0; i < PQnparams(described.get()); ++i)
       shape.types.push_back(PQparamtype(described.get(), i));
-    if (shapes_.size() >= kShapeCacheSize) {
-      // Forgetting the oldest; a DEALLOCATE that fails (an aborted transaction)
-      // only leaves an unused statement on the server.
-      ResultPtr(PQexec(conn, ("DEALLOCATE " + shapes_.back().name).c_str()));
-      shape_index_.erase(shapes_.back().shape);
-      shapes_.pop_back();
-    }
-    shapes_.push_front(std::move(shape));
-    shape_index_.emplace(shapes_.front().shape, shapes_.begin());
-    return &shapes_.front();
+    // A DEALLOCATE of the forgotten one that fails (an aborted transaction)
+    // only leaves an unused statement on the server.
+    return shapes_.Add(std::move(shape), [conn](const PreparedShape& forgotten) {
+      ResultPtr(PQexec(conn, ("DEALLOCATE " + forgotten.name).c_str()));
+    });
   }
 
   ConnPtr conn_;
-  std::list<PreparedShape> shapes_;  // most recently used first
-  std::unordered_map<std::string_view, std::list<PreparedShape>::iterator> shape_index_;
+  using Shapes = ShapeCache<PreparedShape>;
+  Shapes shapes_;
   uint64_t shapes_prepared_ = 0;
-  std::string shape_key_;
   std::vector<std::string> texts_;
   std::vector<const char*> pointers_;
 };

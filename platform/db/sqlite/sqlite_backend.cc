@@ -8,13 +8,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <list>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
 
 #include "platform/automation/error.h"
+#include "platform/db/shape_cache.h"
 #include "platform/db/sqlite/date_collation.h"
 #include "platform/db/statement.h"
 #include "platform/text/ascii.h"
@@ -24,9 +24,7 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
 constexpr const char* kSource = "SQLite";
-// Prepared shapes kept per connection, and real-number tokens whose value
-// SQLite computed for us.
-constexpr size_t kShapeCacheSize = 128;
+// Real-number tokens whose value SQLite computed for us.
 constexpr size_t kRealCacheSize = 4096;
 // Significant digits that SQLite's conversion of a number keeps, at least.
 constexpr size_t kMostSignificantDigits = 17;
@@ -258,8 +256,7 @@ class SqliteBackend : public Backend {
     return std::string("SQLite ") + sqlite3_libversion();
   }
   void Close() override {
-    shapes_.clear();
-    shape_index_.clear();
+    shapes_.Clear();
     real_of_.reset();
     begin_.reset();
     commit_.reset();
@@ -419,26 +416,16 @@ class SqliteBackend : public Backend {
   // use; nullptr when the shape does not prepare (the text then runs and
   // reports whatever is wrong with it).
   sqlite3_stmt* PreparedShape(const Statement& statement) {
-    statement.ShapeInto(shape_key_);
-    if (auto found = shape_index_.find(shape_key_); found != shape_index_.end()) {
-      shapes_.splice(shapes_.begin(), shapes_, found->second);
-      return found->second->stmt.get();
-    }
+    if (const CachedShape* kept = shapes_.Find(statement)) return kept->stmt.get();
     StmtHandle stmt;
     try {
-      stmt = Prepare(shape_key_, SQLITE_PREPARE_PERSISTENT);
+      stmt = Prepare(shapes_.key(), SQLITE_PREPARE_PERSISTENT);
     } catch (const Error&) {
       return nullptr;
     }
     if (sqlite3_bind_parameter_count(stmt.get()) != static_cast<int>(statement.value_count()))
       return nullptr;
-    if (shapes_.size() >= kShapeCacheSize) {
-      shape_index_.erase(shapes_.back().shape);
-      shapes_.pop_back();
-    }
-    shapes_.push_front(CachedShape{shape_key_, std::move(stmt)});
-    shape_index_.emplace(shapes_.front().shape, shapes_.begin());
-    return shapes_.front().stmt.get();
+    return shapes_.Add(CachedShape{shapes_.key(), std::move(stmt)})->stmt.get();
   }
 
   // Binds each value as its literal in the text would give it: a text as
@@ -505,10 +492,7 @@ class SqliteBackend : public Backend {
   };
 
   DbHandle db_;
-  // Most recently used first; the index's keys view the entries' shapes.
-  std::list<CachedShape> shapes_;
-  std::unordered_map<std::string_view, std::list<CachedShape>::iterator> shape_index_;
-  std::string shape_key_;
+  ShapeCache<CachedShape> shapes_;
   StmtHandle real_of_;
   std::unordered_map<std::string, double> reals_;
   StmtHandle begin_, commit_, rollback_;
